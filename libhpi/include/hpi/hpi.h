@@ -1,0 +1,161 @@
+// Public interface of the archive library: reading and writing archives of
+// the HPI family (hpi, ufo, gp3, gp4, ...). No Qt, no global state; every
+// failure comes back as an Error value, nothing is printed and nothing ends
+// the process.
+//
+// Paths inside an archive are byte strings in Windows-1252 with "\" between
+// levels, exactly as stored. Paths on disk are std::filesystem::path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace hpi {
+
+enum class ErrorKind {
+    None = 0,
+    NotAnArchive,        // no HAPI marker, or a saved game
+    UnsupportedVersion,  // a later layout this library cannot read
+    Truncated,           // the file ends before a structure or data it announces
+    BadOffset,           // an offset or count points outside where it may
+    BadName,             // an entry name holding "\", "/", NUL, or equal to "." / ".."
+    DirectoryLoop,       // a directory reached twice, or nesting absurdly deep
+    BadChecksum,         // a chunk whose payload sum differs from its header
+    BadCompressedData,   // a chunk that does not decode to its announced size
+    IoError,             // the operating system refused a read or write
+    TooLarge,            // an archive past the format's 32-bit offsets
+    InvalidArgument,     // a caller's mistake (unknown entry, bad path, ...)
+};
+
+// Short English name of a kind ("truncated", "bad checksum", ...).
+std::string_view to_string(ErrorKind kind);
+
+struct Error {
+    ErrorKind kind = ErrorKind::None;
+    std::string message;  // says what is wrong and where (entry, offset)
+
+    explicit operator bool() const { return kind != ErrorKind::None; }
+};
+
+// Either a value or an Error.
+template <class T>
+class Result {
+public:
+    Result(T value) : value_(std::move(value)) {}
+    Result(Error error) : error_(std::move(error)) {}
+    bool ok() const { return !error_; }
+    explicit operator bool() const { return ok(); }
+    T& value() { return *value_; }
+    const T& value() const { return *value_; }
+    T& operator*() { return *value_; }
+    T* operator->() { return &*value_; }
+    const Error& error() const { return error_; }
+
+private:
+    std::optional<T> value_;
+    Error error_;
+};
+
+enum class Method : std::uint8_t { Stored = 0, Lz77 = 1, Zlib = 2 };
+
+struct Entry {
+    std::string path;          // Windows-1252, "\" separated, relative to the root
+    bool is_directory = false;
+    std::uint32_t size = 0;    // file: content size; directory: files directly inside it
+    Method method = Method::Stored;  // files only, as the file record says
+    std::uint32_t data_offset = 0;   // files only: where the file's data starts
+};
+
+// Receives a file's content piece by piece, in order. Returning false stops
+// the read early (the read then reports no error).
+using Sink = std::function<bool(std::span<const std::uint8_t>)>;
+
+class Archive {
+public:
+    // Opens and checks the header and the whole directory tree. Entry data is
+    // only read (and checked) by read()/test().
+    static Result<std::unique_ptr<Archive>> open(const std::filesystem::path& file);
+    ~Archive();
+    Archive(const Archive&) = delete;
+    Archive& operator=(const Archive&) = delete;
+
+    // Depth first, each directory before its contents, records in stored order.
+    const std::vector<Entry>& entries() const;
+
+    // Index of the entry whose path matches without regard to ASCII case;
+    // "/" is accepted for "\".
+    std::optional<std::size_t> find(std::string_view path) const;
+
+    // Streams the content of entries()[index] to sink, chunk by chunk, checking
+    // markers, checksums and sizes. Safe to call from several threads at once.
+    Error read(std::size_t index, const Sink& sink) const;
+
+    // Reads every file entry and reports the first damage found, or no error.
+    Error test() const;
+
+    std::uint64_t file_size() const;
+
+private:
+    struct Impl;
+    explicit Archive(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+struct PackOptions {
+    Method method = Method::Zlib;
+    int zlib_level = 6;        // libdeflate level, 1..12
+    unsigned threads = 0;      // compression workers; 0 = every core
+};
+
+struct PackProgress {
+    const std::filesystem::path* disk_path = nullptr;  // file being packed, if any
+    std::string_view archive_path;                     // its path inside the archive
+    std::uint64_t bytes_done = 0;
+    std::uint64_t bytes_total = 0;
+};
+
+// Called on the thread that runs pack(), at least once per file and a last
+// time with bytes_done == bytes_total.
+using ProgressFn = std::function<void(const PackProgress&)>;
+
+// Collects directories and disk files, then writes one archive.
+class Writer {
+public:
+    Writer();
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // archive_path: Windows-1252, "\" separated. Missing parent directories
+    // are created implicitly. Adding the same path again replaces the earlier
+    // entry. Fails on empty, ".", ".." components or a path that is already a
+    // file (or directory) where the other kind is asked for.
+    Error add_directory(std::string_view archive_path);
+    Error add_file(std::string_view archive_path, const std::filesystem::path& disk_file);
+
+    // Writes the archive to a temporary file beside `target` and renames it
+    // into place only when everything succeeded. Disk files are read while
+    // packing, never loaded whole.
+    Error pack(const std::filesystem::path& target, const PackOptions& options,
+               const ProgressFn& progress = {});
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Windows-1252 <-> UTF-8 for names crossing to and from the disk.
+std::string cp1252_to_utf8(std::string_view text);
+// Characters without a Windows-1252 form become '?'; returns false then.
+bool utf8_to_cp1252(std::string_view text, std::string& out);
+
+}  // namespace hpi
