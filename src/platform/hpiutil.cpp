@@ -1,0 +1,162 @@
+#include "hpiutil.h"
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <vector>
+
+#include <hpi/hpi.h>
+
+#include "hpiutil_disk.h"
+#include "hpiutil_handles.h"
+#include "hpiutil_listing.h"
+#include "hpiutil_progress.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Session {
+    virtual ~Session() = default;
+};
+
+struct ReadSession : Session {
+    std::unique_ptr<hpi::Archive> archive;
+    std::vector<hpiutil::ListedEntry> listing;  // fixed once opened
+};
+
+struct CreateSession : Session {
+    std::mutex mutex;  // the Writer is not meant for two threads at once
+    hpi::Writer writer;
+    fs::path target;
+    PackCallbackFn callback = nullptr;
+};
+
+hpiutil::HandleTable<Session>& sessions() {
+    static hpiutil::HandleTable<Session> table;
+    return table;
+}
+
+template <class T>
+std::shared_ptr<T> find_session(std::int32_t handle) {
+    if (handle == 0) return nullptr;
+    return std::dynamic_pointer_cast<T>(sessions().find(handle));
+}
+
+bool is_empty_text(const char* text) { return text == nullptr || *text == '\0'; }
+
+bool folder_exists(const fs::path& file) {
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    std::error_code error;
+    return fs::is_directory(folder, error);
+}
+
+bool is_regular_disk_file(const fs::path& file) {
+    std::error_code error;
+    return fs::is_regular_file(file, error);
+}
+
+bool method_from_number(std::int32_t number, hpi::Method& method) {
+    switch (number) {
+    case 0: method = hpi::Method::Stored; return true;
+    case 1: method = hpi::Method::Lz77; return true;
+    case 2: method = hpi::Method::Zlib; return true;
+    default: return false;
+    }
+}
+
+void copy_name(const std::string& name, char* buffer) {
+    std::memcpy(buffer, name.data(), name.size());
+    buffer[name.size()] = '\0';
+}
+
+}  // namespace
+
+std::int32_t HPIOpen(const char* archivePath) {
+    if (is_empty_text(archivePath)) return 0;
+    auto opened = hpi::Archive::open(hpiutil::disk_path_from_text(archivePath));
+    if (!opened) return 0;
+    auto session = std::make_shared<ReadSession>();
+    session->archive = std::move(opened.value());
+    session->listing = hpiutil::build_listing(session->archive->entries());
+    return sessions().insert(std::move(session));
+}
+
+std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuffer,
+                         std::int32_t* kind, std::int32_t* size) {
+    auto session = find_session<ReadSession>(handle);
+    if (!session || nameBuffer == nullptr || token < 0) return 0;
+    // The token is the position of the entry to hand out next, so a listing
+    // needs no state of its own and token 0 always starts from the top.
+    const std::size_t position = std::size_t(token);
+    if (position >= session->listing.size() || token == INT32_MAX) return 0;
+    const hpiutil::ListedEntry& listed = session->listing[position];
+    copy_name(session->archive->entries()[listed.index].path, nameBuffer);
+    if (kind) *kind = listed.is_directory ? 1 : 0;
+    if (size) *size = listed.size;
+    return token + 1;
+}
+
+std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
+                            const char* destinationPath) {
+    auto session = find_session<ReadSession>(handle);
+    if (!session || entryPath == nullptr || is_empty_text(destinationPath)) return 0;
+    const auto index = session->archive->find(entryPath);
+    if (!index) return 0;
+    const hpi::Error error = hpiutil::extract_atomically(
+        *session->archive, *index, hpiutil::disk_path_from_text(destinationPath));
+    return error ? 0 : 1;
+}
+
+std::int32_t HPIClose(std::int32_t handle) {
+    if (handle == 0) return 0;
+    return sessions().take(handle) ? 1 : 0;
+}
+
+std::int32_t HPICreate(const char* archivePath, PackCallbackFn callback) {
+    if (is_empty_text(archivePath)) return 0;
+    fs::path target = hpiutil::disk_path_from_text(archivePath);
+    if (!target.has_filename() || !folder_exists(target)) return 0;
+    auto session = std::make_shared<CreateSession>();
+    session->target = std::move(target);
+    session->callback = callback;
+    return sessions().insert(std::move(session));
+}
+
+std::int32_t HPICreateDirectory(std::int32_t handle, const char* archiveDirPath) {
+    auto session = find_session<CreateSession>(handle);
+    if (!session || is_empty_text(archiveDirPath)) return 0;
+    std::lock_guard lock(session->mutex);
+    return session->writer.add_directory(archiveDirPath) ? 0 : 1;
+}
+
+std::int32_t HPIAddFile(std::int32_t handle, const char* archivePath, const char* diskPath) {
+    auto session = find_session<CreateSession>(handle);
+    if (!session || is_empty_text(archivePath) || is_empty_text(diskPath)) return 0;
+    const fs::path disk_file = hpiutil::disk_path_from_text(diskPath);
+    if (!is_regular_disk_file(disk_file)) return 0;
+    std::lock_guard lock(session->mutex);
+    return session->writer.add_file(archivePath, disk_file) ? 0 : 1;
+}
+
+std::int32_t HPIPackArchive(std::int32_t handle, std::int32_t method) {
+    if (handle == 0) return 0;
+    // Released first: the caller never uses the handle again, and nobody
+    // else may add to an archive that is being written.
+    auto session = std::static_pointer_cast<CreateSession>(sessions().take_if(
+        handle, [](const Session& s) { return dynamic_cast<const CreateSession*>(&s) != nullptr; }));
+    if (!session) return 0;
+    hpi::PackOptions options;
+    if (!method_from_number(method, options.method)) return 0;
+    std::lock_guard lock(session->mutex);
+    hpiutil::ProgressRelay relay(session->callback);
+    const hpi::Error error = session->writer.pack(
+        session->target, options,
+        [&relay](const hpi::PackProgress& progress) { relay.forward(progress); });
+    if (error) return 0;
+    relay.finish();
+    return 1;
+}

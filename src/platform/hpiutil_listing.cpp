@@ -1,0 +1,48 @@
+#include "hpiutil_listing.h"
+
+#include <algorithm>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+
+namespace hpiutil {
+namespace {
+
+constexpr std::int32_t kMaxSize = std::numeric_limits<std::int32_t>::max();
+
+std::string_view parent_of(std::string_view path) {
+    const std::size_t cut = path.rfind('\\');
+    return cut == std::string_view::npos ? std::string_view{} : path.substr(0, cut);
+}
+
+std::int32_t capped_size(std::uint32_t size) {
+    return std::int32_t(std::min<std::uint32_t>(size, kMaxSize));
+}
+
+}  // namespace
+
+std::vector<ListedEntry> build_listing(const std::vector<hpi::Entry>& entries) {
+    std::vector<ListedEntry> listing;
+    listing.reserve(entries.size());
+    // A path that is too long makes every path below it too long as well,
+    // so dropping entries one by one drops whole subtrees.
+    std::unordered_map<std::string_view, std::size_t> directory_positions;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const hpi::Entry& entry = entries[i];
+        if (entry.path.size() > kMaxListedPathBytes) continue;
+        if (entry.is_directory) {
+            // Children follow their directory directly, so when an archive
+            // holds the same directory path twice the latest one is theirs.
+            directory_positions.insert_or_assign(entry.path, listing.size());
+            listing.push_back({i, true, 0});
+            continue;
+        }
+        listing.push_back({i, false, capped_size(entry.size)});
+        auto parent = directory_positions.find(parent_of(entry.path));
+        if (parent != directory_positions.end() && listing[parent->second].size < kMaxSize)
+            ++listing[parent->second].size;
+    }
+    return listing;
+}
+
+}  // namespace hpiutil

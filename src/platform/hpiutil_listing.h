@@ -1,0 +1,26 @@
+// What HPIGetFiles hands out: the archive's entries in listing order, minus
+// those whose path does not fit the caller's 255-byte name buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <hpi/hpi.h>
+
+namespace hpiutil {
+
+inline constexpr std::size_t kMaxListedPathBytes = 255;
+
+struct ListedEntry {
+    std::size_t index = 0;        // into the archive's entries()
+    bool is_directory = false;
+    std::int32_t size = 0;        // file length, or files directly inside a directory
+};
+
+// Keeps the library's order (depth first, each directory before its
+// contents). A directory's size counts only the listed files directly inside
+// it, so the caller's progress total matches the files it will be given.
+std::vector<ListedEntry> build_listing(const std::vector<hpi::Entry>& entries);
+
+}  // namespace hpiutil

@@ -1,0 +1,40 @@
+// Turns the library's packing progress into calls of the contract's 8-argument
+// callback.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include <hpi/hpi.h>
+
+#include "hpiutil.h"
+
+namespace hpiutil {
+
+// done and total shifted right by the same amount until both fit 31 bits,
+// so their ratio survives archives past 2 GiB.
+std::pair<std::int32_t, std::int32_t> scale_progress(std::uint64_t done, std::uint64_t total);
+
+class ProgressRelay {
+public:
+    explicit ProgressRelay(PackCallbackFn callback) : callback_(callback) {}
+
+    void forward(const hpi::PackProgress& progress);
+
+    // The caller's bar must end full: when the last call did not have
+    // done == total (or there was none), makes one more that does.
+    void finish();
+
+private:
+    void call(std::uint64_t done, std::uint64_t total);
+
+    PackCallbackFn callback_;
+    std::string disk_text_;
+    std::string archive_text_;
+    std::uint64_t last_done_ = 0;
+    std::uint64_t last_total_ = 0;
+    bool called_ = false;
+};
+
+}  // namespace hpiutil
