@@ -1,0 +1,163 @@
+#include "commands.h"
+
+#include <memory>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+#include <hpi/hpi.h>
+
+namespace quarrix::cli {
+namespace {
+
+constexpr const char* kProgram = "quarrix-cli";
+
+// Library messages quote entry names as stored, in Windows-1252; the
+// terminal wants UTF-8.
+std::string describe(const hpi::Error& error) {
+    return hpi::cp1252_to_utf8(error.message);
+}
+
+void report(std::ostream& err, const std::string& archive, const std::string& what) {
+    err << kProgram << ": " << archive << ": " << what << '\n';
+}
+
+std::unique_ptr<hpi::Archive> open_or_report(const std::string& archive, std::ostream& err) {
+    auto opened = hpi::Archive::open(archive);
+    if (!opened) {
+        report(err, archive, describe(opened.error()));
+        return nullptr;
+    }
+    return std::move(opened.value());
+}
+
+void write_listing(const hpi::Archive& archive, std::ostream& out) {
+    for (const hpi::Entry& entry : archive.entries()) {
+        if (entry.is_directory)
+            out << "d\t-\t";
+        else
+            out << "f\t" << entry.size << '\t';
+        out << hpi::cp1252_to_utf8(entry.path) << '\n';
+    }
+}
+
+// Returns the entry's index, or reports why there is none.
+std::optional<std::size_t> find_file_or_report(const hpi::Archive& archive,
+                                               const std::string& archive_name,
+                                               const std::string& entry_path, std::ostream& err) {
+    std::string stored_form;
+    // A name with characters that Windows-1252 cannot hold names no entry.
+    const bool representable = hpi::utf8_to_cp1252(entry_path, stored_form);
+    const auto index = representable ? archive.find(stored_form) : std::nullopt;
+    if (!index) {
+        report(err, archive_name, "no entry " + entry_path);
+        return std::nullopt;
+    }
+    if (archive.entries()[*index].is_directory) {
+        report(err, archive_name, entry_path + " is a directory");
+        return std::nullopt;
+    }
+    return index;
+}
+
+const char* const kListFooter =
+    "Each line is f<TAB>SIZE<TAB>PATH for a file or d<TAB>-<TAB>PATH for a directory,\n"
+    "depth first, each directory before its contents; PATH uses \\ between levels.\n"
+    "With several archives, each archive's lines follow a line \"ARCHIVE:\" and an\n"
+    "empty line separates the archives.";
+
+const char* const kExitFooter =
+    "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
+
+}  // namespace
+
+int list_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err) {
+    const bool with_headers = archives.size() > 1;
+    int status = kSuccess;
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        if (with_headers) out << (i > 0 ? "\n" : "") << archives[i] << ":\n";
+        auto archive = open_or_report(archives[i], err);
+        if (!archive) {
+            status = kFailure;
+            continue;
+        }
+        write_listing(*archive, out);
+    }
+    return status;
+}
+
+int cat_entry(const std::string& archive_name, const std::string& entry_path, std::ostream& out,
+              std::ostream& err) {
+    auto archive = open_or_report(archive_name, err);
+    if (!archive) return kFailure;
+    const auto index = find_file_or_report(*archive, archive_name, entry_path, err);
+    if (!index) return kFailure;
+    const hpi::Error error = archive->read(*index, [&out](std::span<const std::uint8_t> piece) {
+        out.write(reinterpret_cast<const char*>(piece.data()), std::streamsize(piece.size()));
+        return bool(out);
+    });
+    if (error) {
+        report(err, archive_name, describe(error));
+        return kFailure;
+    }
+    if (!out.flush()) {
+        err << kProgram << ": cannot write to standard output\n";
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+int test_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err) {
+    int status = kSuccess;
+    for (const std::string& name : archives) {
+        auto opened = hpi::Archive::open(name);
+        const hpi::Error error = opened ? opened.value()->test() : opened.error();
+        if (error) {
+            err << name << ": " << describe(error) << '\n';
+            status = kFailure;
+        } else {
+            out << name << ": OK\n";
+        }
+    }
+    return status;
+}
+
+int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"Lists, extracts and checks archives of the HPI family (hpi, ufo, gp3, gp4)."};
+    app.name(kProgram);
+    app.footer(kExitFooter);
+    app.require_subcommand(1);
+
+    std::vector<std::string> list_inputs;
+    CLI::App* list = app.add_subcommand("list", "List every entry of each archive.");
+    list->add_option("ARCHIVE", list_inputs, "Archive files")->required();
+    list->footer(std::string(kListFooter) + "\n" + kExitFooter);
+
+    std::string cat_input;
+    std::string cat_path;
+    CLI::App* cat = app.add_subcommand("cat", "Write one file of an archive to standard output.");
+    cat->add_option("ARCHIVE", cat_input, "Archive file")->required();
+    cat->add_option("PATH", cat_path,
+                    "Path of the file inside the archive, with \\ or /, letters in any case")
+        ->required();
+    cat->footer(kExitFooter);
+
+    std::vector<std::string> test_inputs;
+    CLI::App* test = app.add_subcommand(
+        "test", "Read and check every entry of each archive; one line per archive.");
+    test->add_option("ARCHIVE", test_inputs, "Archive files")->required();
+    test->footer(std::string("Prints \"ARCHIVE: OK\" on standard output, or \"ARCHIVE: \" and what\n"
+                             "is damaged on standard error.\n") +
+                 kExitFooter);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        return code == 0 ? kSuccess : kUsageError;
+    }
+    if (list->parsed()) return list_archives(list_inputs, out, err);
+    if (cat->parsed()) return cat_entry(cat_input, cat_path, out, err);
+    return test_archives(test_inputs, out, err);
+}
+
+}  // namespace quarrix::cli

@@ -1,0 +1,36 @@
+// The commands of quarrix-cli, callable with any streams so that tests see
+// exactly what a terminal would.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace quarrix::cli {
+
+enum ExitStatus : int {
+    kSuccess = 0,      // every archive and entry was fine
+    kFailure = 1,      // an archive or an entry failed
+    kUsageError = 2,   // the command line itself was wrong
+};
+
+// Parses the command line and runs the command it names; --help text goes to
+// out, usage errors to err.
+int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// One line per entry in listing order: "f<TAB>SIZE<TAB>PATH" or
+// "d<TAB>-<TAB>PATH", PATH with "\" between levels, in UTF-8. With more than
+// one archive, each archive's lines are preceded by a line "ARCHIVE:" and
+// archives are separated by an empty line.
+int list_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err);
+
+// The bytes of one file entry. entry_path is UTF-8 with "\" or "/" and is
+// matched without regard to ASCII case.
+int cat_entry(const std::string& archive, const std::string& entry_path, std::ostream& out,
+              std::ostream& err);
+
+// Reads and checks every entry of every archive: "ARCHIVE: OK" on out, or
+// "ARCHIVE: <what is damaged>" on err.
+int test_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err);
+
+}  // namespace quarrix::cli
