@@ -1,0 +1,454 @@
+#include "writer_pack.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "format.h"
+#include "writer_pipeline.h"
+
+namespace hpi::detail {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned kMostWorkers = 64;
+constexpr std::uint64_t kProgressStep = 1u << 20;  // report big files every MiB
+
+Error io_error(std::string what, int err) {
+    return Error{ErrorKind::IoError, std::move(what) + ": " + std::strerror(err)};
+}
+
+std::string in_quotes(const fs::path& p) { return "'" + p.string() + "'"; }
+
+bool is_compressed(Method m) { return m == Method::Lz77 || m == Method::Zlib; }
+
+std::uint64_t chunk_count(std::uint64_t size) {
+    return (size + format::kChunkSize - 1) / format::kChunkSize;
+}
+
+// ---------------------------------------------------------------- layout
+
+struct PackedFile {
+    const TreeNode* node = nullptr;
+    std::string archive_path;
+    std::size_t record_pos = 0;  // its file record inside the directory block
+    Method method = Method::Stored;
+    std::uint32_t data_start = 0;
+};
+
+// Lays out the directory block: each directory record, then its entry
+// records, then for each entry its name and its file record or directory.
+// File records get their data_start once the data is written.
+class DirectoryLayout {
+public:
+    DirectoryLayout(const TreeNode& root, Method method) : method_(method) {
+        add_directory(root, "");
+    }
+    std::vector<std::uint8_t>& block() { return block_; }
+    std::vector<PackedFile>& files() { return files_; }
+
+    void fill_file_records() {
+        for (const PackedFile& f : files_) {
+            std::uint8_t* rec = block_.data() + f.record_pos;
+            format::store_u32(rec, f.data_start);
+            format::store_u32(rec + 4, std::uint32_t(f.node->size));
+            rec[8] = std::uint8_t(f.method);
+        }
+    }
+
+private:
+    std::uint32_t absolute(std::size_t pos) const {
+        return std::uint32_t(format::kHeaderSize + pos);
+    }
+
+    void add_directory(const TreeNode& dir, const std::string& path) {
+        std::size_t record = grow(format::kDirectoryRecordSize);
+        std::size_t entries = grow(format::kEntryRecordSize * dir.children.size());
+        format::store_u32(&block_[record], std::uint32_t(dir.children.size()));
+        format::store_u32(&block_[record + 4], absolute(entries));
+
+        std::size_t slot = entries;
+        for (const auto& [key, child] : dir.children) {
+            std::size_t name = grow(child->name.size() + 1);
+            std::memcpy(&block_[name], child->name.data(), child->name.size());
+            std::string child_path = path.empty() ? child->name : path + "\\" + child->name;
+            std::size_t data = block_.size();
+            if (child->is_directory) {
+                add_directory(*child, child_path);
+            } else {
+                grow(format::kFileRecordSize);
+                Method m = child->size == 0 ? Method::Stored : method_;
+                files_.push_back({child.get(), std::move(child_path), data, m, 0});
+            }
+            format::store_u32(&block_[slot], absolute(name));
+            format::store_u32(&block_[slot + 4], absolute(data));
+            block_[slot + 8] = child->is_directory ? 1 : 0;
+            slot += format::kEntryRecordSize;
+        }
+    }
+
+    std::size_t grow(std::size_t n) {
+        std::size_t at = block_.size();
+        block_.resize(at + n, 0);
+        return at;
+    }
+
+    Method method_;
+    std::vector<std::uint8_t> block_;
+    std::vector<PackedFile> files_;
+};
+
+// ---------------------------------------------------------------- disk files
+
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& o) noexcept {
+        reset();
+        fd_ = std::exchange(o.fd_, -1);
+        return *this;
+    }
+    ~FileDescriptor() { reset(); }
+    int get() const { return fd_; }
+    void reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    int release_and_close() {
+        int r = ::close(fd_);
+        fd_ = -1;
+        return r;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens a disk file added earlier and checks it still has the size it had
+// then: packing a file that changed underneath would write a record whose
+// size disagrees with its data.
+Result<FileDescriptor> open_source(const fs::path& path, std::uint64_t expected_size) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return io_error("cannot open " + in_quotes(path), errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return io_error("cannot examine " + in_quotes(path), errno);
+    if (!S_ISREG(st.st_mode))
+        return Error{ErrorKind::IoError, in_quotes(path) + " is no longer a regular file"};
+    if (std::uint64_t(st.st_size) != expected_size)
+        return Error{ErrorKind::IoError, in_quotes(path) + " changed size since it was added (" +
+                                             std::to_string(expected_size) + " bytes, now " +
+                                             std::to_string(st.st_size) + ")"};
+    return fd;
+}
+
+Error read_exactly(int fd, const fs::path& path, std::uint8_t* buffer, std::size_t n) {
+    while (n > 0) {
+        ssize_t got = ::read(fd, buffer, n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return io_error("cannot read " + in_quotes(path), errno);
+        if (got == 0)
+            return Error{ErrorKind::IoError, in_quotes(path) + " became shorter while it was packed"};
+        buffer += got;
+        n -= std::size_t(got);
+    }
+    return {};
+}
+
+// Cuts the files, in packing order, into pieces of one chunk each. An empty
+// file still yields one empty piece so that it gets its place and its
+// progress report.
+class PieceSource {
+public:
+    explicit PieceSource(const std::vector<PackedFile>& files) : files_(files) {}
+
+    bool exhausted() const { return file_ >= files_.size(); }
+
+    Result<std::unique_ptr<PieceJob>> next() {
+        const PackedFile& f = files_[file_];
+        if (offset_ == 0 && f.node->size > 0) {
+            Result<FileDescriptor> fd = open_source(f.node->disk_file, f.node->size);
+            if (!fd) return fd.error();
+            source_ = std::move(*fd);
+        }
+        auto job = std::make_unique<PieceJob>();
+        job->file = file_;
+        job->raw = !is_compressed(f.method);
+        job->first_of_file = offset_ == 0;
+        std::size_t n = std::size_t(std::min<std::uint64_t>(format::kChunkSize,
+                                                            f.node->size - offset_));
+        job->plain.resize(n);
+        job->plain_size = n;
+        if (n > 0)
+            if (Error e = read_exactly(source_.get(), f.node->disk_file, job->plain.data(), n))
+                return e;
+        offset_ += n;
+        if (offset_ == f.node->size) {
+            job->last_of_file = true;
+            source_.reset();
+            offset_ = 0;
+            ++file_;
+        }
+        return job;
+    }
+
+private:
+    const std::vector<PackedFile>& files_;
+    std::size_t file_ = 0;
+    std::uint64_t offset_ = 0;
+    FileDescriptor source_;
+};
+
+// ---------------------------------------------------------------- output
+
+// The archive under construction: a new file beside the target that replaces
+// it only by commit(); destroyed uncommitted, it disappears.
+class TemporaryArchive {
+public:
+    static Result<TemporaryArchive> create_beside(const fs::path& target) {
+        static std::atomic<unsigned> counter{0};
+        const fs::path dir = target.parent_path();
+        const std::string base = "." + target.filename().string() + ".tmp";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+            fs::path candidate = dir / (base + std::to_string(::getpid()) + "-" +
+                                        std::to_string(counter++) + "-" +
+                                        std::to_string(stamp & 0xFFFFFF));
+            int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) return TemporaryArchive(FileDescriptor(fd), candidate);
+            if (errno != EEXIST)
+                return io_error("cannot create a temporary file beside " + in_quotes(target), errno);
+        }
+        return Error{ErrorKind::IoError,
+                     "cannot find a free temporary name beside " + in_quotes(target)};
+    }
+
+    TemporaryArchive(TemporaryArchive&&) = default;
+    TemporaryArchive& operator=(TemporaryArchive&&) = delete;
+    ~TemporaryArchive() {
+        if (!path_.empty()) {
+            fd_.reset();
+            ::unlink(path_.c_str());
+        }
+    }
+
+    Error write_at(std::uint64_t pos, std::span<const std::uint8_t> bytes) {
+        while (!bytes.empty()) {
+            ssize_t put = ::pwrite(fd_.get(), bytes.data(), bytes.size(), off_t(pos));
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) return io_error("cannot write " + in_quotes(path_), errno);
+            bytes = bytes.subspan(std::size_t(put));
+            pos += std::uint64_t(put);
+        }
+        return {};
+    }
+
+    // Flushes to the disk before the rename, so that a crash leaves either the
+    // old archive or the complete new one under the target name.
+    Error commit(const fs::path& target) {
+        if (::fsync(fd_.get()) != 0) return io_error("cannot flush " + in_quotes(path_), errno);
+        if (fd_.release_and_close() != 0) return io_error("cannot close " + in_quotes(path_), errno);
+        if (::rename(path_.c_str(), target.c_str()) != 0)
+            return io_error("cannot move the new archive to " + in_quotes(target), errno);
+        path_.clear();
+        return {};
+    }
+
+private:
+    TemporaryArchive(FileDescriptor fd, fs::path path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    FileDescriptor fd_;
+    fs::path path_;  // empty once committed
+};
+
+// ---------------------------------------------------------------- assembly
+
+// Receives the pieces in order and puts them in place: for a compressed file
+// the chunk length array is reserved first and filled in after its last chunk.
+class DataWriter {
+public:
+    DataWriter(TemporaryArchive& out, std::vector<PackedFile>& files, std::uint64_t start,
+               std::uint64_t largest, std::uint64_t bytes_total, const ProgressFn& progress)
+        : out_(out), files_(files), pos_(start), largest_(largest), total_(bytes_total),
+          progress_(progress) {}
+
+    Error accept(const PieceJob& piece) {
+        PackedFile& f = files_[piece.file];
+        if (piece.first_of_file)
+            if (Error e = begin_file(f)) return e;
+        if (piece.plain_size > 0 || is_compressed(f.method)) {
+            if (Error e = place(f, piece.out)) return e;
+            if (is_compressed(f.method)) lengths_.push_back(std::uint32_t(piece.out.size()));
+        }
+        done_ += piece.plain_size;
+        if (piece.last_of_file) {
+            if (is_compressed(f.method))
+                if (Error e = write_length_array()) return e;
+            report(f);
+        } else if (done_ - reported_ >= kProgressStep) {
+            report(f);
+        }
+        return {};
+    }
+
+private:
+    Error begin_file(PackedFile& f) {
+        f.data_start = std::uint32_t(pos_);  // pos_ <= largest_ <= 2^32 - 1
+        lengths_.clear();
+        if (!is_compressed(f.method)) return {};
+        array_pos_ = pos_;
+        return reserve(f, chunk_count(f.node->size) * 4);
+    }
+
+    Error reserve(const PackedFile& f, std::uint64_t n) {
+        if (n > largest_ - pos_)
+            return Error{ErrorKind::TooLarge,
+                         "the archive would pass the format's 4 GiB limit at '" + f.archive_path +
+                             "'"};
+        pos_ += n;
+        return {};
+    }
+
+    Error place(const PackedFile& f, std::span<const std::uint8_t> bytes) {
+        std::uint64_t at = pos_;
+        if (Error e = reserve(f, bytes.size())) return e;
+        return out_.write_at(at, bytes);
+    }
+
+    Error write_length_array() {
+        std::vector<std::uint8_t> bytes(lengths_.size() * 4);
+        for (std::size_t i = 0; i < lengths_.size(); ++i)
+            format::store_u32(&bytes[i * 4], lengths_[i]);
+        return out_.write_at(array_pos_, bytes);
+    }
+
+    void report(const PackedFile& f) {
+        reported_ = done_;
+        if (!progress_) return;
+        PackProgress p;
+        p.disk_path = &f.node->disk_file;
+        p.archive_path = f.archive_path;
+        p.bytes_done = done_;
+        p.bytes_total = total_;
+        progress_(p);
+    }
+
+    TemporaryArchive& out_;
+    std::vector<PackedFile>& files_;
+    std::uint64_t pos_;
+    std::uint64_t largest_;
+    std::uint64_t total_;
+    const ProgressFn& progress_;
+    std::uint64_t done_ = 0;
+    std::uint64_t reported_ = 0;
+    std::uint64_t array_pos_ = 0;
+    std::vector<std::uint32_t> lengths_;
+};
+
+Error check_options(const PackOptions& options) {
+    switch (options.method) {
+        case Method::Stored:
+        case Method::Lz77:
+            return {};
+        case Method::Zlib:
+            if (options.zlib_level >= 1 && options.zlib_level <= 12) return {};
+            return Error{ErrorKind::InvalidArgument,
+                         "zlib level " + std::to_string(options.zlib_level) +
+                             " is outside 1..12"};
+    }
+    return Error{ErrorKind::InvalidArgument,
+                 "unknown packing method " + std::to_string(int(options.method))};
+}
+
+unsigned worker_count(const PackOptions& options) {
+    if (!is_compressed(options.method)) return 0;
+    unsigned n = options.threads;
+    if (n == 0) n = std::thread::hardware_concurrency();
+    return std::clamp(n, 1u, kMostWorkers);
+}
+
+std::vector<std::uint8_t> header_bytes(std::size_t block_size) {
+    std::vector<std::uint8_t> h(format::kHeaderSize);
+    format::store_u32(&h[0], format::kMarker);
+    format::store_u32(&h[4], format::kVersion1);
+    format::store_u32(&h[8], std::uint32_t(format::kHeaderSize + block_size));
+    format::store_u32(&h[12], 0);  // not encrypted
+    format::store_u32(&h[16], std::uint32_t(format::kHeaderSize));
+    return h;
+}
+
+Error write_file_data(TemporaryArchive& out, std::vector<PackedFile>& files, std::uint64_t start,
+                      const PackOptions& options, const ProgressFn& progress,
+                      std::uint64_t largest) {
+    std::uint64_t total = 0;
+    for (const PackedFile& f : files) total += f.node->size;
+
+    const unsigned workers = worker_count(options);
+    const std::size_t most_in_flight = 2 * std::max(workers, 1u);
+    ChunkPipeline pipeline(workers, options.method, options.zlib_level);
+    PieceSource source(files);
+    DataWriter writer(out, files, start, largest, total, progress);
+
+    while (!source.exhausted() || pipeline.in_flight() > 0) {
+        while (!source.exhausted() && pipeline.in_flight() < most_in_flight) {
+            Result<std::unique_ptr<PieceJob>> piece = source.next();
+            if (!piece) return piece.error();
+            pipeline.submit(std::move(*piece));
+        }
+        std::unique_ptr<PieceJob> piece = pipeline.next_result();
+        if (piece->error) return piece->error;
+        if (Error e = writer.accept(*piece)) return e;
+    }
+    return {};
+}
+
+Error pack_unguarded(const TreeNode& root, const fs::path& target, const PackOptions& options,
+                     const ProgressFn& progress, std::uint64_t largest) {
+    if (Error e = check_options(options)) return e;
+    DirectoryLayout layout(root, options.method);
+    const std::uint64_t data_start = format::kHeaderSize + layout.block().size();
+    if (data_start > largest)
+        return Error{ErrorKind::TooLarge, "the directory alone would pass the format's 4 GiB limit"};
+
+    Result<TemporaryArchive> out = TemporaryArchive::create_beside(target);
+    if (!out) return out.error();
+    if (Error e = write_file_data(*out, layout.files(), data_start, options, progress, largest))
+        return e;
+    layout.fill_file_records();
+    if (Error e = out->write_at(format::kHeaderSize, layout.block())) return e;
+    if (Error e = out->write_at(0, header_bytes(layout.block().size()))) return e;
+    if (Error e = out->commit(target)) return e;
+
+    if (layout.files().empty() && progress) {
+        PackProgress p;
+        progress(p);
+    }
+    return {};
+}
+
+}  // namespace
+
+Error pack_tree(const TreeNode& root, const fs::path& target, const PackOptions& options,
+                const ProgressFn& progress, std::uint64_t largest_archive) {
+    try {
+        return pack_unguarded(root, target, options, progress, largest_archive);
+    } catch (const std::bad_alloc&) {
+        return Error{ErrorKind::IoError, "out of memory while packing " + in_quotes(target)};
+    } catch (const std::system_error& e) {
+        return Error{ErrorKind::IoError, std::string("cannot pack ") + in_quotes(target) + ": " +
+                                             e.what()};
+    }
+}
+
+}  // namespace hpi::detail

@@ -1,0 +1,129 @@
+#include "writer_tree.h"
+
+#include <system_error>
+#include <vector>
+
+namespace hpi::detail {
+namespace {
+
+Error invalid(std::string message) { return Error{ErrorKind::InvalidArgument, std::move(message)}; }
+
+std::string in_quotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// Splits "a\b\c" into its components without checking them.
+std::vector<std::string_view> split_path(std::string_view path) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t sep = path.find('\\', start);
+        if (sep == std::string_view::npos) {
+            parts.push_back(path.substr(start));
+            return parts;
+        }
+        parts.push_back(path.substr(start, sep - start));
+        start = sep + 1;
+    }
+}
+
+constexpr std::uint64_t kLargestFile = 0xFFFFFFFFu;
+
+}  // namespace
+
+std::string archive_sort_key(std::string_view name) {
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return key;
+}
+
+bool archive_name_less(std::string_view a, std::string_view b) {
+    // std::string orders its bytes as unsigned char.
+    return archive_sort_key(a) < archive_sort_key(b);
+}
+
+Error check_component(std::string_view name, std::string_view archive_path) {
+    if (name.empty())
+        return invalid("archive path " + in_quotes(archive_path) + " has an empty component");
+    if (name == "." || name == "..")
+        return invalid("archive path " + in_quotes(archive_path) + " has a '" + std::string(name) +
+                       "' component");
+    if (name.find('/') != std::string_view::npos)
+        return invalid("archive path " + in_quotes(archive_path) + ": name " + in_quotes(name) +
+                       " holds '/'");
+    if (name.find('\0') != std::string_view::npos)
+        return invalid("archive path " + in_quotes(archive_path) + " holds a NUL byte");
+    return {};
+}
+
+// Walks to (and creates) every directory above the last component; returns
+// the directory that will hold it, and the last component in `leaf`.
+Result<TreeNode*> PathTree::make_parents(std::string_view archive_path, std::string_view& leaf) {
+    std::vector<std::string_view> parts = split_path(archive_path);
+    for (std::string_view part : parts)
+        if (Error e = check_component(part, archive_path)) return e;
+
+    TreeNode* dir = &root_;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        std::unique_ptr<TreeNode>& slot = dir->children[archive_sort_key(parts[i])];
+        if (!slot) {
+            slot = std::make_unique<TreeNode>();
+            slot->name = std::string(parts[i]);
+        } else if (!slot->is_directory) {
+            return invalid("cannot add " + in_quotes(archive_path) + ": " + in_quotes(slot->name) +
+                           " is a file");
+        }
+        dir = slot.get();
+    }
+    leaf = parts.back();
+    return dir;
+}
+
+Error PathTree::add_directory(std::string_view archive_path) {
+    std::string_view leaf;
+    Result<TreeNode*> parent = make_parents(archive_path, leaf);
+    if (!parent) return parent.error();
+    std::unique_ptr<TreeNode>& slot = (*parent)->children[archive_sort_key(leaf)];
+    if (!slot) {
+        slot = std::make_unique<TreeNode>();
+        slot->name = std::string(leaf);
+    } else if (!slot->is_directory) {
+        return invalid("cannot add directory " + in_quotes(archive_path) + ": it is already a file");
+    }
+    return {};
+}
+
+Error PathTree::add_file(std::string_view archive_path, const std::filesystem::path& disk_file) {
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(disk_file, ec);
+    if (ec || !std::filesystem::exists(status))
+        return Error{ErrorKind::IoError, "cannot read '" + disk_file.string() + "': " +
+                                             (ec ? ec.message() : "no such file")};
+    if (!std::filesystem::is_regular_file(status))
+        return invalid("'" + disk_file.string() + "' is not a regular file");
+    std::uint64_t size = std::filesystem::file_size(disk_file, ec);
+    if (ec) return Error{ErrorKind::IoError, "cannot read the size of '" + disk_file.string() +
+                                                 "': " + ec.message()};
+    if (size > kLargestFile)
+        return Error{ErrorKind::TooLarge, "'" + disk_file.string() + "' has " +
+                                              std::to_string(size) +
+                                              " bytes; an archive entry holds at most 4 GiB - 1"};
+
+    std::string_view leaf;
+    Result<TreeNode*> parent = make_parents(archive_path, leaf);
+    if (!parent) return parent.error();
+    std::unique_ptr<TreeNode>& slot = (*parent)->children[archive_sort_key(leaf)];
+    if (slot && slot->is_directory)
+        return invalid("cannot add file " + in_quotes(archive_path) + ": it is already a directory");
+    if (!slot) {
+        slot = std::make_unique<TreeNode>();
+        slot->name = std::string(leaf);
+    }
+    // Re-adding keeps the first spelling of the name, like a file system that
+    // ignores case does when a file is overwritten.
+    slot->is_directory = false;
+    slot->disk_file = disk_file;
+    slot->size = size;
+    return {};
+}
+
+}  // namespace hpi::detail
