@@ -1,0 +1,539 @@
+// Reading archives: the header and directory tree are checked once at open;
+// file data is checked chunk by chunk while it streams to the caller.
+//
+// Everything in an archive may be damaged or hostile, so every offset, count
+// and size is checked against the directory block and the file's length
+// before it is followed, and nothing is ever allocated from a count that has
+// not been shown to fit in the bytes that hold it.
+#include "hpi/hpi.h"
+
+#include "decode.h"
+#include "format.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace hpi {
+namespace {
+
+using format::load_u32;
+
+// Real archives nest a handful of levels; a chain deeper than this is made to
+// exhaust the reader, not to hold game data.
+constexpr std::size_t kMaxDepth = 128;
+// Paths this long no longer fit anywhere they are going (the archive library
+// contract hands out 255 bytes); the bound also keeps a hostile block that
+// reuses one huge name from multiplying it into every path.
+constexpr std::size_t kMaxPathLength = 1024;
+// Stored files stream through a buffer of this size.
+constexpr std::size_t kStoredPiece = 64 * 1024;
+// A chunk of at most 64 KiB never needs more than a little over 64 KiB of
+// LZ77 or zlib data; anything past this bound is refused instead of being
+// loaded, so one read never holds more than this much payload.
+constexpr std::uint32_t kMaxPayloadSize = 16 * format::kChunkSize;
+
+Error failure(ErrorKind kind, std::string message) {
+    return Error{kind, std::move(message)};
+}
+
+std::string hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+std::string display_path(std::string_view archive_path) {
+    return "'" + cp1252_to_utf8(archive_path) + "'";
+}
+
+std::string entry_label(const Entry& entry) {
+    return "entry " + display_path(entry.path);
+}
+
+std::string directory_label(std::string_view path) {
+    return path.empty() ? std::string("root directory") : "directory " + display_path(path);
+}
+
+std::string fold_path(std::string_view path) {
+    std::string key(path);
+    for (char& c : key) {
+        if (c == '/') c = '\\';
+        else if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return key;
+}
+
+// An open file descriptor read only with pread, so concurrent reads share no
+// file position.
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    ~FileHandle() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    // Fills `out` from `offset`; a file that ends first is Truncated (it may
+    // have shrunk since it was opened).
+    Error read_at(std::uint64_t offset, std::span<std::uint8_t> out) const {
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
+                                        static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0)
+                return failure(ErrorKind::IoError,
+                               "reading " + std::to_string(out.size()) + " bytes at offset " +
+                                   std::to_string(offset) + ": " +
+                                   std::error_code(errno, std::generic_category()).message());
+            if (got == 0)
+                return failure(ErrorKind::Truncated,
+                               "the file ends at offset " + std::to_string(offset + done) +
+                                   ", inside the " + std::to_string(out.size()) +
+                                   " bytes at offset " + std::to_string(offset));
+            done += static_cast<std::size_t>(got);
+        }
+        return {};
+    }
+
+private:
+    int fd_;
+};
+
+struct Header {
+    std::uint32_t directory_end = 0;
+    std::uint32_t header_key = 0;
+    std::uint32_t directory_start = 0;
+};
+
+Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t file_size) {
+    if (bytes.size() < 4 || load_u32(bytes.data()) != format::kMarker)
+        return failure(ErrorKind::NotAnArchive, "no HAPI marker at the start of the file");
+    if (bytes.size() >= 8) {
+        const std::uint32_t version = load_u32(bytes.data() + 4);
+        if (version == format::kVersion2)
+            return failure(ErrorKind::UnsupportedVersion,
+                           "version " + hex(version) + " uses a later layout that cannot be read");
+        if (version == format::kSavedGame)
+            return failure(ErrorKind::NotAnArchive, "a saved game (BANK), not an archive");
+        if (version != format::kVersion1)
+            return failure(ErrorKind::NotAnArchive, "unknown version " + hex(version));
+    }
+    if (bytes.size() < format::kHeaderSize)
+        return failure(ErrorKind::Truncated, "the file ends at offset " +
+                                                 std::to_string(bytes.size()) +
+                                                 ", inside the 20-byte header");
+    Header header;
+    header.directory_end = load_u32(bytes.data() + 8);
+    header.header_key = load_u32(bytes.data() + 12);
+    header.directory_start = load_u32(bytes.data() + 16);
+    const std::string block = "directory block [" + std::to_string(header.directory_start) +
+                              ", " + std::to_string(header.directory_end) + ")";
+    if (header.directory_start < format::kHeaderSize)
+        return failure(ErrorKind::BadOffset, block + " overlaps the header");
+    if (std::uint64_t(header.directory_start) + format::kDirectoryRecordSize >
+        header.directory_end)
+        return failure(ErrorKind::BadOffset, block + " cannot hold the root directory record");
+    if (header.directory_end > file_size)
+        return failure(ErrorKind::Truncated, block + " runs past the end of the file at " +
+                                                 std::to_string(file_size));
+    return header;
+}
+
+// Walks the decrypted directory block depth first and produces the entry
+// list. Each directory record may be visited once, and each entry record
+// belongs to one directory only: together with the depth limit this keeps a
+// hostile block from looping or from listing one record more than once, so
+// the entry list can never outgrow the block itself.
+class DirectoryWalker {
+public:
+    DirectoryWalker(std::span<const std::uint8_t> block, std::uint32_t block_start)
+        : block_(block), start_(block_start), claimed_(block.size(), false) {}
+
+    Error walk(std::vector<Entry>& entries) {
+        entries_ = &entries;
+        return walk_directory(start_, "", 0, std::nullopt);
+    }
+
+private:
+    bool inside(std::uint64_t offset, std::uint64_t length) const {
+        return offset >= start_ && offset - start_ <= block_.size() &&
+               length <= block_.size() - (offset - start_);
+    }
+
+    const std::uint8_t* at(std::uint32_t offset) const { return block_.data() + (offset - start_); }
+
+    std::string block_range() const {
+        return "the directory block [" + std::to_string(start_) + ", " +
+               std::to_string(start_ + block_.size()) + ")";
+    }
+
+    Error walk_directory(std::uint32_t record, const std::string& path, std::size_t depth,
+                         std::optional<std::size_t> self) {
+        const std::string where = directory_label(path);
+        if (depth > kMaxDepth)
+            return failure(ErrorKind::DirectoryLoop,
+                           where + ": nested deeper than " + std::to_string(kMaxDepth) + " levels");
+        if (!inside(record, format::kDirectoryRecordSize))
+            return failure(ErrorKind::BadOffset, where + ": record at offset " +
+                                                     std::to_string(record) + " lies outside " +
+                                                     block_range());
+        if (!visited_.insert(record).second)
+            return failure(ErrorKind::DirectoryLoop, where + ": record at offset " +
+                                                         std::to_string(record) +
+                                                         " is reached a second time");
+        const std::uint32_t count = load_u32(at(record));
+        const std::uint32_t first = load_u32(at(record) + 4);
+        if (Error error = claim_entry_records(where, first, count)) return error;
+
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint32_t offset = first + i * std::uint32_t(format::kEntryRecordSize);
+            if (Error error = add_entry(path, offset, depth, self)) return error;
+        }
+        return {};
+    }
+
+    Error claim_entry_records(const std::string& where, std::uint32_t first, std::uint32_t count) {
+        const std::uint64_t length = std::uint64_t(count) * format::kEntryRecordSize;
+        if (!inside(first, length))
+            return failure(ErrorKind::BadOffset,
+                           where + ": " + std::to_string(count) + " entry records at offset " +
+                               std::to_string(first) + " do not fit in " + block_range());
+        const auto begin = claimed_.begin() + (first - start_);
+        const auto end = begin + static_cast<std::ptrdiff_t>(length);
+        if (std::find(begin, end, true) != end)
+            return failure(ErrorKind::DirectoryLoop,
+                           where + ": entry records at offset " + std::to_string(first) +
+                               " are also listed by another directory");
+        std::fill(begin, end, true);
+        return {};
+    }
+
+    Error add_entry(const std::string& parent, std::uint32_t offset, std::size_t depth,
+                    std::optional<std::size_t> parent_index) {
+        const std::uint32_t name_offset = load_u32(at(offset));
+        const std::uint32_t data_offset = load_u32(at(offset) + 4);
+        // Only 0 and 1 are written; any other nonzero flag is read the way a
+        // C program tests a flag, as a directory, and must then pass as one.
+        const bool is_directory = at(offset)[8] != 0;
+
+        std::string name;
+        if (Error error = read_name(parent, offset, name_offset, name)) return error;
+        std::string path = parent.empty() ? name : parent + "\\" + name;
+        if (path.size() > kMaxPathLength)
+            return failure(ErrorKind::BadName, "entry record at offset " + std::to_string(offset) +
+                                                   ": path longer than " +
+                                                   std::to_string(kMaxPathLength) + " bytes");
+
+        Entry entry;
+        entry.path = std::move(path);
+        entry.is_directory = is_directory;
+        if (!is_directory) {
+            if (Error error = read_file_record(entry, data_offset)) return error;
+            if (parent_index) ++(*entries_)[*parent_index].size;
+            entries_->push_back(std::move(entry));
+            return {};
+        }
+        const std::size_t index = entries_->size();
+        entries_->push_back(entry);
+        return walk_directory(data_offset, entry.path, depth + 1, index);
+    }
+
+    Error read_name(const std::string& parent, std::uint32_t record, std::uint32_t offset,
+                    std::string& name) const {
+        const std::string where = directory_label(parent) + ": entry record at offset " +
+                                  std::to_string(record);
+        if (!inside(offset, 1))
+            return failure(ErrorKind::BadOffset, where + ": name offset " +
+                                                     std::to_string(offset) + " lies outside " +
+                                                     block_range());
+        const auto* first = reinterpret_cast<const char*>(at(offset));
+        const std::size_t room = block_.size() - (offset - start_);
+        const void* nul = std::memchr(first, 0, room);
+        if (!nul)
+            return failure(ErrorKind::BadName, where + ": name at offset " +
+                                                   std::to_string(offset) +
+                                                   " has no end inside " + block_range());
+        name.assign(first, static_cast<const char*>(nul));
+        if (name.empty() || name == "." || name == ".." ||
+            name.find_first_of("\\/") != std::string::npos)
+            return failure(ErrorKind::BadName, where + ": name " + display_path(name) +
+                                                   " is not a single path component");
+        return {};
+    }
+
+    Error read_file_record(Entry& entry, std::uint32_t record) const {
+        if (!inside(record, format::kFileRecordSize))
+            return failure(ErrorKind::BadOffset, entry_label(entry) + ": file record at offset " +
+                                                     std::to_string(record) + " lies outside " +
+                                                     block_range());
+        entry.data_offset = load_u32(at(record));
+        entry.size = load_u32(at(record) + 4);
+        const std::uint8_t method = at(record)[8];
+        if (method > std::uint8_t(Method::Zlib))
+            return failure(ErrorKind::BadCompressedData,
+                           entry_label(entry) + ": file record at offset " +
+                               std::to_string(record) + " names unknown method " +
+                               std::to_string(method));
+        entry.method = static_cast<Method>(method);
+        return {};
+    }
+
+    std::span<const std::uint8_t> block_;
+    std::uint32_t start_;
+    std::vector<bool> claimed_;
+    std::unordered_set<std::uint32_t> visited_;
+    std::vector<Entry>* entries_ = nullptr;
+};
+
+}  // namespace
+
+struct Archive::Impl {
+    FileHandle file;
+    std::uint64_t size = 0;
+    std::optional<std::uint8_t> key;  // set when the archive is encrypted
+    std::vector<Entry> entries;
+    std::unordered_map<std::string, std::size_t> by_folded_path;
+
+    explicit Impl(int fd) : file(fd) {}
+
+    // Reads and decrypts bytes at an absolute offset.
+    Error read_plain(std::uint64_t offset, std::span<std::uint8_t> out) const {
+        if (Error error = file.read_at(offset, out)) return error;
+        if (key) format::decrypt(out, offset, *key);
+        return {};
+    }
+
+    Error read_stored(const Entry& entry, const Sink& sink) const;
+    Error read_chunked(const Entry& entry, const Sink& sink) const;
+    Error check_data_start(const Entry& entry) const;
+};
+
+Error Archive::Impl::check_data_start(const Entry& entry) const {
+    if (entry.data_offset < format::kHeaderSize)
+        return failure(ErrorKind::BadOffset, entry_label(entry) + ": data offset " +
+                                                 std::to_string(entry.data_offset) +
+                                                 " lies inside the header");
+    if (entry.data_offset > size)
+        return failure(ErrorKind::BadOffset, entry_label(entry) + ": data offset " +
+                                                 std::to_string(entry.data_offset) +
+                                                 " lies past the end of the file at " +
+                                                 std::to_string(size));
+    return {};
+}
+
+Error Archive::Impl::read_stored(const Entry& entry, const Sink& sink) const {
+    const std::uint64_t end = std::uint64_t(entry.data_offset) + entry.size;
+    if (end > size)
+        return failure(ErrorKind::Truncated,
+                       entry_label(entry) + ": data [" + std::to_string(entry.data_offset) + ", " +
+                           std::to_string(end) + ") runs past the end of the file at " +
+                           std::to_string(size));
+    std::vector<std::uint8_t> piece(std::min<std::uint64_t>(kStoredPiece, entry.size));
+    for (std::uint64_t pos = entry.data_offset; pos < end;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), end - pos));
+        const std::span<std::uint8_t> bytes(piece.data(), n);
+        if (Error error = read_plain(pos, bytes)) {
+            error.message = entry_label(entry) + ": " + error.message;
+            return error;
+        }
+        if (!sink(bytes)) return {};
+        pos += n;
+    }
+    return {};
+}
+
+namespace {
+
+struct ChunkHeader {
+    std::uint32_t marker;
+    std::uint8_t method;
+    bool obfuscated;
+    std::uint32_t payload_size;
+    std::uint32_t plain_size;
+    std::uint32_t checksum;
+};
+
+ChunkHeader parse_chunk_header(const std::uint8_t* p) {
+    return ChunkHeader{load_u32(p),         p[5],
+                       p[6] != 0,           load_u32(p + 7),
+                       load_u32(p + 11),    load_u32(p + 15)};
+}
+
+// Checks a chunk header against the length array and the size this chunk
+// must decode to; returns the text of the first fault, or nothing.
+std::string chunk_header_fault(const ChunkHeader& chunk, std::uint32_t stored_length,
+                               std::uint32_t expected_plain, ErrorKind& kind) {
+    kind = ErrorKind::BadCompressedData;
+    if (chunk.marker != format::kChunkMarker) return "no SQSH marker";
+    if (chunk.plain_size > format::kChunkSize)
+        return "plain size " + std::to_string(chunk.plain_size) + " exceeds " +
+               std::to_string(format::kChunkSize);
+    if (chunk.plain_size != expected_plain)
+        return "plain size " + std::to_string(chunk.plain_size) + ", expected " +
+               std::to_string(expected_plain);
+    if (format::kChunkHeaderSize + std::uint64_t(chunk.payload_size) > stored_length) {
+        kind = ErrorKind::BadOffset;
+        return "payload of " + std::to_string(chunk.payload_size) +
+               " bytes overruns the chunk's stored length " + std::to_string(stored_length);
+    }
+    if (chunk.payload_size > kMaxPayloadSize)
+        return "payload of " + std::to_string(chunk.payload_size) +
+               " bytes is far beyond what a 64 KiB chunk needs";
+    return {};
+}
+
+}  // namespace
+
+Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
+    const std::uint32_t count =
+        static_cast<std::uint32_t>((std::uint64_t(entry.size) + format::kChunkSize - 1) /
+                                   format::kChunkSize);
+    const std::uint64_t array_end = entry.data_offset + std::uint64_t(count) * 4;
+    if (array_end > size)
+        return failure(ErrorKind::Truncated,
+                       entry_label(entry) + ": chunk length array [" +
+                           std::to_string(entry.data_offset) + ", " + std::to_string(array_end) +
+                           ") runs past the end of the file at " + std::to_string(size));
+    std::vector<std::uint8_t> lengths(std::size_t(count) * 4);
+    if (Error error = read_plain(entry.data_offset, lengths)) {
+        error.message = entry_label(entry) + ": " + error.message;
+        return error;
+    }
+
+    detail::ChunkDecoder decoder;
+    std::vector<std::uint8_t> payload;
+    std::vector<std::uint8_t> plain(format::kChunkSize);
+    std::uint64_t pos = array_end;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t stored_length = load_u32(lengths.data() + 4 * std::size_t(i));
+        const auto expected = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(format::kChunkSize, entry.size - std::uint64_t(i) * format::kChunkSize));
+        const std::string where = entry_label(entry) + ": chunk " + std::to_string(i + 1) +
+                                  " of " + std::to_string(count) + " at offset " +
+                                  std::to_string(pos) + ": ";
+        if (stored_length < format::kChunkHeaderSize)
+            return failure(ErrorKind::BadCompressedData,
+                           where + "stored length " + std::to_string(stored_length) +
+                               " cannot hold the 19-byte chunk header");
+        if (pos + stored_length > size)
+            return failure(ErrorKind::Truncated, where + std::to_string(stored_length) +
+                                                     " bytes run past the end of the file at " +
+                                                     std::to_string(size));
+
+        std::uint8_t header_bytes[format::kChunkHeaderSize];
+        if (Error error = read_plain(pos, header_bytes)) {
+            error.message = where + error.message;
+            return error;
+        }
+        const ChunkHeader chunk = parse_chunk_header(header_bytes);
+        ErrorKind kind;
+        if (std::string fault = chunk_header_fault(chunk, stored_length, expected, kind);
+            !fault.empty())
+            return failure(kind, where + fault);
+
+        payload.resize(chunk.payload_size);
+        if (Error error = read_plain(pos + format::kChunkHeaderSize, payload)) {
+            error.message = where + error.message;
+            return error;
+        }
+        const std::uint32_t sum = format::chunk_checksum(payload);
+        if (sum != chunk.checksum)
+            return failure(ErrorKind::BadChecksum,
+                           where + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
+        if (chunk.obfuscated) format::deobfuscate(payload);
+
+        const std::span<std::uint8_t> out(plain.data(), chunk.plain_size);
+        if (std::string fault = decoder.decode(chunk.method, payload, out); !fault.empty())
+            return failure(ErrorKind::BadCompressedData, where + fault);
+        if (!sink(out)) return {};
+        pos += stored_length;
+    }
+    return {};
+}
+
+Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file) {
+    const std::string label = "'" + file.string() + "'";
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return failure(ErrorKind::IoError,
+                       "cannot open " + label + ": " +
+                           std::error_code(errno, std::generic_category()).message());
+    auto impl = std::make_unique<Impl>(fd);
+
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return failure(ErrorKind::IoError, label + " is not a regular file");
+    impl->size = static_cast<std::uint64_t>(info.st_size);
+
+    std::uint8_t header_bytes[format::kHeaderSize];
+    const std::span<std::uint8_t> head(header_bytes,
+                                       std::min<std::uint64_t>(format::kHeaderSize, impl->size));
+    if (Error error = impl->file.read_at(0, head)) {
+        error.message = label + ": " + error.message;
+        return error;
+    }
+    auto header = parse_header(head, impl->size);
+    if (!header) return failure(header.error().kind, label + ": " + header.error().message);
+    if (header->header_key != 0) impl->key = format::archive_key(header->header_key);
+
+    std::vector<std::uint8_t> block(header->directory_end - header->directory_start);
+    if (Error error = impl->read_plain(header->directory_start, block)) {
+        error.message = label + ": " + error.message;
+        return error;
+    }
+    DirectoryWalker walker(block, header->directory_start);
+    if (Error error = walker.walk(impl->entries)) {
+        error.message = label + ": " + error.message;
+        return error;
+    }
+    for (std::size_t i = 0; i < impl->entries.size(); ++i)
+        impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
+    return std::unique_ptr<Archive>(new Archive(std::move(impl)));
+}
+
+Archive::Archive(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Archive::~Archive() = default;
+
+const std::vector<Entry>& Archive::entries() const { return impl_->entries; }
+
+std::optional<std::size_t> Archive::find(std::string_view path) const {
+    const auto it = impl_->by_folded_path.find(fold_path(path));
+    if (it == impl_->by_folded_path.end()) return std::nullopt;
+    return it->second;
+}
+
+Error Archive::read(std::size_t index, const Sink& sink) const {
+    if (index >= impl_->entries.size())
+        return failure(ErrorKind::InvalidArgument,
+                       "no entry number " + std::to_string(index) + " in this archive");
+    const Entry& entry = impl_->entries[index];
+    if (entry.is_directory)
+        return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
+    if (entry.size == 0) return {};
+    if (Error error = impl_->check_data_start(entry)) return error;
+    if (entry.method == Method::Stored) return impl_->read_stored(entry, sink);
+    return impl_->read_chunked(entry, sink);
+}
+
+Error Archive::test() const {
+    const Sink discard = [](std::span<const std::uint8_t>) { return true; };
+    for (std::size_t i = 0; i < impl_->entries.size(); ++i) {
+        if (impl_->entries[i].is_directory) continue;
+        if (Error error = read(i, discard)) return error;
+    }
+    return {};
+}
+
+std::uint64_t Archive::file_size() const { return impl_->size; }
+
+}  // namespace hpi

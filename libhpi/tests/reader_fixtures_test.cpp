@@ -1,0 +1,220 @@
+// The reader against the fixed archives of an independent writer: every
+// listing, size and content must match the manifest exactly, and every
+// damaged fixture must fail with the kind of error that describes it.
+#include "hpi/hpi.h"
+#include "support/archive_builder.h"
+#include "support/sha256.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+namespace hpi {
+namespace {
+
+const std::filesystem::path kData = QUARRIX_TESTDATA_DIR;
+
+struct ManifestRow {
+    bool is_directory;
+    std::string size;  // "-" for directories
+    std::string path;  // UTF-8
+    std::string sha256;
+};
+
+std::map<std::string, std::vector<ManifestRow>> load_manifest() {
+    std::ifstream file(kData / "MANIFEST.tsv");
+    std::map<std::string, std::vector<ManifestRow>> rows;
+    std::string line;
+    std::getline(file, line);  // column names
+    while (std::getline(file, line)) {
+        std::istringstream fields(line);
+        std::string archive, kind;
+        ManifestRow row;
+        std::getline(fields, archive, '\t');
+        std::getline(fields, kind, '\t');
+        std::getline(fields, row.size, '\t');
+        std::getline(fields, row.path, '\t');
+        std::getline(fields, row.sha256, '\t');
+        row.is_directory = kind == "d";
+        rows[archive].push_back(row);
+    }
+    return rows;
+}
+
+std::string content_hash(const Archive& archive, std::size_t index) {
+    test::Sha256 hash;
+    const Error error = archive.read(index, [&](std::span<const std::uint8_t> piece) {
+        hash.update(piece);
+        return true;
+    });
+    EXPECT_FALSE(error) << error.message;
+    return hash.hex_digest();
+}
+
+std::size_t files_directly_inside(const std::vector<ManifestRow>& rows, const std::string& dir) {
+    std::size_t count = 0;
+    for (const auto& row : rows)
+        if (!row.is_directory && row.path.size() > dir.size() + 1 &&
+            row.path.compare(0, dir.size() + 1, dir + "\\") == 0 &&
+            row.path.find('\\', dir.size() + 1) == std::string::npos)
+            ++count;
+    return count;
+}
+
+TEST(ReaderFixtures, EveryGoodArchiveListsAndExtractsExactlyAsTheManifestSays) {
+    const auto manifest = load_manifest();
+    ASSERT_EQ(manifest.size(), 5u);
+    for (const auto& [name, rows] : manifest) {
+        SCOPED_TRACE(name);
+        auto archive = Archive::open(kData / name);
+        ASSERT_TRUE(archive) << archive.error().message;
+        const auto& entries = (*archive)->entries();
+        ASSERT_EQ(entries.size(), rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            SCOPED_TRACE(rows[i].path);
+            EXPECT_EQ(cp1252_to_utf8(entries[i].path), rows[i].path);
+            EXPECT_EQ(entries[i].is_directory, rows[i].is_directory);
+            if (rows[i].is_directory) {
+                EXPECT_EQ(entries[i].size, files_directly_inside(rows, rows[i].path));
+            } else {
+                EXPECT_EQ(std::to_string(entries[i].size), rows[i].size);
+                EXPECT_EQ(content_hash(**archive, i), rows[i].sha256);
+            }
+        }
+        EXPECT_FALSE((*archive)->test()) << (*archive)->test().message;
+    }
+}
+
+TEST(ReaderFixtures, EncryptedArchiveKeepsTheWindows1252NameBytes) {
+    auto archive = Archive::open(kData / "encrypted.hpi");
+    ASSERT_TRUE(archive) << archive.error().message;
+    // "é" and "è" are single bytes in the archive, not UTF-8 pairs.
+    const auto index = (*archive)->find("units\\Caf\xE9 cr\xE8me.fbi");
+    ASSERT_TRUE(index);
+    EXPECT_EQ((*archive)->entries()[*index].size, 1234u);
+}
+
+TEST(ReaderFixtures, FindIgnoresAsciiCaseAndAcceptsSlashes) {
+    auto archive = Archive::open(kData / "encrypted.hpi");
+    ASSERT_TRUE(archive);
+    const auto& entries = (*archive)->entries();
+    const auto exact = (*archive)->find("units\\ARMCOM.FBI");
+    ASSERT_TRUE(exact);
+    EXPECT_EQ(entries[*exact].path, "units\\ARMCOM.FBI");
+    EXPECT_EQ((*archive)->find("UNITS/armcom.fbi"), exact);
+    EXPECT_EQ((*archive)->find("Units"), (*archive)->find("units"));
+    EXPECT_TRUE(entries[*(*archive)->find("units")].is_directory);
+    EXPECT_FALSE((*archive)->find("units\\ARMCOM"));
+    EXPECT_FALSE((*archive)->find("ARMCOM.FBI"));
+    EXPECT_FALSE((*archive)->find(""));
+    // Case folding is ASCII only: the upper-case form of "é" is another name.
+    EXPECT_FALSE((*archive)->find("units\\CAF\xC9 CR\xC8ME.FBI"));
+}
+
+TEST(ReaderFixtures, DamagedArchivesFailWithTheKindThatDescribesThem) {
+    struct Case {
+        const char* file;
+        ErrorKind at_open;  // None: opens, and test() must find `at_test`
+        ErrorKind at_test;
+    };
+    const Case cases[] = {
+        {"damaged/not-an-archive.hpi", ErrorKind::NotAnArchive, ErrorKind::None},
+        {"damaged/version2.hpi", ErrorKind::UnsupportedVersion, ErrorKind::None},
+        {"damaged/dir-loop.hpi", ErrorKind::DirectoryLoop, ErrorKind::None},
+        {"damaged/bad-checksum.ufo", ErrorKind::None, ErrorKind::BadChecksum},
+        {"damaged/truncated.ufo", ErrorKind::None, ErrorKind::Truncated},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto archive = Archive::open(kData / c.file);
+        if (c.at_open != ErrorKind::None) {
+            ASSERT_FALSE(archive);
+            EXPECT_EQ(archive.error().kind, c.at_open) << archive.error().message;
+            EXPECT_NE(archive.error().message.find(c.file), std::string::npos)
+                << archive.error().message;
+            continue;
+        }
+        ASSERT_TRUE(archive) << archive.error().message;
+        const Error error = (*archive)->test();
+        EXPECT_EQ(error.kind, c.at_test) << error.message;
+        EXPECT_NE(error.message.find("entry '"), std::string::npos) << error.message;
+    }
+}
+
+TEST(ReaderFixtures, BadChecksumSparesTheIntactFilesAndNamesTheDamagedOne) {
+    auto archive = Archive::open(kData / "damaged/bad-checksum.ufo");
+    ASSERT_TRUE(archive);
+    const auto& entries = (*archive)->entries();
+    std::size_t damaged = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].is_directory) continue;
+        const Error error = (*archive)->read(i, [](auto) { return true; });
+        if (!error) continue;
+        ++damaged;
+        EXPECT_EQ(error.kind, ErrorKind::BadChecksum);
+        EXPECT_NE(error.message.find("'" + entries[i].path + "'"), std::string::npos)
+            << error.message;
+        EXPECT_NE(error.message.find("checksum 0x"), std::string::npos) << error.message;
+    }
+    EXPECT_EQ(damaged, 1u);
+}
+
+TEST(ReaderFixtures, ConcurrentReadsOfOneArchiveAllSeeTheRightContent) {
+    auto archive = Archive::open(kData / "zlib.ufo");
+    ASSERT_TRUE(archive);
+    const Archive& shared = **archive;
+    const auto index = shared.find("weapons\\weapons.tdf");
+    ASSERT_TRUE(index);
+    const std::string expected = content_hash(shared, *index);
+    std::vector<std::string> seen(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < seen.size(); ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 5; ++round) seen[t] = content_hash(shared, *index);
+        });
+    for (auto& thread : threads) thread.join();
+    for (const auto& hash : seen) EXPECT_EQ(hash, expected);
+}
+
+TEST(ReaderFixtures, ReadStopsQuietlyWhenTheSinkDeclines) {
+    auto archive = Archive::open(kData / "zlib.ufo");
+    ASSERT_TRUE(archive);
+    const auto index = (*archive)->find("weapons\\weapons.tdf");
+    ASSERT_TRUE(index);
+    std::size_t calls = 0;
+    std::size_t bytes = 0;
+    const Error error = (*archive)->read(*index, [&](std::span<const std::uint8_t> piece) {
+        ++calls;
+        bytes += piece.size();
+        return false;
+    });
+    EXPECT_FALSE(error) << error.message;
+    EXPECT_EQ(calls, 1u);
+    EXPECT_LT(bytes, (*archive)->entries()[*index].size);
+}
+
+TEST(ReaderFixtures, ReadRefusesDirectoriesAndUnknownIndexes) {
+    auto archive = Archive::open(kData / "stored.hpi");
+    ASSERT_TRUE(archive);
+    const auto dir = (*archive)->find("data");
+    ASSERT_TRUE(dir);
+    const auto sink = [](auto) { return true; };
+    EXPECT_EQ((*archive)->read(*dir, sink).kind, ErrorKind::InvalidArgument);
+    EXPECT_EQ((*archive)->read((*archive)->entries().size(), sink).kind,
+              ErrorKind::InvalidArgument);
+}
+
+TEST(ReaderFixtures, MissingFileAndDirectoryAreIoErrors) {
+    auto missing = Archive::open(kData / "no-such-archive.hpi");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, ErrorKind::IoError);
+    auto directory = Archive::open(kData / "damaged");
+    ASSERT_FALSE(directory);
+    EXPECT_EQ(directory.error().kind, ErrorKind::IoError);
+}
+
+}  // namespace
+}  // namespace hpi

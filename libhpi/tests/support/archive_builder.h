@@ -1,0 +1,127 @@
+// Builds archives byte by byte from the format's own description, so the
+// reader is checked against the format and not only against our writer.
+// Every header field can be set wrong on purpose, and the placement of every
+// record is reported back so a test can damage exactly one of them.
+#pragma once
+
+#include "hpi/hpi.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hpi::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytes_of(std::string_view text);
+// Deterministic pseudo-random bytes (incompressible test content).
+Bytes noise(std::size_t size, std::uint32_t seed);
+
+// One chunk as it will be written. `payload` is the encoded data before the
+// payload obfuscation; the builder obfuscates when asked and fills in the
+// checksum unless a wrong one is given.
+struct Chunk {
+    std::uint32_t marker = 0x48535153;
+    std::uint8_t version = 2;
+    std::uint8_t method = 0;
+    bool obfuscated = false;
+    Bytes payload;
+    std::uint32_t plain_size = 0;
+    std::optional<std::uint32_t> payload_size;  // header value, when not payload.size()
+    std::optional<std::uint32_t> checksum;      // header value, when not the true sum
+    std::uint32_t slack = 0;                    // unused bytes after the payload
+};
+
+Chunk stored_chunk(const Bytes& plain, bool obfuscated = false);
+// LZ77 stream of literals only, closed by the end marker.
+Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated = false);
+// A zlib stream made of stored deflate blocks, then `trailing` extra bytes.
+Chunk zlib_chunk(const Bytes& plain, const Bytes& trailing = {}, bool obfuscated = false);
+// Cuts `content` into 64 KiB pieces and makes one chunk of each.
+std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool),
+                             bool obfuscated = false);
+
+// Writes LZ77 items in the flag-byte layout of the format.
+class Lz77Stream {
+public:
+    Lz77Stream& literal(std::uint8_t byte);
+    Lz77Stream& literals(const Bytes& bytes);
+    // Copies `length` (2..17) bytes starting at window position `window_pos`.
+    Lz77Stream& reference(unsigned window_pos, unsigned length);
+    Lz77Stream& end();
+    const Bytes& bytes() const { return bytes_; }
+
+private:
+    void next_item(bool is_reference);
+    Bytes bytes_;
+    std::size_t flag_at_ = 0;
+    unsigned items_ = 0;
+};
+
+struct Placement {
+    std::uint32_t entry_record = 0;      // the entry record naming it
+    std::uint32_t name = 0;              // its name
+    std::uint32_t record = 0;            // its directory or file record
+    std::uint32_t data = 0;              // files: data_start
+    std::vector<std::uint32_t> chunks;   // chunked files: offset of each chunk
+};
+
+struct BuiltArchive {
+    Bytes bytes;  // plain, header_key 0
+    std::uint32_t directory_end = 0;
+    std::map<std::string, Placement> at;  // by path; "" is the root directory
+
+    std::uint32_t u32(std::uint32_t offset) const;
+    void put_u32(std::uint32_t offset, std::uint32_t value);
+    // The same archive encrypted under `header_key`.
+    Bytes encrypted(std::uint32_t header_key) const;
+};
+
+class ArchiveBuilder {
+public:
+    ArchiveBuilder();
+    ~ArchiveBuilder();
+
+    // Paths are "\" separated; parents must have been added first. Entries
+    // are stored in the order they are added.
+    ArchiveBuilder& directory(const std::string& path);
+    ArchiveBuilder& stored_file(const std::string& path, Bytes content);
+    ArchiveBuilder& chunked_file(const std::string& path, Method record_method, std::uint32_t size,
+                                 std::vector<Chunk> chunks);
+    // Appended after the last file's data, like the note packers leave.
+    ArchiveBuilder& trailer(Bytes bytes);
+
+    BuiltArchive build() const;
+
+private:
+    struct Node;
+    Node& add(const std::string& path, bool is_directory);
+    std::unique_ptr<Node> root_;
+    Bytes trailer_;
+};
+
+// A file in the temporary directory, removed when the object goes away.
+class TempFile {
+public:
+    explicit TempFile(const Bytes& bytes);
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Writes `bytes` to a temporary file and opens it.
+Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes);
+
+// Reads a whole entry into memory (tests only handle small files).
+Error read_all(const Archive& archive, std::size_t index, Bytes& out);
+
+}  // namespace hpi::test
