@@ -1,0 +1,226 @@
+#include "frm_main.h"
+
+#include "platform/desktop.h"
+#include "platform/paths.h"
+#include "settings/mod_ini_files.h"
+#include "support/frm_file_io.h"
+#include "support/list_box.h"
+#include "support/mod_file_shell.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cstdlib>
+
+namespace quarrix {
+
+namespace {
+
+frmMain* theMainWindow = nullptr;
+
+// Layouts are designed in twips; the screen has 15 twips to a pixel.
+constexpr int kTwipsPerPixel = 15;
+
+QRect twipsToPixels(int left, int top, int width, int height)
+{
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                 height / kTwipsPerPixel);
+}
+
+// The widest text, the label over the target field, fits its 201 pixels in
+// this condensed face at 10 pixels (about 7.5 points).
+QFont controlFont()
+{
+    QFont font(QStringLiteral("DejaVu Sans Condensed"));
+    font.setPixelSize(10);
+    return font;
+}
+
+const QString kRecursivitySection = QStringLiteral("Recursivity");
+const QString kEtatKey = QStringLiteral("Etat");
+
+}  // namespace
+
+frmMain::frmMain()
+{
+    Q_ASSERT(!theMainWindow);
+    theMainWindow = this;
+    setWindowTitle(QStringLiteral("Quarrix 2.1"));
+    createControls();
+    createMenus();
+    connectHandlers();
+    Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    if (theMainWindow == this)
+        theMainWindow = nullptr;
+}
+
+frmMain& frmMain::instance()
+{
+    if (!theMainWindow)
+        new frmMain();  // lives for the rest of the run
+    return *theMainWindow;
+}
+
+void frmMain::createControls()
+{
+    auto* client = new QWidget(this);
+    client->setFont(controlFont());
+    client->setFixedSize(twipsToPixels(0, 0, 7110, 3900).size());
+    setCentralWidget(client);
+
+    lstFiles = new ListBox(client);
+    lstFiles->setGeometry(twipsToPixels(120, 120, 6855, 2595));
+
+    Command3 = new QPushButton(QStringLiteral("Directory to scan"), client);
+    Command3->setGeometry(twipsToPixels(120, 2760, 2175, 375));
+
+    Command4 = new QPushButton(QStringLiteral("Dump"), client);
+    Command4->setGeometry(twipsToPixels(2400, 2760, 2295, 375));
+    Command4->setEnabled(false);
+
+    Command1 = new QPushButton(QStringLiteral("Exit"), client);
+    Command1->setGeometry(twipsToPixels(4800, 2760, 2175, 375));
+
+    Label1 = new QLabel(QStringLiteral("Directory where the files will be extracted :"), client);
+    Label1->setGeometry(twipsToPixels(120, 3240, 3015, 255));
+
+    txtTarget = new QLineEdit(client);
+    txtTarget->setGeometry(twipsToPixels(120, 3480, 6255, 285));
+
+    Command2 = new QPushButton(QStringLiteral("..."), client);
+    Command2->setGeometry(twipsToPixels(6480, 3480, 465, 300));
+
+    for (QPushButton* button : {Command3, Command4, Command1, Command2})
+        button->setAutoDefault(false);
+
+    setTabOrder(lstFiles, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command1);
+    setTabOrder(Command1, txtTarget);
+    setTabOrder(txtTarget, Command2);
+}
+
+void frmMain::createMenus()
+{
+    mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
+    mnuRecur = mnuOptions->addAction(QStringLiteral("Enable directory recursivity"));
+    mnuRecur->setCheckable(true);
+    // The File types window, the user guide and the About window are built
+    // later; their items are in place but open nothing yet.
+    mnuType = mnuOptions->addAction(QStringLiteral("Add a file type"));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuGuide = mnuHelp->addAction(QStringLiteral("User guide"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("About"));
+
+    setFixedSize(sizeHint());
+}
+
+void frmMain::connectHandlers()
+{
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
+    connect(mnuRecur, &QAction::triggered, this, [this](bool checkedByMenu) {
+        // A checkable action has already flipped its mark; put it back so the
+        // handler decides from the state the person saw.
+        mnuRecur->setChecked(!checkedByMenu);
+        mnuRecur_Click();
+    });
+}
+
+void frmMain::Form_Load()
+{
+    // Creating the folder first guarantees that the delete always finds it;
+    // together they leave no temporary folder of an earlier run behind.
+    frmFile_IO::MakeFolder(platform::AppPath(u"temp\\"));
+    modFileShell::DeleteFolder(platform::AppPath(u"temp"));
+    mnuRecur->setChecked(modIniFiles::ReadIni(kRecursivitySection, kEtatKey)
+                         == QStringLiteral("Checked"));
+}
+
+void frmMain::Command1_Click()
+{
+    platform::EndApplication(EXIT_SUCCESS);
+}
+
+void frmMain::Command2_Click()
+{
+    txtTarget->setText(frmFile_IO::BrowseForFolder(QString(), this));
+    enableDumpWhenBothDirectoriesKnown();
+}
+
+void frmMain::Command3_Click()
+{
+    const QString previousScanDir = ScanDir;
+    ScanDir = frmFile_IO::BrowseForFolder(ScanDir, this);
+    enableDumpWhenBothDirectoriesKnown();
+    if (ScanDir != previousScanDir && !ScanDir.isEmpty())
+        BuildArchiveList();
+}
+
+void frmMain::mnuRecur_Click()
+{
+    if (mnuRecur->isChecked()) {
+        mnuRecur->setChecked(false);
+        modIniFiles::WriteIni(kRecursivitySection, kEtatKey, QStringLiteral("Unchecked"));
+    } else {
+        mnuRecur->setChecked(true);
+        modIniFiles::WriteIni(kRecursivitySection, kEtatKey, QStringLiteral("Checked"));
+    }
+    BuildArchiveList();
+}
+
+void frmMain::enableDumpWhenBothDirectoriesKnown()
+{
+    if (!ScanDir.isEmpty() && !txtTarget->text().isEmpty())
+        Command4->setEnabled(true);
+}
+
+void frmMain::BuildArchiveList()
+{
+    if (ScanDir.isEmpty())
+        return;
+    // WAITING FOR THE FILE FINDER: the scan of ScanDir for the registered
+    // archive types (disable this window, clear lstFiles, read the FileType
+    // section, run the finder, append its result) arrives with the finder.
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!placedOnScreen_) {
+        placedOnScreen_ = true;
+        centreOnScreen();
+    }
+}
+
+void frmMain::centreOnScreen()
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program, even while secondary windows
+    // are open or hidden.
+    event->accept();
+    platform::EndApplication(EXIT_SUCCESS);
+}
+
+}  // namespace quarrix

@@ -1,0 +1,70 @@
+// frmMain: the main window and start object. From here the person chooses
+// the directory to scan and the target directory, starts a dump, switches
+// recursive scanning on and off, and opens the secondary windows.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace quarrix {
+
+class ListBox;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // The main window exists at most once; constructing it runs Form_Load.
+    frmMain();
+    ~frmMain() override;
+
+    // The main window, created on first use.
+    static frmMain& instance();
+
+    // The directory to scan; held by the window only, never saved.
+    QString ScanDir;
+
+    // Controls, named as the rest of the program knows them.
+    ListBox* lstFiles = nullptr;
+    QPushButton* Command3 = nullptr;  // "Directory to scan"
+    QPushButton* Command4 = nullptr;  // "Dump"
+    QPushButton* Command1 = nullptr;  // "Exit"
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtTarget = nullptr;
+    QPushButton* Command2 = nullptr;  // "..."
+
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuRecur = nullptr;
+    QAction* mnuType = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuGuide = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // Event handlers.
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void mnuRecur_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void connectHandlers();
+    void centreOnScreen();
+    void enableDumpWhenBothDirectoriesKnown();
+    void BuildArchiveList();
+
+    bool placedOnScreen_ = false;
+};
+
+}  // namespace quarrix

@@ -1,0 +1,80 @@
+#include "desktop.h"
+
+#include <QApplication>
+#include <QCursor>
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace quarrix::platform {
+
+namespace {
+BeepHandler& beepHandler()
+{
+    static BeepHandler handler;
+    return handler;
+}
+
+EndHandler& endHandler()
+{
+    static EndHandler handler;
+    return handler;
+}
+}  // namespace
+
+BeepHandler InstallBeepHandler(BeepHandler handler)
+{
+    return std::exchange(beepHandler(), std::move(handler));
+}
+
+void Beep()
+{
+    if (beepHandler())
+        beepHandler()();
+    else if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::beep();
+}
+
+void SetBusyCursor()
+{
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+void SetDefaultCursor()
+{
+    // Override cursors stack up; the default shape means none is left.
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+bool IsBusyCursor()
+{
+    const QCursor* cursor = QApplication::overrideCursor();
+    return cursor && cursor->shape() == Qt::WaitCursor;
+}
+
+void YieldToWindowSystem()
+{
+    QCoreApplication::processEvents();
+}
+
+EndHandler InstallEndHandler(EndHandler handler)
+{
+    return std::exchange(endHandler(), std::move(handler));
+}
+
+void EndApplication(int exitCode)
+{
+    if (endHandler()) {
+        endHandler()(exitCode);
+        return;
+    }
+    // Everything the program keeps is already on disk (the options file is
+    // replaced whole at each write), so nothing is lost by skipping the
+    // orderly shutdown that would run other windows' close processing.
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+}
+
+}  // namespace quarrix::platform

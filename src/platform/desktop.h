@@ -1,0 +1,32 @@
+// Small services of the window system: the beep, the application's mouse
+// pointer, the yield to pending events, and the end of the program.
+#pragma once
+
+#include <functional>
+
+namespace quarrix::platform {
+
+// The system beep. Tests install a handler to count beeps; an empty handler
+// restores the real beep. Returns the handler installed before.
+using BeepHandler = std::function<void()>;
+BeepHandler InstallBeepHandler(BeepHandler handler);
+void Beep();
+
+// The application's mouse pointer: the busy (hourglass) shape, and back to
+// the default shape whatever was set before.
+void SetBusyCursor();
+void SetDefaultCursor();
+bool IsBusyCursor();
+
+// Lets the window system process pending events (repaints, clicks).
+void YieldToWindowSystem();
+
+// Ends the program at once with `exitCode`: no window's close processing and
+// no further code of the caller runs. Tests install a handler that records the
+// end and returns instead; code that calls EndApplication therefore stops its
+// own work right after the call. An empty handler restores the real end.
+using EndHandler = std::function<void(int exitCode)>;
+EndHandler InstallEndHandler(EndHandler handler);
+void EndApplication(int exitCode);
+
+}  // namespace quarrix::platform

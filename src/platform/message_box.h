@@ -1,0 +1,42 @@
+// Message boxes. The program shows every message a person must see through
+// MsgBox; tests install a presenter of their own that records the request and
+// answers it, so no dialog ever waits for a click.
+#pragma once
+
+#include <QString>
+
+namespace quarrix::platform {
+
+// The title of a message box that is given none.
+inline constexpr char16_t kApplicationTitle[] = u"Quarrix";
+
+enum class MsgBoxIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgBoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgBoxResult { Ok, Cancel, Yes, No };
+
+struct MessageBoxRequest {
+    QString text;
+    QString title;  // never empty by the time a presenter sees it
+    MsgBoxIcon icon = MsgBoxIcon::None;
+    MsgBoxButtons buttons = MsgBoxButtons::Ok;
+};
+
+class MessageBoxPresenter {
+public:
+    virtual ~MessageBoxPresenter() = default;
+    // Shows the box modally and returns the button the person pressed.
+    virtual MsgBoxResult present(const MessageBoxRequest& request) = 0;
+};
+
+// Makes `presenter` answer every MsgBox from now on; nullptr restores the Qt
+// dialog. Returns the presenter that was installed before (nullptr for the Qt
+// one). The caller keeps ownership.
+MessageBoxPresenter* InstallMessageBoxPresenter(MessageBoxPresenter* presenter);
+
+// Shows a modal message box; an empty title shows the application title.
+MsgBoxResult MsgBox(const QString& text,
+                    MsgBoxButtons buttons = MsgBoxButtons::Ok,
+                    MsgBoxIcon icon = MsgBoxIcon::None,
+                    const QString& title = QString());
+
+}  // namespace quarrix::platform
