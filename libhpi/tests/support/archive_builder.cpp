@@ -313,6 +313,12 @@ Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes) {
     return Archive::open(file.path());
 }
 
+Error first_error(const Bytes& bytes) {
+    auto archive = open_bytes(bytes);
+    if (!archive) return archive.error();
+    return (*archive)->test();
+}
+
 Error read_all(const Archive& archive, std::size_t index, Bytes& out) {
     out.clear();
     return archive.read(index, [&](std::span<const std::uint8_t> piece) {

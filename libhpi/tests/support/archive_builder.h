@@ -121,6 +121,9 @@ private:
 // Writes `bytes` to a temporary file and opens it.
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes);
 
+// The error of opening `bytes`, or else the first one test() finds.
+Error first_error(const Bytes& bytes);
+
 // Reads a whole entry into memory (tests only handle small files).
 Error read_all(const Archive& archive, std::size_t index, Bytes& out);
 

@@ -1,0 +1,280 @@
+// The directory walk on archives built byte by byte: stored order, directory
+// sizes, encryption, and every way a hostile directory block can point
+// outside itself, loop, nest or name things it must not.
+#include "hpi/hpi.h"
+#include "support/archive_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace hpi {
+namespace {
+
+using test::ArchiveBuilder;
+using test::BuiltArchive;
+using test::Bytes;
+using test::bytes_of;
+
+// Entries deliberately out of name order, a nested directory and an empty one.
+BuiltArchive sample() {
+    return ArchiveBuilder()
+        .stored_file("zeta.txt", bytes_of("last by name, first by place"))
+        .directory("units")
+        .stored_file("units\\B.FBI", bytes_of("bbb"))
+        .directory("units\\sub")
+        .stored_file("units\\sub\\deep.txt", bytes_of("deep"))
+        .stored_file("units\\A.FBI", bytes_of("a"))
+        .directory("empty")
+        .stored_file("alpha.txt", test::noise(70000, 1))
+        .trailer(bytes_of("packed by hand; readers ignore this note"))
+        .build();
+}
+
+std::vector<std::string> paths_of(const Archive& archive) {
+    std::vector<std::string> paths;
+    for (const Entry& entry : archive.entries()) paths.push_back(entry.path);
+    return paths;
+}
+
+ErrorKind open_kind(const Bytes& bytes) {
+    auto archive = test::open_bytes(bytes);
+    return archive ? ErrorKind::None : archive.error().kind;
+}
+
+TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories) {
+    const BuiltArchive built = sample();
+    for (std::uint32_t key : {0u, 0x1234ABCDu, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(key);
+        auto archive = test::open_bytes(key ? built.encrypted(key) : built.bytes);
+        ASSERT_TRUE(archive) << archive.error().message;
+        EXPECT_EQ(paths_of(**archive),
+                  (std::vector<std::string>{"zeta.txt", "units", "units\\B.FBI", "units\\sub",
+                                            "units\\sub\\deep.txt", "units\\A.FBI", "empty",
+                                            "alpha.txt"}));
+        const auto& entries = (*archive)->entries();
+        EXPECT_EQ(entries[*(*archive)->find("units")].size, 2u);  // not the subdirectory
+        EXPECT_EQ(entries[*(*archive)->find("units\\sub")].size, 1u);
+        EXPECT_EQ(entries[*(*archive)->find("empty")].size, 0u);
+        EXPECT_EQ(entries[*(*archive)->find("alpha.txt")].size, 70000u);
+        EXPECT_EQ(entries[*(*archive)->find("alpha.txt")].data_offset, built.at.at("alpha.txt").data);
+
+        Bytes content;
+        ASSERT_FALSE(test::read_all(**archive, *(*archive)->find("units\\sub\\deep.txt"), content));
+        EXPECT_EQ(content, bytes_of("deep"));
+        ASSERT_FALSE(test::read_all(**archive, *(*archive)->find("alpha.txt"), content));
+        EXPECT_EQ(content, test::noise(70000, 1));
+        EXPECT_EQ((*archive)->file_size(), built.bytes.size());
+    }
+}
+
+TEST(ReaderDirectory, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {
+    // The last file is chunked, so every cut loses bytes somebody needs.
+    const Bytes tail = test::noise(3000, 7);
+    const BuiltArchive built =
+        ArchiveBuilder()
+            .directory("d")
+            .stored_file("d\\s.txt", bytes_of("stored"))
+            .chunked_file("l.bin", Method::Lz77, 3000, {test::lz77_literal_chunk(tail, true)})
+            .chunked_file("z.bin", Method::Zlib, 3000, {test::zlib_chunk(tail)})
+            .build();
+    for (const Bytes& whole : {built.bytes, built.encrypted(0xBEEF)}) {
+        for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+            SCOPED_TRACE(cut);
+            const Error error = test::first_error(Bytes(whole.begin(), whole.begin() + cut));
+            EXPECT_EQ(error.kind, cut < 4 ? ErrorKind::NotAnArchive : ErrorKind::Truncated)
+                << error.message;
+        }
+        EXPECT_FALSE(test::first_error(whole));
+    }
+}
+
+TEST(ReaderDirectory, HeaderFaultsAreRecognised) {
+    const BuiltArchive built = sample();
+    auto with_u32 = [&](std::uint32_t offset, std::uint32_t value) {
+        BuiltArchive copy = built;
+        copy.put_u32(offset, value);
+        return copy.bytes;
+    };
+    EXPECT_EQ(open_kind(with_u32(0, 0x4B4E4142)), ErrorKind::NotAnArchive);
+    EXPECT_EQ(open_kind(with_u32(4, 0x4B4E4142)), ErrorKind::NotAnArchive);  // saved game
+    EXPECT_EQ(open_kind(with_u32(4, 0x00030000)), ErrorKind::NotAnArchive);
+    EXPECT_EQ(open_kind(with_u32(4, 0x00020000)), ErrorKind::UnsupportedVersion);
+    EXPECT_EQ(open_kind(with_u32(16, 0)), ErrorKind::BadOffset);  // block over the header
+    EXPECT_EQ(open_kind(with_u32(8, 24)), ErrorKind::BadOffset);  // no room for the root record
+    EXPECT_EQ(open_kind(with_u32(8, 0xFFFFFFFF)), ErrorKind::Truncated);
+    EXPECT_EQ(open_kind(with_u32(16, 0xFFFFFFF0)), ErrorKind::BadOffset);
+}
+
+TEST(ReaderDirectory, OffsetsOutsideTheBlockAreBadOffsets) {
+    const BuiltArchive built = sample();
+    const auto& units = built.at.at("units");
+    const auto& deep = built.at.at("units\\sub\\deep.txt");
+    struct Case {
+        const char* what;
+        std::uint32_t offset;
+        std::uint32_t value;
+    };
+    const Case cases[] = {
+        {"root entries past the block", built.at.at("").record + 4, built.directory_end},
+        {"root entries before the block", built.at.at("").record + 4, 3},
+        {"directory record past the block", units.entry_record + 4, built.directory_end - 4},
+        {"directory record far past the file", units.entry_record + 4, 0xFFFFFFF0},
+        {"name past the block", deep.entry_record, built.directory_end},
+        {"name inside the header", deep.entry_record, 4},
+        {"file record straddling the block end", deep.entry_record + 4, built.directory_end - 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BuiltArchive copy = built;
+        copy.put_u32(c.offset, c.value);
+        auto archive = test::open_bytes(copy.bytes);
+        ASSERT_FALSE(archive);
+        EXPECT_EQ(archive.error().kind, ErrorKind::BadOffset) << archive.error().message;
+    }
+}
+
+TEST(ReaderDirectory, AbsurdEntryCountsAreRefusedBeforeAnythingIsAllocated) {
+    const BuiltArchive built = sample();
+    // 0x1C71C71D * 9 wraps to 5 in 32 bits: the check must not be fooled.
+    for (std::uint32_t count : {0xFFFFFFFFu, 0x1C71C71Du, 0x80000000u, 1000u}) {
+        for (const char* dir : {"", "units"}) {
+            SCOPED_TRACE(std::to_string(count) + " in '" + dir + "'");
+            BuiltArchive copy = built;
+            copy.put_u32(built.at.at(dir).record, count);
+            auto archive = test::open_bytes(copy.bytes);
+            ASSERT_FALSE(archive);
+            EXPECT_EQ(archive.error().kind, ErrorKind::BadOffset) << archive.error().message;
+        }
+    }
+}
+
+TEST(ReaderDirectory, DirectoriesThatLoopOrRepeatAreRefused) {
+    const BuiltArchive built = sample();
+    const auto& sub = built.at.at("units\\sub");
+    const auto& deep = built.at.at("units\\sub\\deep.txt");
+    const auto& empty = built.at.at("empty");
+    struct Case {
+        const char* what;
+        std::uint32_t offset;
+        std::uint32_t value;
+    };
+    const Case cases[] = {
+        {"a directory that contains itself", deep.entry_record + 4, sub.record},
+        {"a directory that contains the root", deep.entry_record + 4, built.at.at("").record},
+        {"two entries naming one directory", empty.entry_record + 4, built.at.at("units").record},
+        {"two directories sharing entry records", empty.record + 4,
+         built.at.at("units").record + 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BuiltArchive copy = built;
+        copy.put_u32(c.offset, c.value);
+        if (c.offset == deep.entry_record + 4) copy.bytes[deep.entry_record + 8] = 1;
+        if (c.offset == empty.record + 4) copy.put_u32(empty.record, 1);
+        auto archive = test::open_bytes(copy.bytes);
+        ASSERT_FALSE(archive);
+        EXPECT_EQ(archive.error().kind, ErrorKind::DirectoryLoop) << archive.error().message;
+    }
+}
+
+TEST(ReaderDirectory, NestingIsBoundedButOrdinaryDepthsOpen) {
+    auto nested = [](int depth) {
+        ArchiveBuilder builder;
+        std::string path = "d";
+        builder.directory(path);
+        for (int i = 1; i < depth; ++i) builder.directory(path += "\\d");
+        builder.stored_file(path + "\\f", bytes_of("x"));
+        return builder.build().bytes;
+    };
+    auto deep_enough = test::open_bytes(nested(100));
+    ASSERT_TRUE(deep_enough) << deep_enough.error().message;
+    EXPECT_EQ((*deep_enough)->entries().size(), 101u);
+    EXPECT_EQ(open_kind(nested(300)), ErrorKind::DirectoryLoop);
+}
+
+TEST(ReaderDirectory, NamesThatAreNotSinglePathComponentsAreBadNames) {
+    for (const char* name : {"a\\b", "a/b", "..", ".", ""}) {
+        SCOPED_TRACE(name);
+        BuiltArchive built = ArchiveBuilder().stored_file("placeholder", bytes_of("x")).build();
+        // Rebuild the block by hand: replace the name bytes in place when they fit.
+        const std::string replacement(name);
+        const auto at = built.at.at("placeholder").name;
+        std::copy(replacement.begin(), replacement.end(), built.bytes.begin() + at);
+        built.bytes[at + replacement.size()] = 0;
+        auto archive = test::open_bytes(built.bytes);
+        ASSERT_FALSE(archive);
+        EXPECT_EQ(archive.error().kind, ErrorKind::BadName) << archive.error().message;
+    }
+}
+
+TEST(ReaderDirectory, NameRunningToTheEndOfTheBlockWithoutNulIsABadName) {
+    // The block ends with the record of a zlib file, whose last byte is 2.
+    BuiltArchive built = ArchiveBuilder()
+                             .stored_file("a", bytes_of("x"))
+                             .chunked_file("z", Method::Zlib, 1, {test::zlib_chunk(bytes_of("z"))})
+                             .build();
+    built.put_u32(built.at.at("a").entry_record, built.directory_end - 3);
+    auto archive = test::open_bytes(built.bytes);
+    ASSERT_FALSE(archive);
+    EXPECT_EQ(archive.error().kind, ErrorKind::BadName) << archive.error().message;
+}
+
+TEST(ReaderDirectory, OverlongPathsAreBadNames) {
+    const std::string long_name(250, 'n');
+    ArchiveBuilder builder;
+    std::string path = long_name;
+    builder.directory(path);
+    for (int i = 0; i < 5; ++i) builder.directory(path += "\\" + long_name);
+    EXPECT_EQ(open_kind(builder.build().bytes), ErrorKind::BadName);
+}
+
+TEST(ReaderDirectory, UnknownFileMethodIsRefusedAtOpen) {
+    BuiltArchive built = sample();
+    built.bytes[built.at.at("zeta.txt").record + 8] = 3;
+    EXPECT_EQ(open_kind(built.bytes), ErrorKind::BadCompressedData);
+}
+
+TEST(ReaderDirectory, FileDataOutsideTheFileFailsThatEntryOnly) {
+    const BuiltArchive built = sample();
+    struct Case {
+        const char* what;
+        std::uint32_t value;
+        ErrorKind kind;
+    };
+    const Case cases[] = {
+        {"data inside the header", 8, ErrorKind::BadOffset},
+        {"data past the end of the file", std::uint32_t(built.bytes.size() + 1), ErrorKind::BadOffset},
+        {"data running past the end", std::uint32_t(built.bytes.size() - 2), ErrorKind::Truncated},
+        {"data far away", 0xFFFFFFFF, ErrorKind::BadOffset},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BuiltArchive copy = built;
+        copy.put_u32(built.at.at("units\\B.FBI").record, c.value);
+        auto archive = test::open_bytes(copy.bytes);
+        ASSERT_TRUE(archive) << archive.error().message;
+        Bytes content;
+        const Error error = test::read_all(**archive, *(*archive)->find("units\\B.FBI"), content);
+        EXPECT_EQ(error.kind, c.kind) << error.message;
+        EXPECT_NE(error.message.find("'units\\B.FBI'"), std::string::npos) << error.message;
+        EXPECT_FALSE(test::read_all(**archive, *(*archive)->find("units\\A.FBI"), content));
+        EXPECT_EQ((*archive)->test().kind, c.kind);
+    }
+}
+
+TEST(ReaderDirectory, EmptyFilesNeedNoPlausibleDataOffset) {
+    BuiltArchive built = ArchiveBuilder()
+                             .stored_file("empty.dat", {})
+                             .chunked_file("empty.lz", Method::Lz77, 0, {})
+                             .build();
+    built.put_u32(built.at.at("empty.dat").record, 0);
+    built.put_u32(built.at.at("empty.lz").record, 0xFFFFFFFF);
+    auto archive = test::open_bytes(built.bytes);
+    ASSERT_TRUE(archive) << archive.error().message;
+    std::size_t calls = 0;
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_FALSE((*archive)->read(i, [&](auto) { return ++calls, true; }));
+    EXPECT_EQ(calls, 0u);
+}
+
+}  // namespace
+}  // namespace hpi
