@@ -1,0 +1,94 @@
+// The LZ77 encoder against a decoder written from the format description.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lz77_encode.h"
+#include "support/writer_view.h"
+
+namespace {
+
+using writer_test::Bytes;
+using writer_test::lz77_decode;
+using writer_test::make_content;
+
+struct Sample {
+    std::string label;
+    Bytes plain;
+};
+
+Bytes repeated_with_period(std::size_t size, std::size_t period) {
+    Bytes unit = make_content(period, 77, false);
+    Bytes out;
+    while (out.size() < size) out.push_back(unit[out.size() % period]);
+    return out;
+}
+
+// Noise in which the 17 bytes that land in window slot 0 (output position
+// 4095) reappear later: the obvious match source is the forbidden one.
+Bytes repeats_of_slot_zero_bytes() {
+    Bytes out = make_content(65536, 5, false);
+    for (std::size_t at : {4200u, 4400u, 8190u, 12287u, 30000u})
+        std::copy(out.begin() + 4095, out.begin() + 4095 + 17, out.begin() + std::ptrdiff_t(at));
+    return out;
+}
+
+std::vector<Sample> samples() {
+    return {
+        {"empty", {}},
+        {"one byte", {0x41}},
+        {"two equal bytes", {0, 0}},
+        {"three equal bytes", {7, 7, 7}},
+        {"zeros, full chunk", Bytes(65536, 0)},
+        {"text, full chunk", make_content(65536, 1, true)},
+        {"noise, full chunk", make_content(65536, 2, false)},
+        {"text, odd size", make_content(10007, 3, true)},
+        {"period 4095", repeated_with_period(65536, 4095)},
+        {"period 4096", repeated_with_period(65536, 4096)},
+        {"period 4097", repeated_with_period(65536, 4097)},
+        {"period 1", repeated_with_period(9000, 1)},
+        {"slot zero bait", repeats_of_slot_zero_bytes()},
+    };
+}
+
+TEST(Lz77Encoder, OutputDecodesToTheInputAndEndsWithTheMarker) {
+    hpi::detail::Lz77Encoder encoder;  // reused on purpose: no state may leak between chunks
+    for (const Sample& s : samples()) {
+        SCOPED_TRACE(s.label);
+        Bytes encoded;
+        encoder.encode(s.plain, encoded);
+        auto decoded = lz77_decode(encoded, s.plain.size());
+        EXPECT_TRUE(decoded.plain == s.plain);
+        EXPECT_TRUE(decoded.ended_with_marker);
+        EXPECT_EQ(decoded.consumed, encoded.size()) << "bytes after the end marker";
+        EXPECT_FALSE(decoded.referenced_slot_zero);
+        EXPECT_LE(encoded.size(), hpi::detail::Lz77Encoder::bound(s.plain.size()));
+    }
+}
+
+TEST(Lz77Encoder, FindsMatchesInRepetitiveData) {
+    hpi::detail::Lz77Encoder encoder;
+    Bytes text = make_content(65536, 9, true);
+    Bytes zeros(65536, 0);
+    Bytes encoded_text, encoded_zeros;
+    encoder.encode(text, encoded_text);
+    encoder.encode(zeros, encoded_zeros);
+    // Literal-only output would be 9/8 of the input; every 17-byte reference
+    // costs 2 bytes and 1 bit.
+    EXPECT_LT(encoded_text.size(), text.size() / 2);
+    EXPECT_LT(encoded_zeros.size(), zeros.size() / 7);
+}
+
+TEST(Lz77Encoder, AppendsAfterWhatTheBufferHolds) {
+    hpi::detail::Lz77Encoder encoder;
+    Bytes plain = make_content(3000, 4, true);
+    Bytes out = {0xAA, 0xBB, 0xCC};
+    encoder.encode(plain, out);
+    ASSERT_GT(out.size(), 3u);
+    EXPECT_EQ(out[0], 0xAA);
+    EXPECT_EQ(out[2], 0xCC);
+    Bytes payload(out.begin() + 3, out.end());
+    EXPECT_TRUE(lz77_decode(payload, plain.size()).plain == plain);
+}
+
+}  // namespace

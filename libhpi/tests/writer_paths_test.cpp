@@ -1,0 +1,105 @@
+// What a Writer accepts as archive paths, and how repeated or clashing
+// additions end up in the archive.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "hpi/hpi.h"
+#include "support/writer_view.h"
+
+namespace {
+
+using writer_test::ArchiveView;
+using writer_test::Bytes;
+using writer_test::ScratchDir;
+
+std::vector<std::string> listing_of(const std::filesystem::path& archive) {
+    std::vector<std::string> paths;
+    ArchiveView view(archive);
+    for (const auto& e : view.entries())
+        paths.push_back((e.is_directory ? "d " : "f ") + e.path);
+    return paths;
+}
+
+class WriterPaths : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writer_test::write_file(disk_a, std::string("first"));
+        writer_test::write_file(disk_b, std::string("second, longer"));
+    }
+    std::filesystem::path pack() {
+        auto out = dir / "out.hpi";
+        hpi::PackOptions o;
+        o.method = hpi::Method::Stored;
+        EXPECT_FALSE(w.pack(out, o));
+        return out;
+    }
+    ScratchDir dir;
+    std::filesystem::path disk_a = dir / "a.bin";
+    std::filesystem::path disk_b = dir / "b.bin";
+    hpi::Writer w;
+};
+
+TEST_F(WriterPaths, MalformedPathsAreRefusedForBothKinds) {
+    const std::string bad[] = {"",        "\\lead",   "trail\\",   "two\\\\seps", ".",
+                               "a\\.\\b", "..",       "a\\..\\b",  "a/b",        "x\\y/z",
+                               std::string("nul\0name", 8)};
+    for (const std::string& path : bad) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(w.add_directory(path).kind, hpi::ErrorKind::InvalidArgument);
+        EXPECT_EQ(w.add_file(path, disk_a).kind, hpi::ErrorKind::InvalidArgument);
+    }
+    EXPECT_TRUE(listing_of(pack()).empty()) << "a refused path leaves nothing behind";
+}
+
+TEST_F(WriterPaths, ParentsAreImplicitAndNamesKeepTheirBytes) {
+    ASSERT_FALSE(w.add_file("units\\sub\\caf\xE9.fbi", disk_a));
+    ASSERT_FALSE(w.add_file("...\\x", disk_b)) << "three dots are an ordinary name";
+    EXPECT_EQ(listing_of(pack()), (std::vector<std::string>{"d ...", "f ...\\x", "d units",
+                                                            "d units\\sub",
+                                                            "f units\\sub\\caf\xE9.fbi"}));
+}
+
+TEST_F(WriterPaths, AddingAPathAgainReplacesItWhateverItsCase) {
+    ASSERT_FALSE(w.add_file("Units\\ARMCOM.FBI", disk_a));
+    ASSERT_FALSE(w.add_file("UNITS\\armcom.fbi", disk_b));
+    ASSERT_FALSE(w.add_directory("units"));
+    ASSERT_FALSE(w.add_directory("units"));
+    auto out = pack();
+    EXPECT_EQ(listing_of(out), (std::vector<std::string>{"d Units", "f Units\\ARMCOM.FBI"}));
+    ArchiveView view(out);
+    EXPECT_TRUE(view.content(*view.find("Units\\ARMCOM.FBI")) == writer_test::read_file(disk_b));
+}
+
+TEST_F(WriterPaths, AFileAndADirectoryCannotShareAPath) {
+    ASSERT_FALSE(w.add_file("data\\file", disk_a));
+    ASSERT_FALSE(w.add_directory("data\\dir"));
+    EXPECT_EQ(w.add_directory("data\\file").kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_EQ(w.add_directory("DATA\\FILE").kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_EQ(w.add_file("data\\file\\inner", disk_b).kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_EQ(w.add_file("data\\dir", disk_b).kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_EQ(w.add_file("data", disk_b).kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_EQ(listing_of(pack()),
+              (std::vector<std::string>{"d data", "d data\\dir", "f data\\file"}));
+}
+
+TEST_F(WriterPaths, DiskFilesMustExistAndBeRegular) {
+    hpi::Error missing = w.add_file("x", dir / "no-such-file");
+    EXPECT_EQ(missing.kind, hpi::ErrorKind::IoError);
+    EXPECT_NE(missing.message.find("no-such-file"), std::string::npos);
+    EXPECT_EQ(w.add_file("y", dir.path()).kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_TRUE(listing_of(pack()).empty());
+}
+
+TEST_F(WriterPaths, DeepTreesKeepEveryLevel) {
+    std::string path;
+    for (int level = 0; level < 300; ++level) path += "level" + std::to_string(level) + "\\";
+    ASSERT_FALSE(w.add_file(path + "leaf.txt", disk_a));
+    auto out = pack();
+    ArchiveView view(out);
+    ASSERT_EQ(view.entries().size(), 301u);
+    EXPECT_EQ(view.entries().back().path, path + "leaf.txt");
+    EXPECT_TRUE(view.content(view.entries().back()) == writer_test::read_file(disk_a));
+}
+
+}  // namespace
