@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -33,6 +34,7 @@ struct CreateSession : Session {
     hpi::Writer writer;
     fs::path target;
     PackCallbackFn callback = nullptr;
+    std::map<fs::path, std::string> disk_texts;  // as the caller named each disk file
 };
 
 hpiutil::HandleTable<Session>& sessions() {
@@ -139,7 +141,9 @@ std::int32_t HPIAddFile(std::int32_t handle, const char* archivePath, const char
     const fs::path disk_file = hpiutil::disk_path_from_text(diskPath);
     if (!is_regular_disk_file(disk_file)) return 0;
     std::lock_guard lock(session->mutex);
-    return session->writer.add_file(archivePath, disk_file) ? 0 : 1;
+    if (session->writer.add_file(archivePath, disk_file)) return 0;
+    session->disk_texts.insert_or_assign(disk_file, diskPath);
+    return 1;
 }
 
 std::int32_t HPIPackArchive(std::int32_t handle, std::int32_t method) {
@@ -152,7 +156,7 @@ std::int32_t HPIPackArchive(std::int32_t handle, std::int32_t method) {
     hpi::PackOptions options;
     if (!method_from_number(method, options.method)) return 0;
     std::lock_guard lock(session->mutex);
-    hpiutil::ProgressRelay relay(session->callback);
+    hpiutil::ProgressRelay relay(session->callback, &session->disk_texts);
     const hpi::Error error = session->writer.pack(
         session->target, options,
         [&relay](const hpi::PackProgress& progress) { relay.forward(progress); });

@@ -17,9 +17,17 @@ std::pair<std::int32_t, std::int32_t> scale_progress(std::uint64_t done, std::ui
 }
 
 void ProgressRelay::forward(const hpi::PackProgress& progress) {
-    disk_text_ = progress.disk_path ? text_from_disk_path(*progress.disk_path) : std::string();
+    disk_text_ = progress.disk_path ? disk_text(*progress.disk_path) : std::string();
     archive_text_.assign(progress.archive_path);
     call(progress.bytes_done, progress.bytes_total);
+}
+
+std::string ProgressRelay::disk_text(const std::filesystem::path& path) const {
+    if (disk_texts_) {
+        auto known = disk_texts_->find(path);
+        if (known != disk_texts_->end()) return known->second;
+    }
+    return text_from_disk_path(path);
 }
 
 void ProgressRelay::finish() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -18,7 +20,11 @@ std::pair<std::int32_t, std::int32_t> scale_progress(std::uint64_t done, std::ui
 
 class ProgressRelay {
 public:
-    explicit ProgressRelay(PackCallbackFn callback) : callback_(callback) {}
+    // disk_texts maps each added disk file to the text the caller named it
+    // by, so the callback gets back the caller's own spelling of the path.
+    ProgressRelay(PackCallbackFn callback,
+                  const std::map<std::filesystem::path, std::string>* disk_texts = nullptr)
+        : callback_(callback), disk_texts_(disk_texts) {}
 
     void forward(const hpi::PackProgress& progress);
 
@@ -28,8 +34,10 @@ public:
 
 private:
     void call(std::uint64_t done, std::uint64_t total);
+    std::string disk_text(const std::filesystem::path& path) const;
 
     PackCallbackFn callback_;
+    const std::map<std::filesystem::path, std::string>* disk_texts_;
     std::string disk_text_;
     std::string archive_text_;
     std::uint64_t last_done_ = 0;

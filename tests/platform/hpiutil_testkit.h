@@ -1,0 +1,52 @@
+// Shared by the contract and command-line tests: the fixed archives'
+// manifest, SHA-256 to check contents against it, and scratch folders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testkit {
+
+std::filesystem::path testdata_dir();
+
+struct ManifestRow {
+    std::string archive;
+    bool is_directory = false;
+    std::uint64_t size = 0;  // files only
+    std::string path;        // UTF-8, "\" between levels
+    std::string sha256;      // files only, lower-case hex
+};
+
+// Rows of one archive, in listing order.
+std::vector<ManifestRow> manifest_rows(std::string_view archive);
+
+// The archives whose every entry the manifest describes.
+std::vector<std::string> good_archives();
+
+// Lower-case hex SHA-256 of bytes.
+std::string sha256_hex(std::string_view bytes);
+
+std::string read_file(const std::filesystem::path& file);
+void write_file(const std::filesystem::path& file, std::string_view bytes);
+
+// Names of everything directly inside folder, sorted.
+std::vector<std::string> folder_names(const std::filesystem::path& folder);
+
+// A fresh folder, removed with its contents when the object goes.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace testkit
