@@ -70,7 +70,11 @@ Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated) {
     return chunk;
 }
 
-Chunk zlib_chunk(const Bytes& plain, const Bytes& trailing, bool obfuscated) {
+Chunk zlib_chunk(const Bytes& plain, bool obfuscated) {
+    return zlib_chunk_with_trailing(plain, {}, obfuscated);
+}
+
+Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated) {
     Chunk chunk;
     chunk.method = 2;
     chunk.obfuscated = obfuscated;

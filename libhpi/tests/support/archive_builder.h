@@ -40,8 +40,10 @@ struct Chunk {
 Chunk stored_chunk(const Bytes& plain, bool obfuscated = false);
 // LZ77 stream of literals only, closed by the end marker.
 Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated = false);
-// A zlib stream made of stored deflate blocks, then `trailing` extra bytes.
-Chunk zlib_chunk(const Bytes& plain, const Bytes& trailing = {}, bool obfuscated = false);
+// A zlib stream made of stored deflate blocks.
+Chunk zlib_chunk(const Bytes& plain, bool obfuscated = false);
+// The same stream followed by `trailing` bytes that are not part of it.
+Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated = false);
 // Cuts `content` into 64 KiB pieces and makes one chunk of each.
 std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool),
                              bool obfuscated = false);
