@@ -1,6 +1,8 @@
 #include "commands.h"
 
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
@@ -11,10 +13,13 @@ namespace {
 
 constexpr const char* kProgram = "quarrix-cli";
 
-// Library messages quote entry names as stored, in Windows-1252; the
-// terminal wants UTF-8.
-std::string describe(const hpi::Error& error) {
-    return hpi::cp1252_to_utf8(error.message);
+// "<kind>: <message>". Every line already starts with the archive's path, so
+// the library's own quoted copy of it at the head of a message is dropped.
+std::string describe(const std::string& archive, const hpi::Error& error) {
+    const std::string label = "'" + archive + "': ";
+    std::string_view message = error.message;
+    if (message.substr(0, label.size()) == label) message.remove_prefix(label.size());
+    return std::string(hpi::to_string(error.kind)) + ": " + std::string(message);
 }
 
 void report(std::ostream& err, const std::string& archive, const std::string& what) {
@@ -24,7 +29,7 @@ void report(std::ostream& err, const std::string& archive, const std::string& wh
 std::unique_ptr<hpi::Archive> open_or_report(const std::string& archive, std::ostream& err) {
     auto opened = hpi::Archive::open(archive);
     if (!opened) {
-        report(err, archive, describe(opened.error()));
+        report(err, archive, describe(archive, opened.error()));
         return nullptr;
     }
     return std::move(opened.value());
@@ -96,7 +101,7 @@ int cat_entry(const std::string& archive_name, const std::string& entry_path, st
         return bool(out);
     });
     if (error) {
-        report(err, archive_name, describe(error));
+        report(err, archive_name, describe(archive_name, error));
         return kFailure;
     }
     if (!out.flush()) {
@@ -112,7 +117,7 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
         auto opened = hpi::Archive::open(name);
         const hpi::Error error = opened ? opened.value()->test() : opened.error();
         if (error) {
-            err << name << ": " << describe(error) << '\n';
+            err << name << ": " << describe(name, error) << '\n';
             status = kFailure;
         } else {
             out << name << ": OK\n";
