@@ -1,0 +1,115 @@
+// modIniFiles on a temporary application directory, and the number rule that
+// turns a setting's text into a count.
+#include "../platform/desktop_testkit.h"
+#include "settings/leading_number.h"
+#include "settings/mod_ini_files.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+using namespace quarrix;
+using modIniFiles::ReadIni;
+using modIniFiles::WriteIni;
+
+TEST(IniFiles, WithoutAFileEverythingReadsEmptyAndTheFirstWriteCreatesIt)
+{
+    testkit::TemporaryAppDir appDir;
+    testkit::BeepCounter beeps;
+    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QString());
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("Type_Count")), QString());
+
+    WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
+    EXPECT_EQ(appDir.read(QStringLiteral("Options.ini")), QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
+    EXPECT_EQ(beeps.beeps, 0);
+}
+
+TEST(IniFiles, FileWrittenByHandOrOnWindowsIsRead)
+{
+    testkit::TemporaryAppDir appDir;
+    appDir.write(QStringLiteral("Options.ini"),
+                 "[recursivity]\r\netat=checked\r\n [ FILETYPE ] \r\n type_count = 3 \r\n"
+                 "  0  =  hpi  \r\n2=gp3\r\n");
+    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QStringLiteral("checked"));
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("Type_Count")), QStringLiteral("3"));
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral(" 0")), QStringLiteral("hpi"));
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral(" 1")), QString());
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral(" 2")), QStringLiteral("gp3"));
+}
+
+TEST(IniFiles, ValuesReadBackCutTo49Characters)
+{
+    testkit::TemporaryAppDir appDir;
+    const QString sixty = QStringLiteral("abcdefghij").repeated(6);
+    const QString accented = QStringLiteral("\u00e9").repeated(60);  // two bytes each in the file
+    const QString astral = QStringLiteral("\U0001F600").repeated(50);  // surrogate pairs in a QString
+    WriteIni(QStringLiteral("FileType"), QStringLiteral("0"), sixty);
+    WriteIni(QStringLiteral("FileType"), QStringLiteral("1"), sixty.left(49));
+    WriteIni(QStringLiteral("FileType"), QStringLiteral("2"), accented);
+    WriteIni(QStringLiteral("FileType"), QStringLiteral("3"), astral);
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("0")), sixty.left(49));
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("1")), sixty.left(49));
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("2")), accented.left(49));
+    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("3")), astral.left(98));
+}
+
+TEST(IniFiles, AFailedWriteBeepsOnceAndLeavesTheFileAlone)
+{
+    testkit::TemporaryAppDir appDir;
+    testkit::BeepCounter beeps;
+    // A folder in the file's place cannot be replaced by a file.
+    ASSERT_TRUE(QDir(appDir.path()).mkdir(QStringLiteral("Options.ini")));
+    WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
+    EXPECT_EQ(beeps.beeps, 1);
+    EXPECT_TRUE(QFileInfo(appDir.filePath(QStringLiteral("Options.ini"))).isDir());
+
+    // An application directory below a regular file cannot hold the file.
+    appDir.write(QStringLiteral("plain"), "data");
+    platform::SetApplicationDirectory(appDir.filePath(QStringLiteral("plain")));
+    WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
+    EXPECT_EQ(beeps.beeps, 2);
+    EXPECT_EQ(appDir.read(QStringLiteral("plain")), QByteArray("data"));
+    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QString());
+}
+
+TEST(IniFiles, AValueWithALineBreakIsRefusedWithABeep)
+{
+    testkit::TemporaryAppDir appDir;
+    testkit::BeepCounter beeps;
+    WriteIni(QStringLiteral("FileType"), QStringLiteral("0"), QStringLiteral("hpi"));
+    WriteIni(QStringLiteral("FileType"), QStringLiteral("1"), QStringLiteral("ufo\n[Recursivity]\nEtat=Checked"));
+    EXPECT_EQ(beeps.beeps, 1);
+    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QString());
+    EXPECT_EQ(appDir.read(QStringLiteral("Options.ini")), QByteArray("[FileType]\r\n0=hpi\r\n"));
+}
+
+TEST(NumberRule, LeadingNumberRoundedHalfToEvenAndClampedTo16Bits)
+{
+    const struct {
+        const char16_t* text;
+        qint16 expected;
+    } cases[] = {
+        {u"4", 4},        {u"2abc", 2},      {u"abc", 0},     {u"", 0},
+        {u"-1", -1},      {u" 3 ", 3},       {u"\t+7x", 7},   {u"1 2", 12},
+        {u"- 5", -5},     {u"2.5", 2},       {u"3.5", 4},     {u"-2.5", -2},
+        {u"0.5", 0},      {u"1.5", 2},       {u".5", 0},      {u"3.7.1", 4},
+        {u"1e3", 1000},   {u"2e", 2},        {u"2e+", 2},     {u"1E-1", 0},
+        {u"--1", 0},      {u"&H10", 0},      {u"32767", 32767},
+        {u"32767.5", 32767}, {u"99999", 32767}, {u"-32768", -32768},
+        {u"-40000", -32768}, {u"1e999", 32767}, {u"-1e999", -32768}, {u"1e-999", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Int16FromText(QStringView(c.text)), c.expected)
+            << "text \"" << QString::fromUtf16(c.text).toStdString() << "\"";
+}
+
+TEST(NumberRule, FractionsSurviveUntilRounding)
+{
+    EXPECT_DOUBLE_EQ(LeadingNumber(u"12.25kg"), 12.25);
+    EXPECT_DOUBLE_EQ(LeadingNumber(u" - 1 . 5"), -1.5);
+    EXPECT_EQ(RoundToInt16(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+}  // namespace
