@@ -25,6 +25,11 @@ inline constexpr std::uint8_t kChunkVersion = 2;
 
 inline constexpr std::size_t kLz77WindowSize = 4096;
 
+// The reader refuses deeper nesting or longer paths as hostile, so the writer
+// refuses to produce them: whatever this library writes, it can read.
+inline constexpr std::size_t kMaxDirectoryDepth = 128;  // directories nested in one another
+inline constexpr std::size_t kMaxPathLength = 1024;     // bytes of a "\"-joined path
+
 inline std::uint32_t load_u32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;

@@ -1,5 +1,7 @@
 #include "writer_tree.h"
 
+#include "format.h"
+
 #include <system_error>
 #include <vector>
 
@@ -57,10 +59,19 @@ Error check_component(std::string_view name, std::string_view archive_path) {
 
 // Walks to (and creates) every directory above the last component; returns
 // the directory that will hold it, and the last component in `leaf`.
-Result<TreeNode*> PathTree::make_parents(std::string_view archive_path, std::string_view& leaf) {
+Result<TreeNode*> PathTree::make_parents(std::string_view archive_path, bool leaf_is_directory,
+                                         std::string_view& leaf) {
     std::vector<std::string_view> parts = split_path(archive_path);
     for (std::string_view part : parts)
         if (Error e = check_component(part, archive_path)) return e;
+    if (archive_path.size() > format::kMaxPathLength)
+        return invalid("archive path " + in_quotes(archive_path.substr(0, 40)) + "... is longer than " +
+                       std::to_string(format::kMaxPathLength) + " bytes");
+    std::size_t depth = leaf_is_directory ? parts.size() : parts.size() - 1;
+    if (depth > format::kMaxDirectoryDepth)
+        return invalid("archive path " + in_quotes(archive_path.substr(0, 40)) +
+                       "... nests directories deeper than " +
+                       std::to_string(format::kMaxDirectoryDepth) + " levels");
 
     TreeNode* dir = &root_;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -80,7 +91,7 @@ Result<TreeNode*> PathTree::make_parents(std::string_view archive_path, std::str
 
 Error PathTree::add_directory(std::string_view archive_path) {
     std::string_view leaf;
-    Result<TreeNode*> parent = make_parents(archive_path, leaf);
+    Result<TreeNode*> parent = make_parents(archive_path, true, leaf);
     if (!parent) return parent.error();
     std::unique_ptr<TreeNode>& slot = (*parent)->children[archive_sort_key(leaf)];
     if (!slot) {
@@ -109,7 +120,7 @@ Error PathTree::add_file(std::string_view archive_path, const std::filesystem::p
                                               " bytes; an archive entry holds at most 4 GiB - 1"};
 
     std::string_view leaf;
-    Result<TreeNode*> parent = make_parents(archive_path, leaf);
+    Result<TreeNode*> parent = make_parents(archive_path, false, leaf);
     if (!parent) return parent.error();
     std::unique_ptr<TreeNode>& slot = (*parent)->children[archive_sort_key(leaf)];
     if (slot && slot->is_directory)

@@ -36,7 +36,8 @@ public:
     const TreeNode& root() const { return root_; }
 
 private:
-    Result<TreeNode*> make_parents(std::string_view archive_path, std::string_view& leaf);
+    Result<TreeNode*> make_parents(std::string_view archive_path, bool leaf_is_directory,
+                                   std::string_view& leaf);
     TreeNode root_;
 };
 

@@ -2,6 +2,7 @@
 // additions end up in the archive.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "hpi/hpi.h"
@@ -91,15 +92,35 @@ TEST_F(WriterPaths, DiskFilesMustExistAndBeRegular) {
     EXPECT_TRUE(listing_of(pack()).empty());
 }
 
-TEST_F(WriterPaths, DeepTreesKeepEveryLevel) {
+// Directories nested `levels` deep, "d000\\d001\\...", without a trailing "\\".
+std::string nested(std::size_t levels) {
     std::string path;
-    for (int level = 0; level < 300; ++level) path += "level" + std::to_string(level) + "\\";
-    ASSERT_FALSE(w.add_file(path + "leaf.txt", disk_a));
-    auto out = pack();
-    ArchiveView view(out);
-    ASSERT_EQ(view.entries().size(), 301u);
-    EXPECT_EQ(view.entries().back().path, path + "leaf.txt");
-    EXPECT_TRUE(view.content(view.entries().back()) == writer_test::read_file(disk_a));
+    for (std::size_t i = 0; i < levels; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "d%03zu", i);
+        path += (i ? "\\" : "") + std::string(name);
+    }
+    return path;
+}
+
+// The library's reader refuses deeper or longer paths, so the writer must
+// never produce them.
+TEST_F(WriterPaths, DepthAndLengthStopWhereTheReaderStops) {
+    EXPECT_FALSE(w.add_directory(nested(128)));
+    EXPECT_FALSE(w.add_file(nested(128) + "\\leaf.txt", disk_a));
+    EXPECT_EQ(w.add_directory(nested(129)).kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_EQ(w.add_file(nested(129) + "\\leaf.txt", disk_a).kind, hpi::ErrorKind::InvalidArgument);
+
+    const std::string longest = "long\\" + std::string(1024 - 5, 'n');
+    EXPECT_FALSE(w.add_file(longest, disk_b));
+    EXPECT_EQ(w.add_file(longest + "n", disk_b).kind, hpi::ErrorKind::InvalidArgument);
+    EXPECT_EQ(w.add_directory(longest + "n").kind, hpi::ErrorKind::InvalidArgument);
+
+    ArchiveView view(pack());
+    EXPECT_EQ(view.entries().size(), 128u + 1 + 2);
+    ASSERT_TRUE(view.find(nested(128) + "\\leaf.txt"));
+    ASSERT_TRUE(view.find(longest));
+    EXPECT_TRUE(view.content(*view.find(longest)) == writer_test::read_file(disk_b));
 }
 
 }  // namespace

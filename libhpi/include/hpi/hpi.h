@@ -137,14 +137,22 @@ public:
 
     // archive_path: Windows-1252, "\" separated. Missing parent directories
     // are created implicitly. Adding the same path again replaces the earlier
-    // entry. Fails on empty, ".", ".." components or a path that is already a
-    // file (or directory) where the other kind is asked for.
+    // entry; paths that differ only in ASCII case are the same path (the first
+    // spelling is kept). Fails (InvalidArgument) on empty, ".", ".." components,
+    // names holding "/" or NUL, paths longer than 1024 bytes or nesting more than
+    // 128 directories (what the reader accepts), or a path that is already a
+    // file (or directory) where the other kind is asked for. add_file also
+    // fails on a disk file that is missing (IoError), not a regular file
+    // (InvalidArgument) or 4 GiB or more (TooLarge).
     Error add_directory(std::string_view archive_path);
     Error add_file(std::string_view archive_path, const std::filesystem::path& disk_file);
 
     // Writes the archive to a temporary file beside `target` and renames it
     // into place only when everything succeeded. Disk files are read while
-    // packing, never loaded whole.
+    // packing, never loaded whole; one that is gone or changed size since it
+    // was added fails the pack (IoError naming it). An archive that would
+    // pass the format's 32-bit offsets fails with TooLarge before a byte is
+    // written past them. Empty files are always stored.
     Error pack(const std::filesystem::path& target, const PackOptions& options,
                const ProgressFn& progress = {});
 
