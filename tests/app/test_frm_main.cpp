@@ -1,0 +1,307 @@
+// The main window: its layout, the start-up sequence, the browse buttons with
+// their Dump-enabling rules, the recursion setting, and the ways it ends the
+// program. Folder choices come from a scripted browser, and every test runs on
+// its own temporary application directory.
+#include "../platform/desktop_testkit.h"
+#include "app/frm_main.h"
+#include "support/list_box.h"
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace quarrix;
+
+namespace {
+
+QRect fromTwips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QStringList actionTexts(const QList<QAction*>& actions)
+{
+    QStringList texts;
+    for (const QAction* action : actions)
+        texts << action->text();
+    return texts;
+}
+
+}  // namespace
+
+class FrmMainTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testkit::TemporaryAppDir> appDir_;
+    std::unique_ptr<testkit::ScriptedFolderChooser> browser_;
+    std::unique_ptr<testkit::RecordingMessageBoxes> boxes_;
+    std::unique_ptr<testkit::BeepCounter> beeps_;
+    std::unique_ptr<testkit::EndRecorder> end_;
+
+    QString makeFolder(const QString& name) const
+    {
+        QDir(appDir_->path()).mkpath(name);
+        return appDir_->filePath(name);
+    }
+
+private slots:
+    void init()
+    {
+        appDir_ = std::make_unique<testkit::TemporaryAppDir>();
+        browser_ = std::make_unique<testkit::ScriptedFolderChooser>();
+        boxes_ = std::make_unique<testkit::RecordingMessageBoxes>();
+        beeps_ = std::make_unique<testkit::BeepCounter>();
+        end_ = std::make_unique<testkit::EndRecorder>();
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(boxes_->shown.isEmpty(), "the main window showed an unexpected message box");
+        end_.reset();
+        beeps_.reset();
+        boxes_.reset();
+        browser_.reset();
+        appDir_.reset();
+    }
+
+    void controlsMatchTheDesignedLayout()
+    {
+        frmMain window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("Quarrix 2.1"));
+        QCOMPARE(window.centralWidget()->size(), QSize(474, 260));
+
+        const struct {
+            QWidget* control;
+            QString text;
+            QRect geometry;
+        } table[] = {
+            {window.lstFiles, QString(), fromTwips(120, 120, 6855, 2595)},
+            {window.Command3, QStringLiteral("Directory to scan"), fromTwips(120, 2760, 2175, 375)},
+            {window.Command4, QStringLiteral("Dump"), fromTwips(2400, 2760, 2295, 375)},
+            {window.Command1, QStringLiteral("Exit"), fromTwips(4800, 2760, 2175, 375)},
+            {window.Label1, QStringLiteral("Directory where the files will be extracted :"),
+             fromTwips(120, 3240, 3015, 255)},
+            {window.txtTarget, QString(), fromTwips(120, 3480, 6255, 285)},
+            {window.Command2, QStringLiteral("..."), fromTwips(6480, 3480, 465, 300)},
+        };
+        for (const auto& row : table) {
+            QCOMPARE(row.control->geometry(), row.geometry);
+            if (auto* button = qobject_cast<QPushButton*>(row.control))
+                QCOMPARE(button->text(), row.text);
+            if (auto* label = qobject_cast<QLabel*>(row.control))
+                QCOMPARE(label->text(), row.text);
+        }
+        QCOMPARE(window.lstFiles->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(!window.lstFiles->isSortingEnabled());
+
+        QList<QWidget*> tabOrder;
+        const QList<QWidget*> focusable{window.lstFiles, window.Command3, window.Command4,
+                                        window.Command1, window.txtTarget, window.Command2};
+        QWidget* widget = window.lstFiles;
+        do {
+            if (focusable.contains(widget) && !tabOrder.contains(widget))
+                tabOrder << widget;
+            widget = widget->nextInFocusChain();
+        } while (widget != window.lstFiles);
+        QCOMPARE(tabOrder, focusable);
+    }
+
+    void menusComeInTheirOrder()
+    {
+        frmMain window;
+        const QList<QAction*> menus = window.menuBar()->actions();
+        QCOMPARE(actionTexts(menus), (QStringList{"Options", "Help"}));
+        QCOMPARE(actionTexts(window.mnuOptions->actions()),
+                 (QStringList{"Enable directory recursivity", "Add a file type"}));
+        QCOMPARE(actionTexts(window.mnuHelp->actions()), (QStringList{"User guide", "About"}));
+        QVERIFY(window.mnuRecur->isCheckable());
+    }
+
+    void everyTextFitsItsControl()
+    {
+        frmMain window;
+        window.show();
+        for (QPushButton* button : {window.Command3, window.Command4, window.Command1, window.Command2}) {
+            const int textWidth = QFontMetrics(button->font()).horizontalAdvance(button->text());
+            QVERIFY2(textWidth + 4 <= button->width(), qPrintable(button->text()));
+            QVERIFY(QFontMetrics(button->font()).height() <= button->height());
+        }
+        const QFontMetrics labelMetrics(window.Label1->font());
+        QVERIFY(labelMetrics.horizontalAdvance(window.Label1->text()) <= window.Label1->contentsRect().width());
+        QVERIFY(labelMetrics.height() <= window.Label1->contentsRect().height());
+        QVERIFY(QFontMetrics(window.txtTarget->font()).height() <= window.txtTarget->height());
+        QVERIFY(!window.grab().isNull());
+    }
+
+    void firstShowCentresOnTheScreen()
+    {
+        frmMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QPoint screenCentre = window.screen()->availableGeometry().center();
+        const QPoint offset = window.frameGeometry().center() - screenCentre;
+        QVERIFY2(offset.manhattanLength() <= 2, "window not centred");
+    }
+
+    void firstStartWithoutOptionsFile()
+    {
+        frmMain window;
+        QVERIFY(!window.mnuRecur->isChecked());
+        QCOMPARE(window.lstFiles->count(), 0);
+        QVERIFY(!window.Command4->isEnabled());
+        QVERIFY(window.ScanDir.isEmpty());
+        QVERIFY(window.txtTarget->text().isEmpty());
+        QVERIFY(!QFileInfo::exists(appDir_->filePath(QStringLiteral("Options.ini"))));
+    }
+
+    void recursionStartsOnOnlyForExactlyChecked_data()
+    {
+        QTest::addColumn<QByteArray>("etat");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("Checked") << QByteArray("Checked") << true;
+        QTest::newRow("lower case") << QByteArray("checked") << false;
+        QTest::newRow("upper case") << QByteArray("CHECKED") << false;
+        QTest::newRow("Unchecked") << QByteArray("Unchecked") << false;
+        QTest::newRow("longer") << QByteArray("Checked!") << false;
+    }
+
+    void recursionStartsOnOnlyForExactlyChecked()
+    {
+        QFETCH(QByteArray, etat);
+        QFETCH(bool, checked);
+        appDir_->write(QStringLiteral("Options.ini"), "[Recursivity]\r\nEtat=" + etat + "\r\n");
+        frmMain window;
+        QCOMPARE(window.mnuRecur->isChecked(), checked);
+    }
+
+    void leftoverTempFolderIsRemovedAtStartUp()
+    {
+        QDir(appDir_->path()).mkpath(QStringLiteral("temp/deep/er"));
+        appDir_->write(QStringLiteral("temp/a.gp3"), "leftover");
+        appDir_->write(QStringLiteral("temp/deep/er/b.txt"), "leftover");
+        frmMain window;
+        QVERIFY(!QFileInfo::exists(appDir_->filePath(QStringLiteral("temp"))));
+        QVERIFY(QFileInfo::exists(appDir_->path()));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void dumpIsEnabledOnceBothDirectoriesAreKnown_data()
+    {
+        QTest::addColumn<bool>("targetFirst");
+        QTest::newRow("target, then scan directory") << true;
+        QTest::newRow("scan directory, then target") << false;
+    }
+
+    void dumpIsEnabledOnceBothDirectoriesAreKnown()
+    {
+        QFETCH(bool, targetFirst);
+        const QString scan = makeFolder(QStringLiteral("archives"));
+        const QString target = makeFolder(QStringLiteral("out"));
+        browser_->choose(targetFirst ? target : scan);
+        browser_->choose(targetFirst ? scan : target);
+        frmMain window;
+        QPushButton* first = targetFirst ? window.Command2 : window.Command3;
+        QPushButton* second = targetFirst ? window.Command3 : window.Command2;
+
+        QTest::mouseClick(first, Qt::LeftButton);
+        QVERIFY(!window.Command4->isEnabled());
+        QTest::mouseClick(second, Qt::LeftButton);
+        QVERIFY(window.Command4->isEnabled());
+        QCOMPARE(window.ScanDir, scan);
+        QCOMPARE(window.txtTarget->text(), target);
+        QCOMPARE(browser_->owners, (QList<QWidget*>{&window, &window}));
+    }
+
+    void cancellingTheScanBrowserKeepsTheScanDirectory()
+    {
+        const QString scan = makeFolder(QStringLiteral("archives"));
+        browser_->choose(scan);
+        browser_->cancel();
+        frmMain window;
+        window.Command3->click();
+        QCOMPARE(window.ScanDir, scan);
+        window.Command3->click();
+        QCOMPARE(window.ScanDir, scan);
+        QVERIFY(!window.Command4->isEnabled());  // still no target
+    }
+
+    void cancellingTheTargetBrowserEmptiesTheFieldButKeepsDumpEnabled()
+    {
+        browser_->choose(makeFolder(QStringLiteral("archives")));
+        browser_->choose(makeFolder(QStringLiteral("out")));
+        browser_->cancel();
+        frmMain window;
+        window.Command3->click();
+        window.Command2->click();
+        QVERIFY(window.Command4->isEnabled());
+        window.Command2->click();
+        QVERIFY(window.txtTarget->text().isEmpty());
+        QVERIFY(window.Command4->isEnabled());
+    }
+
+    void recursionSettingIsSavedAndReloaded()
+    {
+        const QString options = QStringLiteral("Options.ini");
+        {
+            frmMain window;
+            window.mnuRecur->trigger();
+            QVERIFY(window.mnuRecur->isChecked());
+            QCOMPARE(appDir_->read(options), QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
+            QCOMPARE(window.lstFiles->count(), 0);  // no scan directory: nothing to list
+        }
+        {
+            frmMain window;
+            QVERIFY(window.mnuRecur->isChecked());
+            window.mnuRecur->trigger();
+            QVERIFY(!window.mnuRecur->isChecked());
+            QCOMPARE(appDir_->read(options), QByteArray("[Recursivity]\r\nEtat=Unchecked\r\n"));
+        }
+        frmMain window;
+        QVERIFY(!window.mnuRecur->isChecked());
+        QCOMPARE(beeps_->beeps, 0);
+    }
+
+    void failedSaveOfTheRecursionSettingBeepsAndKeepsTheMark()
+    {
+        QVERIFY(QDir(appDir_->path()).mkdir(QStringLiteral("Options.ini")));
+        frmMain window;
+        window.mnuRecur->trigger();
+        QVERIFY(window.mnuRecur->isChecked());
+        QCOMPARE(beeps_->beeps, 1);
+    }
+
+    void exitEndsTheProgram()
+    {
+        frmMain window;
+        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        QCOMPARE(end_->exitCodes, QList<int>{0});
+    }
+
+    void closingTheWindowEndsTheProgram()
+    {
+        frmMain window;
+        window.show();
+        QVERIFY(window.close());
+        QCOMPARE(end_->exitCodes, QList<int>{0});
+    }
+
+    void theMainWindowExistsOnce()
+    {
+        auto* window = new frmMain();
+        QCOMPARE(&frmMain::instance(), window);
+        delete window;
+    }
+};
+
+QTEST_MAIN(FrmMainTest)
+#include "test_frm_main.moc"
