@@ -268,6 +268,17 @@ bool replaceAtomically(const fs::path& file, std::string_view data, mode_t mode)
     return true;
 }
 
+// Writable for us, and not marked read-only: a file or folder without any
+// write permission bit is read-only for everyone, the superuser included, as
+// a read-only file is on the desktop the program comes from.
+bool writable(const fs::path& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return true;  // a missing folder fails later, when the file is created
+    return (info.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
 // A link to the options file is kept as a link: the file it points to is
 // the one replaced.
 fs::path resolvedTarget(const fs::path& file)
@@ -313,7 +324,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
         // A read-only file stays as it is, although the folder would let us
         // replace it.
         struct stat info {};
-        if (::access(target.c_str(), W_OK) != 0 || ::stat(target.c_str(), &info) != 0)
+        if (!writable(target) || ::stat(target.c_str(), &info) != 0)
             return false;
         mode = info.st_mode & 07777;
         break;
@@ -321,6 +332,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     case ReadOutcome::Missing:
         break;
     }
+    if (!writable(target.has_parent_path() ? target.parent_path() : fs::path(".")))
+        return false;
     ProfileText profile = splitLines(data);
     setValue(profile, section, key, value);
     return replaceAtomically(target, joinLines(profile), mode);

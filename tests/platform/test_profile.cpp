@@ -188,19 +188,23 @@ TEST_F(ProfileFile, WriteFailsWhenAFolderHoldsTheFilesPlace)
     EXPECT_EQ(contents(file_ / "inside"), "kept");
 }
 
+// Without any write bit a file or folder is read-only for everyone, root
+// included (the tests may well run as root).
 TEST_F(ProfileFile, ReadOnlyFileOrFolderRefusesTheWrite)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permission bits do not stop root";
     put("[S]\r\nk=old\r\n");
-    fs::permissions(file_, fs::perms::owner_read);
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read);
     EXPECT_FALSE(set("S", "k", "new"));
     EXPECT_EQ(contents(), "[S]\r\nk=old\r\n");
 
     fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_FALSE(set("S", "k", "new"));
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", folder_ / "New.ini"));
+    fs::permissions(folder_, fs::perms::owner_all);
     EXPECT_EQ(contents(), "[S]\r\nk=old\r\n");
+    EXPECT_EQ(entriesInFolder(), 1);
+    EXPECT_TRUE(set("S", "k", "new"));  // writable again
 }
 
 TEST_F(ProfileFile, TextThatWouldBreakTheFileIsRefused)

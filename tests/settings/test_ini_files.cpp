@@ -59,17 +59,27 @@ TEST(IniFiles, AFailedWriteBeepsOnceAndLeavesTheFileAlone)
 {
     testkit::TemporaryAppDir appDir;
     testkit::BeepCounter beeps;
+    // A read-only file (no write bit: refused for root too).
+    const QByteArray before = "[Recursivity]\r\nEtat=Unchecked\r\n";
+    appDir.write(QStringLiteral("Options.ini"), before);
+    QFile::setPermissions(appDir.filePath(QStringLiteral("Options.ini")),
+                          QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
+    EXPECT_EQ(beeps.beeps, 1);
+    EXPECT_EQ(appDir.read(QStringLiteral("Options.ini")), before);
+    QFile::remove(appDir.filePath(QStringLiteral("Options.ini")));
+
     // A folder in the file's place cannot be replaced by a file.
     ASSERT_TRUE(QDir(appDir.path()).mkdir(QStringLiteral("Options.ini")));
     WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
-    EXPECT_EQ(beeps.beeps, 1);
+    EXPECT_EQ(beeps.beeps, 2);
     EXPECT_TRUE(QFileInfo(appDir.filePath(QStringLiteral("Options.ini"))).isDir());
 
     // An application directory below a regular file cannot hold the file.
     appDir.write(QStringLiteral("plain"), "data");
     platform::SetApplicationDirectory(appDir.filePath(QStringLiteral("plain")));
     WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
-    EXPECT_EQ(beeps.beeps, 2);
+    EXPECT_EQ(beeps.beeps, 3);
     EXPECT_EQ(appDir.read(QStringLiteral("plain")), QByteArray("data"));
     EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QString());
 }
