@@ -463,7 +463,9 @@ Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
 
 Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file) {
     const std::string label = "'" + file.string() + "'";
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK keeps a named pipe given as an archive from blocking the
+    // open; it is refused just below, and changes nothing for regular files.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return failure(ErrorKind::IoError,
                        "cannot open " + label + ": " +

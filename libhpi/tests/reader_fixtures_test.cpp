@@ -12,6 +12,9 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace hpi {
 namespace {
 
@@ -207,13 +210,21 @@ TEST(ReaderFixtures, ReadRefusesDirectoriesAndUnknownIndexes) {
               ErrorKind::InvalidArgument);
 }
 
-TEST(ReaderFixtures, MissingFileAndDirectoryAreIoErrors) {
+TEST(ReaderFixtures, MissingFilesDirectoriesAndPipesAreIoErrorsWithoutBlocking) {
     auto missing = Archive::open(kData / "no-such-archive.hpi");
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().kind, ErrorKind::IoError);
     auto directory = Archive::open(kData / "damaged");
     ASSERT_FALSE(directory);
     EXPECT_EQ(directory.error().kind, ErrorKind::IoError);
+    // A pipe with no writer would block a plain open for ever.
+    const auto pipe = std::filesystem::temp_directory_path() /
+                      ("quarrix-reader-pipe-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto from_pipe = Archive::open(pipe);
+    std::filesystem::remove(pipe);
+    ASSERT_FALSE(from_pipe);
+    EXPECT_EQ(from_pipe.error().kind, ErrorKind::IoError);
 }
 
 }  // namespace
