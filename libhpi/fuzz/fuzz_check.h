@@ -1,0 +1,15 @@
+// A failed expectation in a fuzz target is a finding: say what, then abort
+// so libFuzzer keeps the input.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition, what)                                             \
+    do {                                                                        \
+        if (!(condition)) {                                                     \
+            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what,      \
+                         __FILE__, __LINE__);                                   \
+            std::abort();                                                       \
+        }                                                                       \
+    } while (0)

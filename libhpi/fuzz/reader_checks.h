@@ -1,0 +1,79 @@
+// What must hold for any file handed to the reader, damaged or not. Shared by
+// the reader fuzz target and the test that replays its findings.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include <hpi/hpi.h>
+
+namespace hpi_fuzz {
+
+inline bool same_folded(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+// Reads one file entry. Returns "" when the read either failed with a proper
+// error or delivered exactly the entry's size; otherwise what went wrong.
+// Sets ok to whether the read succeeded.
+inline std::string check_read(const hpi::Archive& archive, std::size_t index, bool& ok) {
+    const hpi::Entry& entry = archive.entries()[index];
+    std::uint64_t delivered = 0;
+    bool overran = false;
+    const hpi::Error error = archive.read(index, [&](std::span<const std::uint8_t> piece) {
+        delivered += piece.size();
+        overran = overran || delivered > entry.size;
+        return !overran;
+    });
+    ok = !error;
+    if (overran) return "a read delivered more than the entry's size";
+    if (error) return error.message.empty() ? "an error without a message" : "";
+    if (delivered != entry.size) return "a read reported success but delivered too little";
+    return "";
+}
+
+// Opens, lists, looks up, reads and tests the archive in file. Returns "" when
+// everything the reader promises holds, otherwise the first broken promise.
+inline std::string check_archive_file(const std::filesystem::path& file) {
+    auto opened = hpi::Archive::open(file);
+    if (!opened) {
+        if (opened.error().kind == hpi::ErrorKind::None) return "a failed open without a kind";
+        if (opened.error().message.empty()) return "a failed open without a message";
+        return "";
+    }
+    const hpi::Archive& archive = *opened.value();
+    const std::vector<hpi::Entry>& entries = archive.entries();
+
+    std::unordered_set<std::string> directories_so_far;
+    for (const hpi::Entry& entry : entries) {
+        if (entry.path.empty()) return "an entry without a path";
+        const auto cut = entry.path.rfind('\\');
+        if (cut != std::string::npos && directories_so_far.count(entry.path.substr(0, cut)) == 0)
+            return "an entry listed before its directory";
+        if (entry.is_directory) directories_so_far.insert(entry.path);
+        const auto found = archive.find(entry.path);
+        if (!found || *found >= entries.size()) return "a listed entry cannot be found";
+        if (!same_folded(entries[*found].path, entry.path)) return "find returned another path";
+    }
+
+    bool every_read_ok = true;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].is_directory) continue;
+        bool ok = false;
+        if (std::string fault = check_read(archive, i, ok); !fault.empty()) return fault;
+        every_read_ok = every_read_ok && ok;
+    }
+    const bool tested_ok = !archive.test();
+    if (tested_ok != every_read_ok) return "test() disagrees with reading every entry";
+    return "";
+}
+
+}  // namespace hpi_fuzz
