@@ -13,13 +13,30 @@ namespace {
 
 constexpr const char* kProgram = "quarrix-cli";
 
+// An entry name may hold any byte but "\\", "/" and NUL, and error messages
+// quote names. Control characters, C1 ones included (the five bytes that
+// Windows-1252 leaves undefined become those), are shown as "?": a hostile
+// name must not split a listing line or send commands to the terminal.
+std::string without_controls(std::string_view utf8) {
+    std::string shown;
+    shown.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < utf8.size() &&
+                        static_cast<unsigned char>(utf8[i + 1]) < 0xA0;
+        if (c1) ++i;
+        shown += (byte < 0x20 || byte == 0x7F || c1) ? '?' : char(byte);
+    }
+    return shown;
+}
+
 // "<kind>: <message>". Every line already starts with the archive's path, so
 // the library's own quoted copy of it at the head of a message is dropped.
 std::string describe(const std::string& archive, const hpi::Error& error) {
     const std::string label = "'" + archive + "': ";
     std::string_view message = error.message;
     if (message.substr(0, label.size()) == label) message.remove_prefix(label.size());
-    return std::string(hpi::to_string(error.kind)) + ": " + std::string(message);
+    return std::string(hpi::to_string(error.kind)) + ": " + without_controls(message);
 }
 
 void report(std::ostream& err, const std::string& archive, const std::string& what) {
@@ -41,7 +58,7 @@ void write_listing(const hpi::Archive& archive, std::ostream& out) {
             out << "d\t-\t";
         else
             out << "f\t" << entry.size << '\t';
-        out << hpi::cp1252_to_utf8(entry.path) << '\n';
+        out << without_controls(hpi::cp1252_to_utf8(entry.path)) << '\n';
     }
 }
 
@@ -68,7 +85,7 @@ const char* const kListFooter =
     "Each line is f<TAB>SIZE<TAB>PATH for a file or d<TAB>-<TAB>PATH for a directory,\n"
     "depth first, each directory before its contents; PATH uses \\ between levels.\n"
     "With several archives, each archive's lines follow a line \"ARCHIVE:\" and an\n"
-    "empty line separates the archives.";
+    "empty line separates the archives. Control characters in names show as ?.";
 
 const char* const kExitFooter =
     "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
@@ -144,7 +161,9 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     cat->add_option("PATH", cat_path,
                     "Path of the file inside the archive, with \\ or /, letters in any case")
         ->required();
-    cat->footer(kExitFooter);
+    cat->footer(std::string("The bytes go out as they are read; a damaged file stops the output where\n"
+                            "the damage is found, with exit status 1.\n") +
+                kExitFooter);
 
     std::vector<std::string> test_inputs;
     CLI::App* test = app.add_subcommand(

@@ -50,10 +50,13 @@ std::shared_ptr<T> find_session(std::int32_t handle) {
 
 bool is_empty_text(const char* text) { return text == nullptr || *text == '\0'; }
 
-bool folder_exists(const fs::path& file) {
-    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+bool is_existing_folder(const fs::path& path) {
     std::error_code error;
-    return fs::is_directory(folder, error);
+    return fs::is_directory(path, error);
+}
+
+bool parent_folder_exists(const fs::path& file) {
+    return is_existing_folder(file.parent_path().empty() ? fs::path(".") : file.parent_path());
 }
 
 bool is_regular_disk_file(const fs::path& file) {
@@ -121,7 +124,7 @@ std::int32_t HPIClose(std::int32_t handle) {
 std::int32_t HPICreate(const char* archivePath, PackCallbackFn callback) {
     if (is_empty_text(archivePath)) return 0;
     fs::path target = hpiutil::disk_path_from_text(archivePath);
-    if (!target.has_filename() || !folder_exists(target)) return 0;
+    if (!target.has_filename() || !parent_folder_exists(target) || is_existing_folder(target)) return 0;
     auto session = std::make_shared<CreateSession>();
     session->target = std::move(target);
     session->callback = callback;

@@ -65,8 +65,8 @@ std::int32_t HPIClose(std::int32_t handle);
 // Creation side ------------------------------------------------------------
 
 // Starts a new archive that HPIPackArchive will write to archivePath. Returns
-// a creation handle, or 0 when archivePath is empty or its folder does not
-// exist. callback may be null (no progress).
+// a creation handle, or 0 when archivePath is empty, names a folder, or its
+// folder does not exist. callback may be null (no progress).
 std::int32_t HPICreate(const char* archivePath, PackCallbackFn callback);
 
 // Adds a directory (and any missing directories above it). Returns 1 or 0.

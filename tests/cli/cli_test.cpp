@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <hpi/hpi.h>
+
 #include "hpiutil_testkit.h"
 
 namespace {
@@ -152,6 +154,24 @@ TEST(CliUsage, WrongCommandLinesExitWith2AndHelpWith0) {
     EXPECT_NE(help.out.find("list"), std::string::npos);
     EXPECT_NE(run_cli({"list", "--help"}).out.find("\"ARCHIVE:\""), std::string::npos)
         << "list --help tells how several archives are told apart";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliList, HostileNamesStayOnOneLineAndSendNothingToTheTerminal) {
+    testkit::ScratchDir scratch;
+    testkit::write_file(scratch / "x", "x");
+    hpi::Writer writer;
+    // A newline, a tab, an escape sequence and an undefined Windows-1252 byte.
+    const std::string hostile = "a\nf\t1\tfake\x1b[2J\x81.txt";
+    ASSERT_FALSE(writer.add_file(hostile, scratch / "x"));
+    ASSERT_FALSE(writer.pack(scratch / "hostile.hpi", {}));
+
+    const Outcome result = run_cli({"list", (scratch / "hostile.hpi").string()});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "f\t1\ta?f?1?fake?[2J?.txt\n");
 }
 
 }  // namespace

@@ -464,6 +464,7 @@ TEST_F(HpiutilPack, RefusalsOfCreateAddAndPackLeaveNoArchive) {
     EXPECT_EQ(HPICreate("", record_progress), 0);
     EXPECT_EQ(HPICreate(nullptr, record_progress), 0);
     EXPECT_EQ(HPICreate(as_text(scratch_ / "src").append("/").c_str(), record_progress), 0);
+    EXPECT_EQ(HPICreate(as_text(scratch_ / "src").c_str(), record_progress), 0) << "a folder";
 
     const std::string target = as_text(scratch_ / "Pack.ufo");
     std::int32_t handle = HPICreate(target.c_str(), record_progress);
