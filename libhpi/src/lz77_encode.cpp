@@ -11,7 +11,7 @@ constexpr std::size_t kMaxMatch = 17;
 // One less than the window: a reference as far back as the whole window would
 // make the decoder read and write the same slot, which some decoders get wrong.
 constexpr std::size_t kMaxDistance = kWindow - 1;
-constexpr int kMaxChain = 256;
+constexpr int kMaxChain = 64;
 
 // Output byte i lands in window slot (i + 1) % 4096, because the decoder's
 // write position starts at 1.

@@ -167,6 +167,17 @@ Error read_exactly(int fd, const fs::path& path, std::uint8_t* buffer, std::size
     return {};
 }
 
+Error expect_end(int fd, const fs::path& path) {
+    std::uint8_t extra;
+    for (;;) {
+        ssize_t got = ::read(fd, &extra, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return io_error("cannot read " + in_quotes(path), errno);
+        if (got == 0) return {};
+        return Error{ErrorKind::IoError, in_quotes(path) + " grew while it was packed"};
+    }
+}
+
 // Cuts the files, in packing order, into pieces of one chunk each. An empty
 // file still yields one empty piece so that it gets its place and its
 // progress report.
@@ -178,7 +189,7 @@ public:
 
     Result<std::unique_ptr<PieceJob>> next() {
         const PackedFile& f = files_[file_];
-        if (offset_ == 0 && f.node->size > 0) {
+        if (offset_ == 0) {
             Result<FileDescriptor> fd = open_source(f.node->disk_file, f.node->size);
             if (!fd) return fd.error();
             source_ = std::move(*fd);
@@ -196,6 +207,7 @@ public:
                 return e;
         offset_ += n;
         if (offset_ == f.node->size) {
+            if (Error e = expect_end(source_.get(), f.node->disk_file)) return e;
             job->last_of_file = true;
             source_.reset();
             offset_ = 0;
