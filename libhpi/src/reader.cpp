@@ -297,6 +297,8 @@ private:
 
 }  // namespace
 
+struct ChunkReadState;
+
 struct Archive::Impl {
     FileHandle file;
     std::uint64_t size = 0;
@@ -315,6 +317,9 @@ struct Archive::Impl {
 
     Error read_stored(const Entry& entry, const Sink& sink) const;
     Error read_chunked(const Entry& entry, const Sink& sink) const;
+    Error read_chunk(const std::string& where, std::uint64_t pos, std::uint32_t stored_length,
+                     std::uint32_t expected, ChunkReadState& state,
+                     std::span<std::uint8_t>& out) const;
     Error check_data_start(const Entry& entry) const;
 };
 
@@ -364,9 +369,12 @@ struct ChunkHeader {
 };
 
 ChunkHeader parse_chunk_header(const std::uint8_t* p) {
-    return ChunkHeader{load_u32(p),         p[5],
-                       p[6] != 0,           load_u32(p + 7),
-                       load_u32(p + 11),    load_u32(p + 15)};
+    return ChunkHeader{.marker = load_u32(p),
+                       .method = p[5],
+                       .obfuscated = p[6] != 0,
+                       .payload_size = load_u32(p + 7),
+                       .plain_size = load_u32(p + 11),
+                       .checksum = load_u32(p + 15)};
 }
 
 // Checks a chunk header against the length array and the size this chunk
@@ -394,10 +402,59 @@ std::string chunk_header_fault(const ChunkHeader& chunk, std::uint32_t stored_le
 
 }  // namespace
 
+// Working memory of one chunked read: one decoder, one payload buffer and
+// one 64 KiB output buffer, reused for every chunk.
+struct ChunkReadState {
+    detail::ChunkDecoder decoder;
+    std::vector<std::uint8_t> payload;
+    std::vector<std::uint8_t> plain = std::vector<std::uint8_t>(format::kChunkSize);
+};
+
+// Reads, checks and decodes the chunk at `pos`; on success `out` holds its
+// plain bytes. `where` names the entry and the chunk for messages.
+Error Archive::Impl::read_chunk(const std::string& where, std::uint64_t pos,
+                                std::uint32_t stored_length, std::uint32_t expected,
+                                ChunkReadState& state, std::span<std::uint8_t>& out) const {
+    if (stored_length < format::kChunkHeaderSize)
+        return failure(ErrorKind::BadCompressedData,
+                       where + "stored length " + std::to_string(stored_length) +
+                           " cannot hold the 19-byte chunk header");
+    if (pos + stored_length > size)
+        return failure(ErrorKind::Truncated, where + std::to_string(stored_length) +
+                                                 " bytes run past the end of the file at " +
+                                                 std::to_string(size));
+
+    std::uint8_t header_bytes[format::kChunkHeaderSize];
+    if (Error error = read_plain(pos, header_bytes)) {
+        error.message = where + error.message;
+        return error;
+    }
+    const ChunkHeader chunk = parse_chunk_header(header_bytes);
+    ErrorKind kind;
+    if (std::string fault = chunk_header_fault(chunk, stored_length, expected, kind);
+        !fault.empty())
+        return failure(kind, where + fault);
+
+    state.payload.resize(chunk.payload_size);
+    if (Error error = read_plain(pos + format::kChunkHeaderSize, state.payload)) {
+        error.message = where + error.message;
+        return error;
+    }
+    const std::uint32_t sum = format::chunk_checksum(state.payload);
+    if (sum != chunk.checksum)
+        return failure(ErrorKind::BadChecksum,
+                       where + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
+    if (chunk.obfuscated) format::deobfuscate(state.payload);
+
+    out = std::span<std::uint8_t>(state.plain.data(), chunk.plain_size);
+    if (std::string fault = state.decoder.decode(chunk.method, state.payload, out); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, where + fault);
+    return {};
+}
+
 Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
-    const std::uint32_t count =
-        static_cast<std::uint32_t>((std::uint64_t(entry.size) + format::kChunkSize - 1) /
-                                   format::kChunkSize);
+    const auto count = static_cast<std::uint32_t>(
+        (std::uint64_t(entry.size) + format::kChunkSize - 1) / format::kChunkSize);
     const std::uint64_t array_end = entry.data_offset + std::uint64_t(count) * 4;
     if (array_end > size)
         return failure(ErrorKind::Truncated,
@@ -410,51 +467,18 @@ Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
         return error;
     }
 
-    detail::ChunkDecoder decoder;
-    std::vector<std::uint8_t> payload;
-    std::vector<std::uint8_t> plain(format::kChunkSize);
+    ChunkReadState state;
     std::uint64_t pos = array_end;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t stored_length = load_u32(lengths.data() + 4 * std::size_t(i));
-        const auto expected = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(format::kChunkSize, entry.size - std::uint64_t(i) * format::kChunkSize));
+        const std::uint64_t remaining = entry.size - std::uint64_t(i) * format::kChunkSize;
+        const auto expected =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(format::kChunkSize, remaining));
         const std::string where = entry_label(entry) + ": chunk " + std::to_string(i + 1) +
                                   " of " + std::to_string(count) + " at offset " +
                                   std::to_string(pos) + ": ";
-        if (stored_length < format::kChunkHeaderSize)
-            return failure(ErrorKind::BadCompressedData,
-                           where + "stored length " + std::to_string(stored_length) +
-                               " cannot hold the 19-byte chunk header");
-        if (pos + stored_length > size)
-            return failure(ErrorKind::Truncated, where + std::to_string(stored_length) +
-                                                     " bytes run past the end of the file at " +
-                                                     std::to_string(size));
-
-        std::uint8_t header_bytes[format::kChunkHeaderSize];
-        if (Error error = read_plain(pos, header_bytes)) {
-            error.message = where + error.message;
-            return error;
-        }
-        const ChunkHeader chunk = parse_chunk_header(header_bytes);
-        ErrorKind kind;
-        if (std::string fault = chunk_header_fault(chunk, stored_length, expected, kind);
-            !fault.empty())
-            return failure(kind, where + fault);
-
-        payload.resize(chunk.payload_size);
-        if (Error error = read_plain(pos + format::kChunkHeaderSize, payload)) {
-            error.message = where + error.message;
-            return error;
-        }
-        const std::uint32_t sum = format::chunk_checksum(payload);
-        if (sum != chunk.checksum)
-            return failure(ErrorKind::BadChecksum,
-                           where + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
-        if (chunk.obfuscated) format::deobfuscate(payload);
-
-        const std::span<std::uint8_t> out(plain.data(), chunk.plain_size);
-        if (std::string fault = decoder.decode(chunk.method, payload, out); !fault.empty())
-            return failure(ErrorKind::BadCompressedData, where + fault);
+        std::span<std::uint8_t> out;
+        if (Error error = read_chunk(where, pos, stored_length, expected, state, out)) return error;
         if (!sink(out)) return {};
         pos += stored_length;
     }
