@@ -6,6 +6,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <system_error>
 #include <vector>
 
@@ -27,6 +30,16 @@ struct Session {
 struct ReadSession : Session {
     std::unique_ptr<hpi::Archive> archive;
     std::vector<hpiutil::ListedEntry> listing;  // fixed once opened
+    // Archives in the wild may hold names that differ only in case; the
+    // caller names entries exactly as listed, so an exact match must win
+    // over the library's case-blind lookup.
+    std::unordered_map<std::string_view, std::size_t> exact_paths;
+
+    std::optional<std::size_t> find(const char* path) const {
+        auto exact = exact_paths.find(path);
+        if (exact != exact_paths.end()) return exact->second;
+        return archive->find(path);
+    }
 };
 
 struct CreateSession : Session {
@@ -73,6 +86,8 @@ bool method_from_number(std::int32_t number, hpi::Method& method) {
     }
 }
 
+// The listing holds no path longer than 255 bytes, so this fits the 256 bytes
+// the caller provides.
 void copy_name(const std::string& name, char* buffer) {
     std::memcpy(buffer, name.data(), name.size());
     buffer[name.size()] = '\0';
@@ -87,6 +102,8 @@ std::int32_t HPIOpen(const char* archivePath) {
     auto session = std::make_shared<ReadSession>();
     session->archive = std::move(opened.value());
     session->listing = hpiutil::build_listing(session->archive->entries());
+    const auto& entries = session->archive->entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) session->exact_paths.emplace(entries[i].path, i);
     return sessions().insert(std::move(session));
 }
 
@@ -109,7 +126,7 @@ std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
                             const char* destinationPath) {
     auto session = find_session<ReadSession>(handle);
     if (!session || entryPath == nullptr || is_empty_text(destinationPath)) return 0;
-    const auto index = session->archive->find(entryPath);
+    const auto index = session->find(entryPath);
     if (!index) return 0;
     const hpi::Error error = hpiutil::extract_atomically(
         *session->archive, *index, hpiutil::disk_path_from_text(destinationPath));

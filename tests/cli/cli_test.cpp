@@ -89,6 +89,15 @@ TEST(CliCat, MatchesPathsWithSlashesAnyAsciiCaseAndUtf8Names) {
     EXPECT_EQ(accented.out.size(), 1234u);
 }
 
+TEST(CliCat, AnExactSpellingWinsOverANameDifferingOnlyInCase) {
+    testkit::ScratchDir scratch;
+    const std::string archive = (scratch / "case.hpi").string();
+    testkit::write_file(archive, testkit::stored_archive({{"Readme.TXT", "upper"}, {"readme.txt", "lower"}}));
+    EXPECT_EQ(run_cli({"cat", archive, "readme.txt"}).out, "lower");
+    EXPECT_EQ(run_cli({"cat", archive, "Readme.TXT"}).out, "upper");
+    EXPECT_EQ(run_cli({"cat", archive, "README.txt"}).status, 0);
+}
+
 TEST(CliCat, MissingEntriesDirectoriesAndDamagedDataFailNamingTheArchive) {
     struct Case {
         std::string archive, path, expected_error;

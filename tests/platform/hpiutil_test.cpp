@@ -309,6 +309,22 @@ TEST_F(HpiutilExtract, RefusesDirectoriesUnknownEntriesAndFolderDestinations) {
     EXPECT_TRUE(fs::is_empty(scratch_ / "folder"));
 }
 
+TEST(HpiutilExtractCase, NamesDifferingOnlyInCaseEachGiveTheirOwnContent) {
+    ScratchDir scratch;
+    testkit::write_file(scratch / "case.hpi",
+                        testkit::stored_archive({{"Readme.TXT", "upper"}, {"readme.txt", "lower"}}));
+    const std::int32_t handle = HPIOpen((scratch / "case.hpi").c_str());
+    ASSERT_NE(handle, 0);
+    for (const Listed& entry : list_all(handle)) {
+        const fs::path out = scratch / ("out-" + entry.name);
+        ASSERT_EQ(HPIExtractFile(handle, entry.name.c_str(), out.c_str()), 1) << entry.name;
+        EXPECT_EQ(testkit::read_file(out), entry.name == "readme.txt" ? "lower" : "upper");
+    }
+    EXPECT_EQ(HPIExtractFile(handle, "README.txt", (scratch / "any").c_str()), 1)
+        << "other spellings still find an entry";
+    HPIClose(handle);
+}
+
 TEST(HpiutilExtractDamaged, ADamagedEntryLeavesNoFileAndKeepsTheOldOne) {
     // Which entry carries the bad checksum is found through the library, not assumed.
     auto archive = hpi::Archive::open(fixture("damaged/bad-checksum.ufo"));

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace testkit {
@@ -31,6 +32,12 @@ std::string sha256_hex(std::string_view bytes);
 
 std::string read_file(const std::filesystem::path& file);
 void write_file(const std::filesystem::path& file, std::string_view bytes);
+
+// The bytes of an unencrypted archive whose root holds these stored files,
+// in this order, laid out by hand from the format (no sorting, no checks):
+// for archives our own writer would never make, such as names that differ
+// only in case.
+std::string stored_archive(const std::vector<std::pair<std::string, std::string>>& files);
 
 // Names of everything directly inside folder, sorted.
 std::vector<std::string> folder_names(const std::filesystem::path& folder);
