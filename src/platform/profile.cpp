@@ -233,11 +233,21 @@ bool writeAll(int fd, std::string_view data)
     return true;
 }
 
-mode_t modeForNewFile()
+// Opens a new, uniquely named file beside `file`. It is created with the
+// mode a new file gets from the process's umask.
+int createTemporaryBeside(const fs::path& file, std::string& temporary)
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    static unsigned counter = 0;
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = (folder / ("." + file.filename().string() + "." + std::to_string(::getpid())
+                               + "." + std::to_string(++counter) + ".tmp"))
+                        .string();
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 void syncFolder(const fs::path& folder)
@@ -251,14 +261,16 @@ void syncFolder(const fs::path& folder)
 
 // Writes `data` to a temporary file beside `file` and renames it over `file`,
 // so that readers see either the old or the new text, never a part.
-bool replaceAtomically(const fs::path& file, std::string_view data, mode_t mode)
+// `mode` is the mode of the file replaced, if there was one.
+bool replaceAtomically(const fs::path& file, std::string_view data, std::optional<mode_t> mode)
 {
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
+    std::string temporary;
+    const int fd = createTemporaryBeside(file, temporary);
     if (fd < 0)
         return false;
-    const bool written = writeAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, data) && (!mode || ::fchmod(fd, *mode) == 0)
+        && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temporary.c_str(), file.c_str()) != 0) {
         ::unlink(temporary.c_str());
@@ -316,7 +328,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
         return false;
     const fs::path target = resolvedTarget(file);
     std::string data;
-    mode_t mode = modeForNewFile();
+    std::optional<mode_t> mode;
     switch (readWholeFile(target, data)) {
     case ReadOutcome::Failed:
         return false;

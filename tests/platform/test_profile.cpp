@@ -159,6 +159,16 @@ TEST_F(ProfileFile, ReplacementLeavesNoTemporaryFileAndKeepsPermissions)
               fs::perms::owner_read | fs::perms::owner_write);
 }
 
+TEST_F(ProfileFile, ANewFileGetsTheModeOfTheUmask)
+{
+    const mode_t previous = ::umask(027);
+    const bool written = set("S", "k", "v");
+    ::umask(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(ProfileFile, ALinkToTheFileStaysALink)
 {
     const fs::path real = folder_ / "real.ini";
