@@ -62,12 +62,16 @@ std::string directory_label(std::string_view path) {
     return path.empty() ? std::string("root directory") : "directory " + display_path(path);
 }
 
-std::string fold_path(std::string_view path) {
+std::string with_backslashes(std::string_view path) {
     std::string key(path);
-    for (char& c : key) {
-        if (c == '/') c = '\\';
-        else if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    }
+    std::replace(key.begin(), key.end(), '/', '\\');
+    return key;
+}
+
+std::string fold_path(std::string_view path) {
+    std::string key = with_backslashes(path);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     return key;
 }
 
@@ -304,6 +308,9 @@ struct Archive::Impl {
     std::uint64_t size = 0;
     std::optional<std::uint8_t> key;  // set when the archive is encrypted
     std::vector<Entry> entries;
+    // Names that differ only in case do occur; the exact spelling is looked
+    // up first so that each of them can still be reached.
+    std::unordered_map<std::string, std::size_t> by_path;
     std::unordered_map<std::string, std::size_t> by_folded_path;
 
     explicit Impl(int fd) : file(fd) {}
@@ -522,8 +529,10 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
         error.message = label + ": " + error.message;
         return error;
     }
-    for (std::size_t i = 0; i < impl->entries.size(); ++i)
+    for (std::size_t i = 0; i < impl->entries.size(); ++i) {
+        impl->by_path.emplace(impl->entries[i].path, i);
         impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
+    }
     return std::unique_ptr<Archive>(new Archive(std::move(impl)));
 }
 
@@ -533,9 +542,12 @@ Archive::~Archive() = default;
 const std::vector<Entry>& Archive::entries() const { return impl_->entries; }
 
 std::optional<std::size_t> Archive::find(std::string_view path) const {
-    const auto it = impl_->by_folded_path.find(fold_path(path));
-    if (it == impl_->by_folded_path.end()) return std::nullopt;
-    return it->second;
+    if (const auto it = impl_->by_path.find(with_backslashes(path)); it != impl_->by_path.end())
+        return it->second;
+    if (const auto it = impl_->by_folded_path.find(fold_path(path));
+        it != impl_->by_folded_path.end())
+        return it->second;
+    return std::nullopt;
 }
 
 Error Archive::read(std::size_t index, const Sink& sink) const {

@@ -66,6 +66,21 @@ TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories) 
     }
 }
 
+TEST(ReaderDirectory, FindPrefersTheExactSpellingAmongNamesDifferingInCase) {
+    auto archive = test::open_bytes(ArchiveBuilder()
+                                        .directory("Units")
+                                        .stored_file("Units\\arm.fbi", bytes_of("lower"))
+                                        .stored_file("Units\\ARM.FBI", bytes_of("upper"))
+                                        .build()
+                                        .bytes);
+    ASSERT_TRUE(archive) << archive.error().message;
+    const auto& entries = (*archive)->entries();
+    EXPECT_EQ(entries[*(*archive)->find("Units\\ARM.FBI")].path, "Units\\ARM.FBI");
+    EXPECT_EQ(entries[*(*archive)->find("Units/arm.fbi")].path, "Units\\arm.fbi");
+    // No exact spelling: the first in stored order.
+    EXPECT_EQ(entries[*(*archive)->find("units\\Arm.Fbi")].path, "Units\\arm.fbi");
+}
+
 TEST(ReaderDirectory, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {
     // The last file is chunked, so every cut loses bytes somebody needs.
     const Bytes tail = test::noise(3000, 7);
