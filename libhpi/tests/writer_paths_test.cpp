@@ -2,7 +2,6 @@
 // additions end up in the archive.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "hpi/hpi.h"
@@ -96,9 +95,7 @@ TEST_F(WriterPaths, DiskFilesMustExistAndBeRegular) {
 std::string nested(std::size_t levels) {
     std::string path;
     for (std::size_t i = 0; i < levels; ++i) {
-        char name[8];
-        std::snprintf(name, sizeof name, "d%03zu", i);
-        path += (i ? "\\" : "") + std::string(name);
+        path += (i ? "\\d" : "d") + std::to_string(1000 + i).substr(1);
     }
     return path;
 }
