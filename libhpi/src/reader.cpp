@@ -26,13 +26,12 @@ namespace {
 
 using format::load_u32;
 
-// Real archives nest a handful of levels; a chain deeper than this is made to
-// exhaust the reader, not to hold game data.
-constexpr std::size_t kMaxDepth = 128;
-// Paths this long no longer fit anywhere they are going (the archive library
-// contract hands out 255 bytes); the bound also keeps a hostile block that
-// reuses one huge name from multiplying it into every path.
-constexpr std::size_t kMaxPathLength = 1024;
+// Real archives nest a handful of levels; a chain deeper than the format's
+// limit is made to exhaust the reader, not to hold game data. The path limit
+// also keeps a hostile block that reuses one huge name from multiplying it
+// into every path.
+using format::kMaxDirectoryDepth;
+using format::kMaxPathLength;
 // Stored files stream through a buffer of this size.
 constexpr std::size_t kStoredPiece = 64 * 1024;
 // A chunk of at most 64 KiB never needs more than a little over 64 KiB of
@@ -184,9 +183,9 @@ private:
     Error walk_directory(std::uint32_t record, const std::string& path, std::size_t depth,
                          std::optional<std::size_t> self) {
         const std::string where = directory_label(path);
-        if (depth > kMaxDepth)
+        if (depth > kMaxDirectoryDepth)
             return failure(ErrorKind::DirectoryLoop,
-                           where + ": nested deeper than " + std::to_string(kMaxDepth) + " levels");
+                           where + ": nested deeper than " + std::to_string(kMaxDirectoryDepth) + " levels");
         if (!inside(record, format::kDirectoryRecordSize))
             return failure(ErrorKind::BadOffset, where + ": record at offset " +
                                                      std::to_string(record) + " lies outside " +
@@ -282,13 +281,10 @@ private:
                                                      block_range());
         entry.data_offset = load_u32(at(record));
         entry.size = load_u32(at(record) + 4);
-        const std::uint8_t method = at(record)[8];
-        if (method > std::uint8_t(Method::Zlib))
-            return failure(ErrorKind::BadCompressedData,
-                           entry_label(entry) + ": file record at offset " +
-                               std::to_string(record) + " names unknown method " +
-                               std::to_string(method));
-        entry.method = static_cast<Method>(method);
+        // Kept as stored, even an unknown value: only 0 means raw bytes, and
+        // any other file is chunked, each chunk naming its own method. An odd
+        // record must not make every other file of the archive unreachable.
+        entry.method = static_cast<Method>(at(record)[8]);
         return {};
     }
 

@@ -242,10 +242,18 @@ TEST(ReaderDirectory, OverlongPathsAreBadNames) {
     EXPECT_EQ(open_kind(builder.build().bytes), ErrorKind::BadName);
 }
 
-TEST(ReaderDirectory, UnknownFileMethodIsRefusedAtOpen) {
+TEST(ReaderDirectory, UnknownFileMethodFailsThatEntryOnly) {
     BuiltArchive built = sample();
     built.bytes[built.at.at("zeta.txt").record + 8] = 3;
-    EXPECT_EQ(open_kind(built.bytes), ErrorKind::BadCompressedData);
+    auto archive = test::open_bytes(built.bytes);
+    ASSERT_TRUE(archive) << archive.error().message;
+    Bytes content;
+    // Not stored, so read as chunks, which the raw text cannot pass for.
+    const Error error = test::read_all(**archive, *(*archive)->find("zeta.txt"), content);
+    EXPECT_TRUE(error);
+    EXPECT_NE(error.message.find("'zeta.txt'"), std::string::npos) << error.message;
+    EXPECT_FALSE(test::read_all(**archive, *(*archive)->find("units\\A.FBI"), content));
+    EXPECT_EQ(content, bytes_of("a"));
 }
 
 TEST(ReaderDirectory, FileDataOutsideTheFileFailsThatEntryOnly) {
