@@ -171,7 +171,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     CLI::App* cat = app.add_subcommand("cat", "Write one file of an archive to standard output.");
     cat->add_option("ARCHIVE", cat_input, "Archive file")->required();
     cat->add_option("PATH", cat_path,
-                    "Path of the file inside the archive, with \\ or /, letters in any case")
+                    "Path of the file inside the archive, with \\ or /, ASCII letters in any case")
         ->required();
     cat->footer(std::string("The bytes go out as they are read; a damaged file stops the output where\n"
                             "the damage is found, with exit status 1.\n") +
