@@ -1,6 +1,5 @@
 #include "commands.h"
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -63,17 +62,6 @@ void write_listing(const hpi::Archive& archive, std::ostream& out) {
     }
 }
 
-// Names that differ only in case can both be in one archive; the one spelt
-// exactly as asked wins over the case-blind lookup.
-std::optional<std::size_t> find_preferring_exact(const hpi::Archive& archive, const std::string& path) {
-    std::string with_backslashes = path;
-    std::replace(with_backslashes.begin(), with_backslashes.end(), '/', '\\');
-    const auto& entries = archive.entries();
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].path == with_backslashes) return i;
-    return archive.find(path);
-}
-
 // Returns the entry's index, or reports why there is none.
 std::optional<std::size_t> find_file_or_report(const hpi::Archive& archive,
                                                const std::string& archive_name,
@@ -81,7 +69,7 @@ std::optional<std::size_t> find_file_or_report(const hpi::Archive& archive,
     std::string stored_form;
     // A name with characters that Windows-1252 cannot hold names no entry.
     const bool representable = hpi::utf8_to_cp1252(entry_path, stored_form);
-    const auto index = representable ? find_preferring_exact(archive, stored_form) : std::nullopt;
+    const auto index = representable ? archive.find(stored_form) : std::nullopt;
     if (!index) {
         report(err, archive_name, "no entry " + entry_path);
         return std::nullopt;

@@ -6,9 +6,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <string_view>
-#include <unordered_map>
 #include <system_error>
 #include <vector>
 
@@ -30,16 +27,6 @@ struct Session {
 struct ReadSession : Session {
     std::unique_ptr<hpi::Archive> archive;
     std::vector<hpiutil::ListedEntry> listing;  // fixed once opened
-    // Archives in the wild may hold names that differ only in case; the
-    // caller names entries exactly as listed, so an exact match must win
-    // over the library's case-blind lookup.
-    std::unordered_map<std::string_view, std::size_t> exact_paths;
-
-    std::optional<std::size_t> find(const char* path) const {
-        auto exact = exact_paths.find(path);
-        if (exact != exact_paths.end()) return exact->second;
-        return archive->find(path);
-    }
 };
 
 struct CreateSession : Session {
@@ -102,8 +89,6 @@ std::int32_t HPIOpen(const char* archivePath) {
     auto session = std::make_shared<ReadSession>();
     session->archive = std::move(opened.value());
     session->listing = hpiutil::build_listing(session->archive->entries());
-    const auto& entries = session->archive->entries();
-    for (std::size_t i = 0; i < entries.size(); ++i) session->exact_paths.emplace(entries[i].path, i);
     return sessions().insert(std::move(session));
 }
 
@@ -126,7 +111,9 @@ std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
                             const char* destinationPath) {
     auto session = find_session<ReadSession>(handle);
     if (!session || entryPath == nullptr || is_empty_text(destinationPath)) return 0;
-    const auto index = session->find(entryPath);
+    // The library prefers the exact spelling, so of two names that differ
+    // only in case each extracts its own entry.
+    const auto index = session->archive->find(entryPath);
     if (!index) return 0;
     const hpi::Error error = hpiutil::extract_atomically(
         *session->archive, *index, hpiutil::disk_path_from_text(destinationPath));
