@@ -106,15 +106,4 @@ std::vector<std::string> folder_names(const fs::path& folder) {
     return names;
 }
 
-ScratchDir::ScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "quarrix-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 }  // namespace testkit

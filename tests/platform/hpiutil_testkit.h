@@ -2,6 +2,8 @@
 // manifest, SHA-256 to check contents against it, and scratch folders.
 #pragma once
 
+#include "support/writer_view.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -43,17 +45,6 @@ std::string stored_archive(const std::vector<std::pair<std::string, std::string>
 std::vector<std::string> folder_names(const std::filesystem::path& folder);
 
 // A fresh folder, removed with its contents when the object goes.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using ScratchDir = writer_test::ScratchDir;
 
 }  // namespace testkit
