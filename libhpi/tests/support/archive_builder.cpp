@@ -296,25 +296,17 @@ BuiltArchive ArchiveBuilder::build() const {
     return out;
 }
 
-TempFile::TempFile(const Bytes& bytes) {
-    static std::atomic<unsigned> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("quarrix-reader-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-             ".hpi");
-    std::ofstream file(path_, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!file) throw std::runtime_error("cannot write " + path_.string());
-}
-
-TempFile::~TempFile() {
-    std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
-}
-
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes) {
-    TempFile file(bytes);
+    static std::atomic<unsigned> counter{0};
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("quarrix-reader-" + std::to_string(::getpid()) + "-" +
+                       std::to_string(counter++) + ".hpi");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    auto archive = Archive::open(path);
     // The archive keeps its descriptor, so the name can go at once.
-    return Archive::open(file.path());
+    std::filesystem::remove(path);
+    return archive;
 }
 
 Error first_error(const Bytes& bytes) {

@@ -107,19 +107,6 @@ private:
     Bytes trailer_;
 };
 
-// A file in the temporary directory, removed when the object goes away.
-class TempFile {
-public:
-    explicit TempFile(const Bytes& bytes);
-    ~TempFile();
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 // Writes `bytes` to a temporary file and opens it.
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes);
 

@@ -1,7 +1,8 @@
 #include "writer_view.h"
 
+#include "support/archive_builder.h"
+
 #include <gtest/gtest.h>
-#include <libdeflate.h>
 
 #include <stdlib.h>
 
@@ -46,25 +47,17 @@ void write_file(const std::filesystem::path& path, const std::string& text) {
 }
 
 Bytes make_content(std::size_t size, std::uint32_t seed, bool compressible) {
+    if (!compressible) return hpi::test::noise(size, seed);
     static const char* const words[] = {"[UNITINFO]", "Name=", "Armor", "Speed=1.25;",
                                         "weapon1=", "LASER", "\r\n", "{", "}", " ",
                                         "BuildCostEnergy=", "0", "7", "Description="};
     Bytes out;
     out.reserve(size);
     std::uint32_t state = seed * 2654435761u + 1;
-    auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    };
     while (out.size() < size) {
-        if (compressible) {
-            const char* w = words[next() % std::size(words)];
-            for (const char* c = w; *c && out.size() < size; ++c) out.push_back(std::uint8_t(*c));
-        } else {
-            out.push_back(std::uint8_t(next() >> 7));
-        }
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        for (const char* c = words[state % std::size(words)]; *c && out.size() < size; ++c)
+            out.push_back(std::uint8_t(*c));
     }
     return out;
 }
@@ -131,102 +124,38 @@ Lz77Decoded lz77_decode(const Bytes& in, std::size_t plain_size) {
     return r;
 }
 
-ArchiveView::ArchiveView(const std::filesystem::path& file) : bytes_(read_file(file)) {
-    if (bytes_.size() < 20) throw std::runtime_error("archive shorter than its header");
-    walk(directory_start(), "", 0);
+std::unique_ptr<hpi::Archive> open_packed(const std::filesystem::path& file) {
+    auto archive = hpi::Archive::open(file);
+    EXPECT_TRUE(archive) << archive.error().message;
+    return archive ? std::move(*archive) : nullptr;
 }
 
-void ArchiveView::walk(std::uint32_t dir_offset, const std::string& prefix, int depth) {
-    if (depth > 10000) throw std::runtime_error("directory nesting runs away");
-    std::uint32_t count = u32_at(bytes_, dir_offset);
-    std::uint32_t first = u32_at(bytes_, dir_offset + 4);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::size_t rec = first + std::size_t(i) * 9;
-        std::uint32_t name_at = u32_at(bytes_, rec);
-        std::uint32_t data_at = u32_at(bytes_, rec + 4);
-        ViewEntry e;
-        e.is_directory = bytes_.at(rec + 8) == 1;
-        for (std::size_t p = name_at; bytes_.at(p) != 0; ++p) e.name.push_back(char(bytes_[p]));
-        e.path = prefix.empty() ? e.name : prefix + "\\" + e.name;
-        if (!e.is_directory) {
-            e.data_start = u32_at(bytes_, data_at);
-            e.size = u32_at(bytes_, data_at + 4);
-            e.method = bytes_.at(data_at + 8);
-        }
-        entries_.push_back(e);
-        if (e.is_directory) walk(data_at, e.path, depth + 1);
-    }
-}
-
-const ViewEntry* ArchiveView::find(const std::string& path) const {
-    for (const ViewEntry& e : entries_)
-        if (e.path == path) return &e;
-    return nullptr;
-}
-
-std::vector<std::string> ArchiveView::names_in(const std::string& dir_path) const {
-    std::vector<std::string> names;
-    for (const ViewEntry& e : entries_) {
-        std::string parent = e.path.size() > e.name.size()
-                                 ? e.path.substr(0, e.path.size() - e.name.size() - 1)
-                                 : std::string();
-        if (parent == dir_path) names.push_back(e.name);
-    }
-    return names;
-}
-
-std::vector<ViewChunk> ArchiveView::chunks(const ViewEntry& file) const {
-    std::vector<ViewChunk> out;
-    std::size_t count = (std::size_t(file.size) + 65535) / 65536;
-    std::size_t at = file.data_start + count * 4;
-    for (std::size_t i = 0; i < count; ++i) {
-        ViewChunk c;
-        c.stored_length = u32_at(bytes_, file.data_start + i * 4);
-        EXPECT_EQ(u32_at(bytes_, at), 0x48535153u) << file.path << " chunk " << i;
-        c.version = bytes_.at(at + 4);
-        c.method = bytes_.at(at + 5);
-        c.obfuscated = bytes_.at(at + 6);
-        c.payload_size = u32_at(bytes_, at + 7);
-        c.plain_size = u32_at(bytes_, at + 11);
-        c.checksum = u32_at(bytes_, at + 15);
-        c.payload_pos = at + 19;
-        out.push_back(c);
-        at += c.stored_length;
+Bytes content_of(const hpi::Archive& archive, std::string_view path) {
+    Bytes out;
+    const auto index = archive.find(path);
+    EXPECT_TRUE(index) << path;
+    if (index) {
+        const hpi::Error error = hpi::test::read_all(archive, *index, out);
+        EXPECT_FALSE(error) << error.message;
     }
     return out;
 }
 
-Bytes ArchiveView::content(const ViewEntry& file) const {
-    if (file.method == 0)
-        return Bytes(bytes_.begin() + file.data_start,
-                     bytes_.begin() + file.data_start + file.size);
-    Bytes out;
-    for (const ViewChunk& c : chunks(file)) {
-        EXPECT_EQ(c.stored_length, 19 + c.payload_size) << file.path;
-        Bytes payload(bytes_.begin() + std::ptrdiff_t(c.payload_pos),
-                      bytes_.begin() + std::ptrdiff_t(c.payload_pos + c.payload_size));
-        std::uint32_t sum = 0;
-        for (std::uint8_t b : payload) sum += b;
-        EXPECT_EQ(sum, c.checksum) << file.path;
-        Bytes plain;
-        if (c.method == 1) {
-            Lz77Decoded d = lz77_decode(payload, c.plain_size);
-            EXPECT_TRUE(d.ended_with_marker) << file.path;
-            EXPECT_FALSE(d.referenced_slot_zero) << file.path;
-            plain = d.plain;
-        } else if (c.method == 2) {
-            plain.resize(c.plain_size);
-            libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-            std::size_t got = 0;
-            auto r = libdeflate_zlib_decompress(d, payload.data(), payload.size(), plain.data(),
-                                                plain.size(), &got);
-            libdeflate_free_decompressor(d);
-            EXPECT_EQ(r, LIBDEFLATE_SUCCESS) << file.path;
-            EXPECT_EQ(got, c.plain_size) << file.path;
-        } else {
-            plain = payload;
-        }
-        out.insert(out.end(), plain.begin(), plain.end());
+std::vector<ChunkHeader> chunk_headers(const Bytes& archive, const hpi::Entry& file) {
+    std::vector<ChunkHeader> out;
+    const std::size_t count = (std::size_t(file.size) + 65535) / 65536;
+    std::size_t at = file.data_offset + count * 4;
+    for (std::size_t i = 0; i < count; ++i) {
+        ChunkHeader c;
+        c.stored_length = u32_at(archive, file.data_offset + i * 4);
+        c.marker = u32_at(archive, at);
+        c.version = archive.at(at + 4);
+        c.method = archive.at(at + 5);
+        c.obfuscated = archive.at(at + 6);
+        c.payload_size = u32_at(archive, at + 7);
+        c.plain_size = u32_at(archive, at + 11);
+        out.push_back(c);
+        at += c.stored_length;
     }
     return out;
 }

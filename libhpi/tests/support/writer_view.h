@@ -1,10 +1,13 @@
-// An independent, deliberately plain look at the bytes a Writer produced,
-// written straight from the format description, so that writer tests do not
-// depend on the library's own reader. It trusts its input: tests only.
+// Helpers for the writer tests: scratch folders, test content, an LZ77
+// decoder written from the format description, and a look at chunk headers.
+// They trust their input: tests only.
 #pragma once
+
+#include "hpi/hpi.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,7 +36,8 @@ Bytes read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const Bytes& bytes);
 void write_file(const std::filesystem::path& path, const std::string& text);
 
-// Deterministic test content: text-like when `compressible`, noise otherwise.
+// Deterministic test content: text-like when `compressible`, else the
+// builder's noise.
 Bytes make_content(std::size_t size, std::uint32_t seed, bool compressible);
 
 std::uint32_t u32_at(const Bytes& b, std::size_t pos);
@@ -48,48 +52,20 @@ struct Lz77Decoded {
 };
 Lz77Decoded lz77_decode(const Bytes& payload, std::size_t plain_size);
 
-struct ViewChunk {
-    std::uint32_t stored_length = 0;  // from the length array
+// A packed archive opened with the library's reader, whose own suites hold
+// it to archives built byte by byte from the format description; fails the
+// current test when the archive does not open.
+std::unique_ptr<hpi::Archive> open_packed(const std::filesystem::path& file);
+// Content of the entry at `path`; fails the current test if it cannot be read.
+Bytes content_of(const hpi::Archive& archive, std::string_view path);
+
+// A chunk header straight from the bytes, with its length array slot.
+struct ChunkHeader {
+    std::uint32_t stored_length = 0;
+    std::uint32_t marker = 0;
     std::uint8_t version = 0, method = 0, obfuscated = 0;
-    std::uint32_t payload_size = 0, plain_size = 0, checksum = 0;
-    std::size_t payload_pos = 0;
+    std::uint32_t payload_size = 0, plain_size = 0;
 };
-
-struct ViewEntry {
-    std::string path;  // "\" separated
-    std::string name;
-    bool is_directory = false;
-    std::uint32_t data_start = 0, size = 0;
-    std::uint8_t method = 0;
-};
-
-class ArchiveView {
-public:
-    explicit ArchiveView(const std::filesystem::path& file);
-
-    const Bytes& bytes() const { return bytes_; }
-    std::uint32_t marker() const { return u32_at(bytes_, 0); }
-    std::uint32_t version() const { return u32_at(bytes_, 4); }
-    std::uint32_t directory_end() const { return u32_at(bytes_, 8); }
-    std::uint32_t header_key() const { return u32_at(bytes_, 12); }
-    std::uint32_t directory_start() const { return u32_at(bytes_, 16); }
-
-    // Depth first, each directory before its contents, records in stored order.
-    const std::vector<ViewEntry>& entries() const { return entries_; }
-    const ViewEntry* find(const std::string& path) const;
-    // Names directly inside a directory ("" for the root), in stored order.
-    std::vector<std::string> names_in(const std::string& dir_path) const;
-
-    std::vector<ViewChunk> chunks(const ViewEntry& file) const;
-    // Content of a file, decoded chunk by chunk; fails the current test on
-    // any inconsistency (checksum, sizes, marker).
-    Bytes content(const ViewEntry& file) const;
-
-private:
-    void walk(std::uint32_t dir_offset, const std::string& prefix, int depth);
-
-    Bytes bytes_;
-    std::vector<ViewEntry> entries_;
-};
+std::vector<ChunkHeader> chunk_headers(const Bytes& archive, const hpi::Entry& file);
 
 }  // namespace writer_test
