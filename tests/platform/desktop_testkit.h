@@ -20,12 +20,17 @@
 
 namespace quarrix::testkit {
 
-class RecordingMessageBoxes final : public platform::MessageBoxPresenter {
+// Each double installs itself for its lifetime and restores the one before.
+struct Pinned {
+    Pinned() = default;
+    Pinned(const Pinned&) = delete;
+    Pinned& operator=(const Pinned&) = delete;
+};
+
+class RecordingMessageBoxes final : public platform::MessageBoxPresenter, Pinned {
 public:
     RecordingMessageBoxes() { previous_ = platform::InstallMessageBoxPresenter(this); }
     ~RecordingMessageBoxes() override { platform::InstallMessageBoxPresenter(previous_); }
-    RecordingMessageBoxes(const RecordingMessageBoxes&) = delete;
-    RecordingMessageBoxes& operator=(const RecordingMessageBoxes&) = delete;
 
     platform::MsgBoxResult present(const platform::MessageBoxRequest& request) override
     {
@@ -41,12 +46,10 @@ private:
 
 // Answers each browse with the next scripted folder; std::nullopt (or an
 // empty script) stands for Cancel.
-class ScriptedFolderChooser final : public platform::FolderChooser {
+class ScriptedFolderChooser final : public platform::FolderChooser, Pinned {
 public:
     ScriptedFolderChooser() { previous_ = platform::InstallFolderChooser(this); }
     ~ScriptedFolderChooser() override { platform::InstallFolderChooser(previous_); }
-    ScriptedFolderChooser(const ScriptedFolderChooser&) = delete;
-    ScriptedFolderChooser& operator=(const ScriptedFolderChooser&) = delete;
 
     void choose(const QString& folder) { script_.push_back(folder); }
     void cancel() { script_.push_back(std::nullopt); }
@@ -70,28 +73,20 @@ private:
     platform::FolderChooser* previous_ = nullptr;
 };
 
-class BeepCounter {
+class BeepCounter : Pinned {
 public:
     BeepCounter() { previous_ = platform::InstallBeepHandler([this] { ++beeps; }); }
     ~BeepCounter() { platform::InstallBeepHandler(previous_); }
-    BeepCounter(const BeepCounter&) = delete;
-    BeepCounter& operator=(const BeepCounter&) = delete;
     int beeps = 0;
 
 private:
     platform::BeepHandler previous_;
 };
 
-class EndRecorder {
+class EndRecorder : Pinned {
 public:
-    EndRecorder()
-    {
-        previous_ = platform::InstallEndHandler([this](int code) { exitCodes.append(code); });
-    }
+    EndRecorder() { previous_ = platform::InstallEndHandler([this](int code) { exitCodes.append(code); }); }
     ~EndRecorder() { platform::InstallEndHandler(previous_); }
-    EndRecorder(const EndRecorder&) = delete;
-    EndRecorder& operator=(const EndRecorder&) = delete;
-    bool ended() const { return !exitCodes.isEmpty(); }
     QList<int> exitCodes;
 
 private:
@@ -99,12 +94,10 @@ private:
 };
 
 // A fresh, empty application directory for the life of the object.
-class TemporaryAppDir {
+class TemporaryAppDir : Pinned {
 public:
     TemporaryAppDir() { platform::SetApplicationDirectory(dir_.path()); }
     ~TemporaryAppDir() { platform::SetApplicationDirectory(QString()); }
-    TemporaryAppDir(const TemporaryAppDir&) = delete;
-    TemporaryAppDir& operator=(const TemporaryAppDir&) = delete;
 
     QString path() const { return dir_.path(); }
     QString filePath(const QString& name) const { return QDir(dir_.path()).filePath(name); }

@@ -47,6 +47,12 @@ std::vector<Listed> list_all(std::int32_t handle) {
 
 std::string fixture(const std::string& name) { return (testkit::testdata_dir() / name).string(); }
 
+std::string manifest_sha(const std::string& archive, const std::string& path) {
+    for (const auto& row : testkit::manifest_rows(archive))
+        if (row.path == path) return row.sha256;
+    return "not in the manifest";
+}
+
 std::string parent_of(const std::string& path) {
     const auto cut = path.rfind('\\');
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
@@ -160,69 +166,52 @@ TEST_F(HpiutilLongPaths, NamesPastTheBufferAreLeftOutAndNothingIsWrittenPastIt) 
     EXPECT_NE(std::find(names.begin(), names.end(), dir5_), names.end());
     for (const std::string& name : names) EXPECT_LE(name.size(), 255u) << name;
     EXPECT_EQ(std::find(names.begin(), names.end(), too_long_), names.end());
-}
 
-TEST_F(HpiutilLongPaths, UnlistedEntriesStillExtractByTheirFullPath) {
+    // Unlisted entries still extract by their full path.
     EXPECT_EQ(HPIExtractFile(handle_, too_long_.c_str(), (scratch_ / "out").c_str()), 1);
     EXPECT_EQ(testkit::read_file(scratch_ / "out"), "too long");
 }
 
-TEST(HpiutilHandles, ZeroUnknownAndClosedHandlesFailWithoutHarm) {
-    const std::int32_t handle = HPIOpen(fixture("stored.hpi").c_str());
-    ASSERT_NE(handle, 0);
-    EXPECT_EQ(HPIClose(0), 0);
-
-    ScratchDir scratch;
-    const std::string out = (scratch / "out").string();
-    char buffer[256];
-    std::int32_t kind = 0, size = 0;
-    for (std::int32_t bogus : {0, -1, handle + 1000, INT32_MAX, INT32_MIN}) {
-        SCOPED_TRACE(bogus);
-        EXPECT_EQ(HPIGetFiles(bogus, 0, buffer, &kind, &size), 0);
-        EXPECT_EQ(HPIExtractFile(bogus, "readme.txt", out.c_str()), 0);
-        EXPECT_EQ(HPICreateDirectory(bogus, "x"), 0);
-        EXPECT_EQ(HPIAddFile(bogus, "x", fixture("stored.hpi").c_str()), 0);
-        EXPECT_EQ(HPIPackArchive(bogus, 2), 0);
-        EXPECT_EQ(HPIClose(bogus), 0);
-    }
-    // None of that touched the real handle.
-    EXPECT_EQ(list_all(handle).size(), testkit::manifest_rows("stored.hpi").size());
-    EXPECT_FALSE(fs::exists(out));
-
-    EXPECT_EQ(HPIClose(handle), 1);
-    EXPECT_EQ(HPIGetFiles(handle, 0, buffer, &kind, &size), 0);
-    EXPECT_EQ(HPIClose(handle), 0);
-}
-
-TEST(HpiutilHandles, AHandleOfTheOtherKindIsRefusedAndKept) {
+TEST(HpiutilHandles, ZeroUnknownClosedAndOtherKindHandlesFailWithoutHarm) {
     ScratchDir scratch;
     const std::int32_t reading = HPIOpen(fixture("stored.hpi").c_str());
     const std::int32_t creating = HPICreate((scratch / "new.hpi").c_str(), nullptr);
     ASSERT_NE(reading, 0);
     ASSERT_NE(creating, 0);
     EXPECT_NE(reading, creating);
-
-    EXPECT_EQ(HPIAddFile(reading, "x", fixture("stored.hpi").c_str()), 0);
-    EXPECT_EQ(HPIPackArchive(reading, 2), 0);
+    const std::string out = (scratch / "out").string(), source = fixture("stored.hpi");
     char buffer[256];
     std::int32_t kind = 0, size = 0;
+    for (std::int32_t bogus : {0, -1, creating + 1000, INT32_MAX, INT32_MIN}) {
+        SCOPED_TRACE(bogus);
+        EXPECT_EQ(HPIGetFiles(bogus, 0, buffer, &kind, &size), 0);
+        EXPECT_EQ(HPIExtractFile(bogus, "readme.txt", out.c_str()), 0);
+        EXPECT_EQ(HPICreateDirectory(bogus, "x"), 0);
+        EXPECT_EQ(HPIAddFile(bogus, "x", source.c_str()), 0);
+        EXPECT_EQ(HPIPackArchive(bogus, 2), 0);
+        EXPECT_EQ(HPIClose(bogus), 0);
+    }
+    // A handle of the other kind is refused, and kept.
+    EXPECT_EQ(HPIAddFile(reading, "x", source.c_str()), 0);
+    EXPECT_EQ(HPIPackArchive(reading, 2), 0);
     EXPECT_EQ(HPIGetFiles(creating, 0, buffer, &kind, &size), 0);
-    EXPECT_EQ(HPIExtractFile(creating, "readme.txt", (scratch / "out").c_str()), 0);
+    EXPECT_EQ(HPIExtractFile(creating, "readme.txt", out.c_str()), 0);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(list_all(reading).size(), testkit::manifest_rows("stored.hpi").size());
+    EXPECT_EQ(HPIAddFile(creating, "copy.hpi", source.c_str()), 1);
 
-    EXPECT_FALSE(list_all(reading).empty()) << "a refused pack must not release a reading handle";
-    EXPECT_EQ(HPIAddFile(creating, "copy.hpi", fixture("stored.hpi").c_str()), 1);
-    EXPECT_EQ(HPIClose(reading), 1);
     EXPECT_EQ(HPIClose(creating), 1);
     EXPECT_FALSE(fs::exists(scratch / "new.hpi")) << "closing a creation handle writes nothing";
+    EXPECT_EQ(HPIClose(reading), 1);
+    EXPECT_EQ(HPIGetFiles(reading, 0, buffer, &kind, &size), 0);
+    EXPECT_EQ(HPIClose(reading), 0);
 }
 
 TEST(HpiutilOpen, FailsOnMissingAndDamagedArchivesButOpensThroughBackslashes) {
     EXPECT_EQ(HPIOpen(""), 0);
     EXPECT_EQ(HPIOpen(nullptr), 0);
-    EXPECT_EQ(HPIOpen(fixture("no-such.hpi").c_str()), 0);
-    EXPECT_EQ(HPIOpen(fixture("damaged/not-an-archive.hpi").c_str()), 0);
-    EXPECT_EQ(HPIOpen(fixture("damaged/version2.hpi").c_str()), 0);
-    EXPECT_EQ(HPIOpen(fixture("damaged/dir-loop.hpi").c_str()), 0);
+    for (const char* name : {"no-such.hpi", "damaged/not-an-archive.hpi", "damaged/version2.hpi", "damaged/dir-loop.hpi"})
+        EXPECT_EQ(HPIOpen(fixture(name).c_str()), 0) << name;
     EXPECT_EQ(HPIOpen(testkit::testdata_dir().c_str()), 0) << "a folder is no archive";
 
     std::string windows_style = fixture("zlib.ufo");
@@ -257,12 +246,6 @@ protected:
     }
     void TearDown() override { HPIClose(handle_); }
 
-    std::string expected_sha(const std::string& archive, const std::string& path) {
-        for (const auto& row : testkit::manifest_rows(archive))
-            if (row.path == path) return row.sha256;
-        return "not in the manifest";
-    }
-
     ScratchDir scratch_;
     std::int32_t handle_ = 0;
 };
@@ -271,7 +254,7 @@ TEST_F(HpiutilExtract, MakesMissingFoldersFromABackslashDestination) {
     const std::string destination = scratch_.path().string() + "\\out\\\\data\\deeper\\noise.bin";
     ASSERT_EQ(HPIExtractFile(handle_, "data\\noise.bin", destination.c_str()), 1);
     const fs::path written = scratch_ / "out/data/deeper/noise.bin";
-    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(written)), expected_sha("stored.hpi", "data\\noise.bin"));
+    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(written)), manifest_sha("stored.hpi", "data\\noise.bin"));
     EXPECT_EQ(testkit::folder_names(written.parent_path()), std::vector<std::string>{"noise.bin"});
 }
 
@@ -282,7 +265,7 @@ TEST_F(HpiutilExtract, ReplacesAnExistingFileByANewOneLeavingNoTemporaryFile) {
     fs::create_hard_link(destination, scratch_ / "old-readme.txt");
 
     ASSERT_EQ(HPIExtractFile(handle_, "readme.txt", destination.c_str()), 1);
-    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(destination)), expected_sha("stored.hpi", "readme.txt"));
+    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(destination)), manifest_sha("stored.hpi", "readme.txt"));
     EXPECT_EQ(testkit::read_file(scratch_ / "old-readme.txt"), std::string(5000, 'x'));
     EXPECT_EQ(testkit::folder_names(scratch_.path()),
               (std::vector<std::string>{"old-readme.txt", "readme.txt"}));
@@ -367,29 +350,23 @@ TEST(HpiutilNames, AWindows1252NameBecomesAUtf8FileOnDisk) {
     ASSERT_EQ(HPIExtractFile(handle, stored_name.c_str(), destination.c_str()), 1);
     const fs::path on_disk = scratch / "Café/units/Café crème.fbi";
     ASSERT_TRUE(fs::exists(on_disk));
-    std::string expected;
-    for (const auto& row : testkit::manifest_rows("encrypted.hpi"))
-        if (row.path == "units\\Café crème.fbi") expected = row.sha256;
-    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(on_disk)), expected);
+    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(on_disk)), manifest_sha("encrypted.hpi", "units\\Café crème.fbi"));
     HPIClose(handle);
 }
 
 // Everything the library reported to the callback, for one pack.
-struct CallbackLog {
-    struct Call {
-        std::string disk, archive;
-        std::int32_t done, total;
-        bool rest_zero;
-        std::thread::id thread;
-    };
-    std::vector<Call> calls;
+struct Call {
+    std::string disk, archive;
+    std::int32_t done, total;
+    bool rest_zero;
+    std::thread::id thread;
 };
-CallbackLog g_log;
+std::vector<Call> g_calls;
 
 std::int32_t record_progress(const char* disk, const char* archive, std::int32_t done,
                              std::int32_t total, std::int32_t a5, std::int32_t a6, std::int32_t a7,
                              std::int32_t a8) {
-    g_log.calls.push_back({disk ? disk : "<null>", archive ? archive : "<null>", done, total,
+    g_calls.push_back({disk ? disk : "<null>", archive ? archive : "<null>", done, total,
                            a5 == 0 && a6 == 0 && a7 == 0 && a8 == 0, std::this_thread::get_id()});
     return 0;
 }
@@ -397,7 +374,7 @@ std::int32_t record_progress(const char* disk, const char* archive, std::int32_t
 class HpiutilPack : public ::testing::TestWithParam<std::int32_t> {
 protected:
     void SetUp() override {
-        g_log = {};
+        g_calls.clear();
         fs::create_directories(scratch_ / "src/units/sub");
         std::string big;
         for (int i = 0; i < 200000; ++i) big.push_back(char((i * 7919 >> 3) ^ (i % 251)));
@@ -435,25 +412,25 @@ TEST_P(HpiutilPack, RoundTripsThroughTheContractWithTheCallbackAsPromised) {
     EXPECT_EQ(HPICreateDirectory(handle, "empty dir"), 1);
     for (const File& file : files_)
         EXPECT_EQ(HPIAddFile(handle, file.archive.c_str(), disk_text(file).c_str()), 1) << file.archive;
-    EXPECT_TRUE(g_log.calls.empty()) << "nothing is packed before HPIPackArchive";
+    EXPECT_TRUE(g_calls.empty()) << "nothing is packed before HPIPackArchive";
 
     ASSERT_EQ(HPIPackArchive(handle, GetParam()), 1);
     EXPECT_EQ(HPIAddFile(handle, "late.txt", disk_text(files_[0]).c_str()), 0) << "the handle is gone";
     EXPECT_EQ(HPIPackArchive(handle, GetParam()), 0);
 
-    ASSERT_FALSE(g_log.calls.empty());
+    ASSERT_FALSE(g_calls.empty());
     std::uint64_t total_bytes = 0;
     for (const File& file : files_) total_bytes += file.content.size();
-    for (const auto& call : g_log.calls) {
+    for (const auto& call : g_calls) {
         EXPECT_EQ(call.thread, std::this_thread::get_id());
         EXPECT_TRUE(call.rest_zero);
         EXPECT_GE(call.done, 0);
         EXPECT_LE(call.done, call.total);
     }
-    EXPECT_EQ(g_log.calls.back().done, g_log.calls.back().total);
-    EXPECT_EQ(std::uint64_t(g_log.calls.back().total), total_bytes);
+    EXPECT_EQ(g_calls.back().done, g_calls.back().total);
+    EXPECT_EQ(std::uint64_t(g_calls.back().total), total_bytes);
     for (const File& file : files_) {
-        const bool reported = std::any_of(g_log.calls.begin(), g_log.calls.end(), [&](const auto& call) {
+        const bool reported = std::any_of(g_calls.begin(), g_calls.end(), [&](const auto& call) {
             return call.archive == file.archive && call.disk == disk_text(file);
         });
         EXPECT_TRUE(reported) << "no callback names " << file.archive;
@@ -506,8 +483,8 @@ TEST_F(HpiutilPack, AnEmptyArchiveStillEndsWithAFullProgressCall) {
     const std::string target = as_text(scratch_ / "Empty.ufo");
     const std::int32_t handle = HPICreate(target.c_str(), record_progress);
     ASSERT_EQ(HPIPackArchive(handle, 2), 1);
-    ASSERT_FALSE(g_log.calls.empty());
-    EXPECT_EQ(g_log.calls.back().done, g_log.calls.back().total);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls.back().done, g_calls.back().total);
     const std::int32_t reading = HPIOpen(target.c_str());
     ASSERT_NE(reading, 0);
     EXPECT_TRUE(list_all(reading).empty());

@@ -1,13 +1,10 @@
 #include "hpiutil_testkit.h"
 
+#include "support/archive_builder.h"
 #include "support/sha256.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -44,59 +41,19 @@ std::vector<std::string> good_archives() {
 }
 
 std::string sha256_hex(std::string_view bytes) {
-    return hpi::test::sha256_hex(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                           bytes.size()));
-}
-
-namespace {
-
-void put_u32(std::string& out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + i] = char(value >> (8 * i));
-}
-
-}  // namespace
-
-std::string stored_archive(const std::vector<std::pair<std::string, std::string>>& files) {
-    const std::uint32_t root = 20, entries = root + 8;
-    std::uint32_t names = entries + 9 * std::uint32_t(files.size());
-    std::uint32_t records = names;
-    for (const auto& file : files) records += std::uint32_t(file.first.size() + 1);
-    const std::uint32_t directory_end = records + 9 * std::uint32_t(files.size());
-
-    std::string out(directory_end, '\0');
-    out.replace(0, 4, "HAPI");
-    put_u32(out, 4, 0x00010000);
-    put_u32(out, 8, directory_end);
-    put_u32(out, 16, root);
-    put_u32(out, root, std::uint32_t(files.size()));
-    put_u32(out, root + 4, entries);
-    std::uint32_t data = directory_end;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto& [name, content] = files[i];
-        const std::uint32_t entry = entries + 9 * std::uint32_t(i);
-        const std::uint32_t record = records + 9 * std::uint32_t(i);
-        put_u32(out, entry, names);
-        put_u32(out, entry + 4, record);
-        out.replace(names, name.size(), name);
-        names += std::uint32_t(name.size() + 1);
-        put_u32(out, record, data);
-        put_u32(out, record + 4, std::uint32_t(content.size()));
-        out += content;
-        data += std::uint32_t(content.size());
-    }
-    return out;
+    return hpi::test::sha256_hex(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 std::string read_file(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + file.string());
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const auto bytes = writer_test::read_file(file);
+    return std::string(bytes.begin(), bytes.end());
 }
 
-void write_file(const fs::path& file, std::string_view bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + file.string());
+std::string stored_archive(const std::vector<std::pair<std::string, std::string>>& files) {
+    hpi::test::ArchiveBuilder builder;
+    for (const auto& [name, content] : files) builder.stored_file(name, hpi::test::bytes_of(content));
+    const auto bytes = builder.build().bytes;
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::vector<std::string> folder_names(const fs::path& folder) {

@@ -1,5 +1,5 @@
 // Shared by the contract and command-line tests: the fixed archives'
-// manifest, SHA-256 to check contents against it, and scratch folders.
+// manifest and string-shaped conveniences over the archive test helpers.
 #pragma once
 
 #include "support/writer_view.h"
@@ -29,22 +29,18 @@ std::vector<ManifestRow> manifest_rows(std::string_view archive);
 // The archives whose every entry the manifest describes.
 std::vector<std::string> good_archives();
 
-// Lower-case hex SHA-256 of bytes.
 std::string sha256_hex(std::string_view bytes);
-
 std::string read_file(const std::filesystem::path& file);
-void write_file(const std::filesystem::path& file, std::string_view bytes);
+using writer_test::write_file;
 
-// The bytes of an unencrypted archive whose root holds these stored files,
-// in this order, laid out by hand from the format (no sorting, no checks):
-// for archives our own writer would never make, such as names that differ
-// only in case.
+// An unencrypted archive whose root holds these stored files in this order,
+// built byte by byte: for archives our own writer would never make, such as
+// names that differ only in case.
 std::string stored_archive(const std::vector<std::pair<std::string, std::string>>& files);
 
 // Names of everything directly inside folder, sorted.
 std::vector<std::string> folder_names(const std::filesystem::path& folder);
 
-// A fresh folder, removed with its contents when the object goes.
 using ScratchDir = writer_test::ScratchDir;
 
 }  // namespace testkit

@@ -70,9 +70,6 @@ TEST(EasyArray, InsertionLandsAtTheGivenPosition)
 {
     Easy_Array list;
     list.New_Array(QStringLiteral("s"));
-    EXPECT_EQ(list.ListCount(), 0);
-    EXPECT_EQ(list.List(0), QVariant(QString()));
-
     list.AddItem(QStringLiteral("b"));                      // appended to an empty list
     list.AddItem(QStringLiteral("d"), -1);                  // appended
     list.AddItem(QStringLiteral("a"), 0);                   // in front
@@ -80,9 +77,7 @@ TEST(EasyArray, InsertionLandsAtTheGivenPosition)
     list.AddItem(QStringLiteral("e"), list.ListCount());    // at ListCount: appended
     list.AddItem(QString());                                // an empty item counts
     EXPECT_EQ(itemsOf(list), (QStringList{"a", "b", "c", "d", "e", ""}));
-    EXPECT_EQ(list.ListCount(), 6);
     EXPECT_EQ(list.List(6), QVariant(QString()));
-    EXPECT_EQ(list.List(100), QVariant(QString()));
     EXPECT_EQ(list.List(-1), QVariant(QString()));
 }
 
@@ -90,15 +85,12 @@ TEST(EasyArray, RemovalClosesTheGap)
 {
     Easy_Array list = stringList({"a", "b", "c", "d", "e"});
     list.RemoveItem(2);
-    EXPECT_EQ(itemsOf(list), (QStringList{"a", "b", "d", "e"}));
     list.RemoveItem(list.ListCount() - 1);
-    EXPECT_EQ(itemsOf(list), (QStringList{"a", "b", "d"}));
     list.RemoveItem(0);
     EXPECT_EQ(itemsOf(list), (QStringList{"b", "d"}));
     EXPECT_FALSE(list.RemoveItem(0).isValid());
     list.RemoveItem(0);
     EXPECT_EQ(list.ListCount(), 0);
-    EXPECT_EQ(list.List(0), QVariant(QString()));
 }
 
 TEST(EasyArray, TextIsStoredUpToItsFirstNul)
@@ -110,34 +102,30 @@ TEST(EasyArray, TextIsStoredUpToItsFirstNul)
     EXPECT_EQ(itemsOf(list), (QStringList{"ab", ""}));
 }
 
+// The number rule itself is the settings suite's; here the integer kind uses it.
 TEST(EasyArray, IntegerListStoresTheLeadingNumber)
 {
     Easy_Array list;
     list.New_Array(QStringLiteral("i"));
     EXPECT_EQ(list.List(0), QVariant(qint16(0)));
-    list.AddItem(QStringLiteral("12abc"));
-    list.AddItem(QStringLiteral("2.5"));
-    list.AddItem(QStringLiteral("3.5"));
-    list.AddItem(QStringLiteral("none"));
-    list.AddItem(QStringLiteral("99999"));
+    for (const QString& text : {QStringLiteral("12abc"), QStringLiteral("2.5"), QStringLiteral("99999"),
+                                QString::fromUtf16(u"4\0" u"5", 3)})  // no NUL cut: the number stops there
+        list.AddItem(text);
     list.AddItem(-7, 0);
-    list.AddItem(QString::fromUtf16(u"4\0" u"5", 3));  // no NUL cut: the number stops there anyway
-    const QList<qint16> expected{-7, 12, 2, 4, 0, 32767, 4};
+    const QList<qint16> expected{-7, 12, 2, 32767, 4};
     ASSERT_EQ(list.ListCount(), expected.size());
     for (qint32 i = 0; i < list.ListCount(); ++i)
         EXPECT_EQ(list.List(i), QVariant(expected[i])) << "item " << i;
-    EXPECT_EQ(list.List(list.ListCount()), QVariant(qint16(0)));
 
     ListBox box;
     list.Transfer_ListBox(box);
-    EXPECT_EQ(rowsOf(box), (QStringList{"-7", "12", "2", "4", "0", "32767", "4"}));
+    EXPECT_EQ(rowsOf(box), (QStringList{"-7", "12", "2", "32767", "4"}));
 }
 
 TEST(EasyArray, NewArrayEmptiesAndRetypes)
 {
     Easy_Array list = stringList({"a", "b"});
     list.New_Array(QStringLiteral("i"));
-    EXPECT_EQ(list.ListCount(), 0);
     list.AddItem(QStringLiteral("5"));
     list.Clear();
     EXPECT_EQ(list.ListCount(), 0);
@@ -145,73 +133,50 @@ TEST(EasyArray, NewArrayEmptiesAndRetypes)
     EXPECT_EQ(list.List(0), QVariant(qint16(6)));  // Clear kept the kind
 }
 
-class BoundsCheck : public testing::Test {
-protected:
-    void expectBoundsFailure(const QString& firstText)
-    {
+// A bad position shows the count (minus one for a removal) and the error,
+// ends the program with a failure code, and leaves the list as it was.
+TEST(EasyArrayBounds, BadPositionsShowBothMessagesAndEndTheProgram)
+{
+    const struct {
+        const char* what;
+        bool typed;
+        bool insert;
+        qint32 position;
+        const char* firstText;
+    } cases[] = {
+        {"insert past the end", true, true, 4, "3"},
+        {"insert at -2", true, true, -2, "3"},
+        {"remove at ListCount", true, false, 3, "2"},
+        {"remove from an untyped list", false, false, 0, "-1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testkit::RecordingMessageBoxes boxes;
+        testkit::EndRecorder end;
+        Easy_Array list = c.typed ? stringList({"a", "b", "c"}) : Easy_Array();
+        if (c.insert)
+            list.AddItem(QStringLiteral("x"), c.position);
+        else
+            list.RemoveItem(c.position);
         ASSERT_EQ(boxes.shown.size(), 2);
-        EXPECT_EQ(boxes.shown[0].text, firstText);
+        EXPECT_EQ(boxes.shown[0].text, QString::fromLatin1(c.firstText));
         EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Quarrix"));
         EXPECT_EQ(boxes.shown[0].icon, platform::MsgBoxIcon::None);
-        EXPECT_EQ(boxes.shown[0].buttons, platform::MsgBoxButtons::Ok);
         EXPECT_EQ(boxes.shown[1].text,
                   QStringLiteral("Out of bounds Arrays exception!\n\rThe application will now end."));
         EXPECT_EQ(boxes.shown[1].title, QStringLiteral("Array Error"));
         EXPECT_EQ(boxes.shown[1].icon, platform::MsgBoxIcon::Critical);
         EXPECT_EQ(boxes.shown[1].buttons, platform::MsgBoxButtons::Ok);
         EXPECT_EQ(end.exitCodes, QList<int>{EXIT_FAILURE});
+        if (c.typed) {
+            EXPECT_EQ(itemsOf(list), (QStringList{"a", "b", "c"}));
+        }
     }
-
     testkit::RecordingMessageBoxes boxes;
-    testkit::EndRecorder end;
-};
-
-TEST_F(BoundsCheck, InsertPastTheEndShowsTheCountBeforeTheCall)
-{
-    Easy_Array list = stringList({"a", "b", "c"});
-    list.AddItem(QStringLiteral("x"), 4);
-    expectBoundsFailure(QStringLiteral("3"));
-    EXPECT_EQ(itemsOf(list), (QStringList{"a", "b", "c"}));
-}
-
-TEST_F(BoundsCheck, InsertAtANegativePositionOtherThanMinusOneFails)
-{
-    Easy_Array list = stringList({"a", "b", "c"});
-    list.AddItem(QStringLiteral("x"), -2);
-    expectBoundsFailure(QStringLiteral("3"));
-    EXPECT_EQ(list.ListCount(), 3);
-}
-
-TEST_F(BoundsCheck, RemoveFromAnEmptyListShowsMinusOne)
-{
-    Easy_Array list;
-    list.New_Array(QStringLiteral("s"));
-    list.RemoveItem(0);
-    expectBoundsFailure(QStringLiteral("-1"));
-}
-
-TEST_F(BoundsCheck, RemoveAtListCountFails)
-{
-    Easy_Array list = stringList({"a", "b", "c"});
-    list.RemoveItem(3);
-    expectBoundsFailure(QStringLiteral("2"));
-    EXPECT_EQ(list.ListCount(), 3);
-}
-
-TEST_F(BoundsCheck, RemoveFromAnUntypedListAlwaysFails)
-{
-    Easy_Array list;
-    list.RemoveItem(0);
-    expectBoundsFailure(QStringLiteral("-1"));
-}
-
-TEST_F(BoundsCheck, GoodPositionsShowNothing)
-{
     Easy_Array list = stringList({"a"});
     list.AddItem(QStringLiteral("b"), 1);
     list.RemoveItem(0);
-    EXPECT_TRUE(boxes.shown.isEmpty());
-    EXPECT_FALSE(end.ended());
+    EXPECT_TRUE(boxes.shown.isEmpty()) << "good positions show nothing";
 }
 
 TEST(EasyArrayTransfer, AddTransferAppendsAndTransferReplaces)
@@ -219,50 +184,29 @@ TEST(EasyArrayTransfer, AddTransferAppendsAndTransferReplaces)
     const Easy_Array list = stringList({"x", "y", "z"});
     ListBox box;
     box.AddItem(QStringLiteral("old1"));
-    box.AddItem(QStringLiteral("old2"));
     list.ADD_Transfer_ListBox(box);
-    EXPECT_EQ(rowsOf(box), (QStringList{"old1", "old2", "x", "y", "z"}));
+    EXPECT_EQ(rowsOf(box), (QStringList{"old1", "x", "y", "z"}));
     list.Transfer_ListBox(box);
     EXPECT_EQ(rowsOf(box), (QStringList{"x", "y", "z"}));
 
-    Easy_Array empty;
-    empty.New_Array(QStringLiteral("s"));
-    empty.Transfer_ListBox(box);
-    EXPECT_EQ(box.ListCount(), 0);
+    CallLog log;  // list-like objects see one call per item
+    list.Transfer_ListBox(log);
+    EXPECT_EQ(log.calls, (QStringList{"Clear", "AddItem x", "AddItem y", "AddItem z"}));
 }
 
-TEST(EasyArrayTransfer, ListLikeObjectsSeeOneCallPerItem)
+TEST(EasyArrayAssign, CopiesItemsAsTextIntoAStringListOnly)
 {
     Easy_Array numbers;
     numbers.New_Array(QStringLiteral("i"));
     numbers.AddItem(QStringLiteral("5"));
-    numbers.AddItem(QStringLiteral("-2"));
-    CallLog log;
-    numbers.Transfer_ListBox(log);
-    EXPECT_EQ(log.calls, (QStringList{"Clear", "AddItem 5", "AddItem -2"}));
-}
-
-TEST(EasyArrayAssign, CopiesItemsAsText)
-{
-    Easy_Array numbers;
-    numbers.New_Array(QStringLiteral("i"));
-    numbers.AddItem(QStringLiteral("5"));
-    numbers.AddItem(QStringLiteral("-2"));
-
     Easy_Array copy = stringList({"old"});
     copy.Assign(numbers);
-    EXPECT_EQ(itemsOf(copy), (QStringList{"5", "-2"}));
-
-    Easy_Array untyped;
-    copy.Assign(untyped);
+    EXPECT_EQ(itemsOf(copy), (QStringList{"5"}));
+    copy.Assign(Easy_Array());
     EXPECT_EQ(copy.ListCount(), 0);
 
-    copy.Assign(stringList({"p", "q"}));
-    EXPECT_EQ(itemsOf(copy), (QStringList{"p", "q"}));
-
-    numbers.Assign(copy);  // only a string list takes a copy
-    EXPECT_EQ(numbers.ListCount(), 2);
-    EXPECT_EQ(numbers.List(0), QVariant(qint16(5)));
+    numbers.Assign(stringList({"p", "q"}));
+    EXPECT_EQ(numbers.ListCount(), 1) << "only a string list takes a copy";
 }
 
 TEST(EasyArrayCapacity, HoldsMoreThan32767Items)
@@ -272,12 +216,10 @@ TEST(EasyArrayCapacity, HoldsMoreThan32767Items)
     constexpr qint32 count = 40000;
     for (qint32 i = 0; i < count; ++i)
         list.AddItem(QString::number(i));
-    EXPECT_EQ(list.ListCount(), count);
     list.AddItem(QStringLiteral("inserted"), 35000);
-    EXPECT_EQ(list.List(35000), QVariant(QStringLiteral("inserted")));
-    EXPECT_EQ(list.List(35001), QVariant(QStringLiteral("35000")));
     list.RemoveItem(39000);
     EXPECT_EQ(list.ListCount(), count);
+    EXPECT_EQ(list.List(35001), QVariant(QStringLiteral("35000")));
     EXPECT_EQ(list.List(count - 1), QVariant(QString::number(count - 1)));
 }
 
