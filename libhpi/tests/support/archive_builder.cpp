@@ -1,5 +1,7 @@
 #include "support/archive_builder.h"
 
+#include <libdeflate.h>
+
 #include <atomic>
 #include <fstream>
 #include <stdexcept>
@@ -27,15 +29,6 @@ Bytes obfuscate(Bytes bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = std::uint8_t((bytes[i] ^ std::uint8_t(i)) + std::uint8_t(i));
     return bytes;
-}
-
-std::uint32_t adler32(const Bytes& bytes) {
-    std::uint32_t a = 1, b = 0;
-    for (std::uint8_t byte : bytes) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    return b << 16 | a;
 }
 
 }  // namespace
@@ -78,21 +71,12 @@ Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool o
     Chunk chunk;
     chunk.method = 2;
     chunk.obfuscated = obfuscated;
-    Bytes& z = chunk.payload;
-    z = {0x78, 0x01};
-    std::size_t pos = 0;
-    do {
-        const std::size_t n = std::min<std::size_t>(65535, plain.size() - pos);
-        const bool last = pos + n == plain.size();
-        z.push_back(last ? 1 : 0);  // BFINAL, BTYPE 00 (stored)
-        append_u16(z, unsigned(n));
-        append_u16(z, unsigned(~n & 0xFFFF));
-        z.insert(z.end(), plain.begin() + std::ptrdiff_t(pos), plain.begin() + std::ptrdiff_t(pos + n));
-        pos += n;
-    } while (pos < plain.size());
-    const std::uint32_t check = adler32(plain);
-    for (int shift = 24; shift >= 0; shift -= 8) z.push_back(std::uint8_t(check >> shift));
-    z.insert(z.end(), trailing.begin(), trailing.end());
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(6);
+    chunk.payload.resize(libdeflate_zlib_compress_bound(compressor, plain.size()));
+    chunk.payload.resize(libdeflate_zlib_compress(compressor, plain.data(), plain.size(),
+                                                  chunk.payload.data(), chunk.payload.size()));
+    libdeflate_free_compressor(compressor);
+    chunk.payload.insert(chunk.payload.end(), trailing.begin(), trailing.end());
     chunk.plain_size = std::uint32_t(plain.size());
     return chunk;
 }

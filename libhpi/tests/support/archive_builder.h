@@ -40,7 +40,7 @@ struct Chunk {
 Chunk stored_chunk(const Bytes& plain, bool obfuscated = false);
 // LZ77 stream of literals only, closed by the end marker.
 Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated = false);
-// A zlib stream made of stored deflate blocks.
+// A zlib stream, compressed by libdeflate.
 Chunk zlib_chunk(const Bytes& plain, bool obfuscated = false);
 // The same stream followed by `trailing` bytes that are not part of it.
 Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated = false);
