@@ -21,36 +21,32 @@ class FrmMainTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testkit::TemporaryAppDir> appDir_;
-    std::unique_ptr<testkit::ScriptedFolderChooser> browser_;
-    std::unique_ptr<testkit::RecordingMessageBoxes> boxes_;
-    std::unique_ptr<testkit::BeepCounter> beeps_;
-    std::unique_ptr<testkit::EndRecorder> end_;
+    // Made fresh for each test, and removed in the reverse order.
+    struct Doubles {
+        testkit::TemporaryAppDir appDir;
+        testkit::ScriptedFolderChooser browser;
+        testkit::RecordingMessageBoxes boxes;
+        testkit::BeepCounter beeps;
+        testkit::EndRecorder end;
+    };
+    std::unique_ptr<Doubles> d_;
 
     QString makeFolder(const QString& name) const
     {
-        QDir(appDir_->path()).mkpath(name);
-        return appDir_->filePath(name);
+        QDir(d_->appDir.path()).mkpath(name);
+        return d_->appDir.filePath(name);
     }
 
 private slots:
     void init()
     {
-        appDir_ = std::make_unique<testkit::TemporaryAppDir>();
-        browser_ = std::make_unique<testkit::ScriptedFolderChooser>();
-        boxes_ = std::make_unique<testkit::RecordingMessageBoxes>();
-        beeps_ = std::make_unique<testkit::BeepCounter>();
-        end_ = std::make_unique<testkit::EndRecorder>();
+        d_ = std::make_unique<Doubles>();
     }
 
     void cleanup()
     {
-        QVERIFY2(boxes_->shown.isEmpty(), "the main window showed an unexpected message box");
-        end_.reset();
-        beeps_.reset();
-        boxes_.reset();
-        browser_.reset();
-        appDir_.reset();
+        QVERIFY2(d_->boxes.shown.isEmpty(), "the main window showed an unexpected message box");
+        d_.reset();
     }
 
     void everyTextFitsItsControl()
@@ -85,7 +81,7 @@ private slots:
         QVERIFY(!window.mnuRecur->isChecked());
         QVERIFY(!window.Command4->isEnabled());
         QVERIFY(window.ScanDir.isEmpty() && window.txtTarget->text().isEmpty());
-        QVERIFY(!QFileInfo::exists(appDir_->filePath(QStringLiteral("Options.ini"))));
+        QVERIFY(!QFileInfo::exists(d_->appDir.filePath(QStringLiteral("Options.ini"))));
     }
 
     void recursionStartsOnOnlyForExactlyChecked_data()
@@ -101,19 +97,19 @@ private slots:
     {
         QFETCH(QByteArray, etat);
         QFETCH(bool, checked);
-        appDir_->write(QStringLiteral("Options.ini"), "[Recursivity]\r\nEtat=" + etat + "\r\n");
+        d_->appDir.write(QStringLiteral("Options.ini"), "[Recursivity]\r\nEtat=" + etat + "\r\n");
         frmMain window;
         QCOMPARE(window.mnuRecur->isChecked(), checked);
     }
 
     void leftoverTempFolderIsRemovedAtStartUp()
     {
-        QDir(appDir_->path()).mkpath(QStringLiteral("temp/deep/er"));
-        appDir_->write(QStringLiteral("temp/a.gp3"), "leftover");
-        appDir_->write(QStringLiteral("temp/deep/er/b.txt"), "leftover");
+        QDir(d_->appDir.path()).mkpath(QStringLiteral("temp/deep/er"));
+        d_->appDir.write(QStringLiteral("temp/a.gp3"), "leftover");
+        d_->appDir.write(QStringLiteral("temp/deep/er/b.txt"), "leftover");
         frmMain window;
-        QVERIFY(!QFileInfo::exists(appDir_->filePath(QStringLiteral("temp"))));
-        QVERIFY(QFileInfo::exists(appDir_->path()));
+        QVERIFY(!QFileInfo::exists(d_->appDir.filePath(QStringLiteral("temp"))));
+        QVERIFY(QFileInfo::exists(d_->appDir.path()));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
@@ -129,8 +125,8 @@ private slots:
         QFETCH(bool, targetFirst);
         const QString scan = makeFolder(QStringLiteral("archives"));
         const QString target = makeFolder(QStringLiteral("out"));
-        browser_->choose(targetFirst ? target : scan);
-        browser_->choose(targetFirst ? scan : target);
+        d_->browser.choose(targetFirst ? target : scan);
+        d_->browser.choose(targetFirst ? scan : target);
         frmMain window;
         QPushButton* first = targetFirst ? window.Command2 : window.Command3;
         QPushButton* second = targetFirst ? window.Command3 : window.Command2;
@@ -141,29 +137,21 @@ private slots:
         QVERIFY(window.Command4->isEnabled());
         QCOMPARE(window.ScanDir, scan);
         QCOMPARE(window.txtTarget->text(), target);
-        QCOMPARE(browser_->owners, (QList<QWidget*>{&window, &window}));
+        QCOMPARE(d_->browser.owners, (QList<QWidget*>{&window, &window}));
     }
 
-    void cancellingTheScanBrowserKeepsTheScanDirectory()
+    void cancellingKeepsTheScanDirectoryButEmptiesTheTargetAndKeepsDumpEnabled()
     {
         const QString scan = makeFolder(QStringLiteral("archives"));
-        browser_->choose(scan);
-        browser_->cancel();
+        d_->browser.choose(scan);
+        d_->browser.cancel();
+        d_->browser.choose(makeFolder(QStringLiteral("out")));
+        d_->browser.cancel();
         frmMain window;
         window.Command3->click();
-        QCOMPARE(window.ScanDir, scan);
         window.Command3->click();
         QCOMPARE(window.ScanDir, scan);
         QVERIFY(!window.Command4->isEnabled());  // still no target
-    }
-
-    void cancellingTheTargetBrowserEmptiesTheFieldButKeepsDumpEnabled()
-    {
-        browser_->choose(makeFolder(QStringLiteral("archives")));
-        browser_->choose(makeFolder(QStringLiteral("out")));
-        browser_->cancel();
-        frmMain window;
-        window.Command3->click();
         window.Command2->click();
         QVERIFY(window.Command4->isEnabled());
         window.Command2->click();
@@ -178,7 +166,7 @@ private slots:
             frmMain window;
             window.mnuRecur->trigger();
             QVERIFY(window.mnuRecur->isChecked());
-            QCOMPARE(appDir_->read(options), QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
+            QCOMPARE(d_->appDir.read(options), QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
             QCOMPARE(window.lstFiles->count(), 0);  // no scan directory: nothing to list
         }
         {
@@ -186,30 +174,30 @@ private slots:
             QVERIFY(window.mnuRecur->isChecked());
             window.mnuRecur->trigger();
             QVERIFY(!window.mnuRecur->isChecked());
-            QCOMPARE(appDir_->read(options), QByteArray("[Recursivity]\r\nEtat=Unchecked\r\n"));
+            QCOMPARE(d_->appDir.read(options), QByteArray("[Recursivity]\r\nEtat=Unchecked\r\n"));
         }
         frmMain window;
         QVERIFY(!window.mnuRecur->isChecked());
-        QCOMPARE(beeps_->beeps, 0);
+        QCOMPARE(d_->beeps.beeps, 0);
     }
 
     void failedSaveOfTheRecursionSettingBeepsAndKeepsTheMark()
     {
-        QVERIFY(QDir(appDir_->path()).mkdir(QStringLiteral("Options.ini")));
+        QVERIFY(QDir(d_->appDir.path()).mkdir(QStringLiteral("Options.ini")));
         frmMain window;
         window.mnuRecur->trigger();
         QVERIFY(window.mnuRecur->isChecked());
-        QCOMPARE(beeps_->beeps, 1);
+        QCOMPARE(d_->beeps.beeps, 1);
     }
 
     void exitAndClosingTheWindowEndTheProgram()
     {
         frmMain window;
         QTest::mouseClick(window.Command1, Qt::LeftButton);
-        QCOMPARE(end_->exitCodes, QList<int>{0});
+        QCOMPARE(d_->end.exitCodes, QList<int>{0});
         window.show();
         QVERIFY(window.close());
-        QCOMPARE(end_->exitCodes, (QList<int>{0, 0}));
+        QCOMPARE(d_->end.exitCodes, (QList<int>{0, 0}));
     }
 };
 

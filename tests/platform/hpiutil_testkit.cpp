@@ -3,7 +3,6 @@
 #include "support/archive_builder.h"
 #include "support/sha256.h"
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -54,13 +53,6 @@ std::string stored_archive(const std::vector<std::pair<std::string, std::string>
     for (const auto& [name, content] : files) builder.stored_file(name, hpi::test::bytes_of(content));
     const auto bytes = builder.build().bytes;
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::vector<std::string> folder_names(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder)) names.push_back(item.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace testkit

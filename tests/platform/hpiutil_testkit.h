@@ -38,9 +38,6 @@ using writer_test::write_file;
 // names that differ only in case.
 std::string stored_archive(const std::vector<std::pair<std::string, std::string>>& files);
 
-// Names of everything directly inside folder, sorted.
-std::vector<std::string> folder_names(const std::filesystem::path& folder);
-
 using ScratchDir = writer_test::ScratchDir;
 
 }  // namespace testkit

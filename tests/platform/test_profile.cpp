@@ -62,32 +62,33 @@ protected:
 TEST_F(ProfileFile, LookupFollowsTheRulesForHandEditedFiles)
 {
     EXPECT_EQ(get("Recursivity", "Etat"), "<none>") << "no file at all";
+    struct Lookup {
+        std::string section, key, expected;
+    };
     const struct {
-        std::string file, section, key, expected;
+        std::string file;
+        std::vector<Lookup> lookups;
     } cases[] = {
         // Names match without regard to case and surrounding blanks.
-        {"  [ recursivity ]  \r\n  ETAT =  Checked  \r\n", "Recursivity", "Etat", "Checked"},
-        {"  [ recursivity ]  \r\n  ETAT =  Checked  \r\n", "RECURSIVITY", " etat ", "Checked"},
-        {"[FileType]\r\n\t 0 =  hpi \r\n", "FileType", " 0", "hpi"},
+        {"  [ recursivity ]  \r\n  ETAT =  Checked  \r\n[FileType]\r\n\t 0 =  hpi \r\n",
+         {{"Recursivity", "Etat", "Checked"}, {"RECURSIVITY", " etat ", "Checked"}, {"FileType", " 0", "hpi"}}},
         // LF and CRLF files read alike.
-        {"[FileType]\nType_Count=2\n0=hpi\n1=ufo\n", "FileType", "1", "ufo"},
-        {"[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n", "FileType", "1", "ufo"},
+        {"[FileType]\nType_Count=2\n0=hpi\n1=ufo\n", {{"FileType", "1", "ufo"}}},
+        {"[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n", {{"FileType", "1", "ufo"}}},
         // Missing section or key, a key of another section or before any section.
-        {"Etat=Stray\r\n[FileType]\r\n0=hpi\r\n[Recursivity]\r\nOther=1\r\n", "Missing", "0", "<none>"},
-        {"Etat=Stray\r\n[FileType]\r\n0=hpi\r\n[Recursivity]\r\nOther=1\r\n", "Recursivity", "0", "<none>"},
-        {"Etat=Stray\r\n[FileType]\r\n0=hpi\r\n[Recursivity]\r\nOther=1\r\n", "Recursivity", "Etat", "<none>"},
+        {"Etat=Stray\r\n[FileType]\r\n0=hpi\r\n[Recursivity]\r\nOther=1\r\n",
+         {{"Missing", "0", "<none>"}, {"Recursivity", "0", "<none>"}, {"Recursivity", "Etat", "<none>"}}},
         // The first section and the first key of a name win.
-        {"[A]\r\nk=first\r\nk=second\r\n[a]\r\nk=third\r\nonly=later\r\n", "A", "k", "first"},
-        {"[A]\r\nk=first\r\nk=second\r\n[a]\r\nk=third\r\nonly=later\r\n", "A", "only", "<none>"},
+        {"[A]\r\nk=first\r\nk=second\r\n[a]\r\nk=third\r\nonly=later\r\n",
+         {{"A", "k", "first"}, {"A", "only", "<none>"}}},
         // Odd lines: a byte-order mark, no equals sign, empty and split values, a NUL.
-        {"\xEF\xBB\xBF[S]\r\nno equals sign\r\nempty=\r\n", "S", "no equals sign", "<none>"},
-        {"\xEF\xBB\xBF[S]\r\nno equals sign\r\nempty=\r\n", "S", "empty", ""},
-        {"[S]\r\nsplit = a=b \r\n", "S", "split", "a=b"},
-        {"[S]\r\nnul=ab" + std::string(1, '\0') + "cd\r\n", "S", "nul", "ab"},
+        {"\xEF\xBB\xBF[S]\r\nno equals sign\r\nempty=\r\nsplit = a=b \r\nnul=ab" + std::string(1, '\0') + "cd\r\n",
+         {{"S", "no equals sign", "<none>"}, {"S", "empty", ""}, {"S", "split", "a=b"}, {"S", "nul", "ab"}}},
     };
     for (const auto& c : cases) {
         put(file_, c.file);
-        EXPECT_EQ(get(c.section, c.key), c.expected) << c.file << " [" << c.section << "] " << c.key;
+        for (const Lookup& l : c.lookups)
+            EXPECT_EQ(get(l.section, l.key), l.expected) << c.file << " [" << l.section << "] " << l.key;
     }
 }
 
