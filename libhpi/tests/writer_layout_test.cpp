@@ -92,29 +92,38 @@ TEST(WriterLayout, EntriesAreSortedByCaseFoldedUnsignedBytes) {
                                                "root\\\xE9" "cole"}));
 }
 
-TEST(WriterLayout, EachMethodWritesItsOwnDataFormInChunksOf64KiB) {
-    // Around the 64 KiB boundary, and a file of four chunks, the last one short.
+// Every method, read back byte for byte: around the 64 KiB boundary, a text
+// of four chunks with the last one short, a large file, Windows-1252 names
+// and empty directories.
+TEST(WriterLayout, EachMethodWritesItsOwnDataFormInChunksOf64KiBAndReadsBack) {
     const std::map<std::string, Bytes> files = {{"a65535", make_content(65535, 7, false)},
                                                 {"b65536", make_content(65536, 8, false)},
                                                 {"c65537", make_content(65537, 9, false)},
                                                 {"d1", make_content(1, 10, false)},
                                                 {"text", make_content(200000, 6, true)},
-                                                {"empty", {}}};
+                                                {"empty", {}},
+                                                {"music\\theme.bin", make_content(2'500'000, 5, false)},
+                                                {"maps\\caf\xE9\\\xC9t\xE9.tnt", make_content(70000, 6, true)}};
     const std::map<std::string, std::vector<std::uint32_t>> expected_chunks = {
         {"a65535", {65535}}, {"b65536", {65536}}, {"c65537", {65536, 1}}, {"d1", {1}},
-        {"text", {65536, 65536, 65536, 200000 - 3 * 65536}}, {"empty", {}}};
+        {"text", {65536, 65536, 65536, 200000 - 3 * 65536}}};
     for (hpi::Method method : {hpi::Method::Stored, hpi::Method::Lz77, hpi::Method::Zlib}) {
         SCOPED_TRACE(int(method));
         ScratchDir dir;
         hpi::Writer w;
         add_files(w, dir, files);
+        ASSERT_FALSE(w.add_directory("maps\\empty"));
         ASSERT_FALSE(w.pack(dir / "out.hpi", with_method(method)));
 
         const Bytes bytes = writer_test::read_file(dir / "out.hpi");
         auto archive = writer_test::open_packed(dir / "out.hpi");
         ASSERT_TRUE(archive);
+        EXPECT_FALSE(archive->test()) << archive->test().message;
+        std::size_t files_seen = 0;
         for (const hpi::Entry& e : archive->entries()) {
             SCOPED_TRACE(e.path);
+            if (e.is_directory) continue;
+            ++files_seen;
             const Bytes& content = files.at(e.path);
             EXPECT_EQ(e.size, content.size());
             // An empty file is always stored.
@@ -133,8 +142,14 @@ TEST(WriterLayout, EachMethodWritesItsOwnDataFormInChunksOf64KiB) {
                     EXPECT_LT(c.payload_size, c.plain_size) << "text must shrink";
                 }
             }
-            EXPECT_EQ(plain_sizes, expected_chunks.at(e.path));
+            if (expected_chunks.count(e.path)) {
+                EXPECT_EQ(plain_sizes, expected_chunks.at(e.path));
+            }
         }
+        EXPECT_EQ(files_seen, files.size());
+        const auto empty_dir = archive->find("maps\\empty");
+        ASSERT_TRUE(empty_dir);
+        EXPECT_TRUE(archive->entries()[*empty_dir].is_directory);
     }
 }
 
