@@ -1,5 +1,8 @@
-// SHA-256 for checking extracted content against the reference manifest.
+// SHA-256 (from the system's nettle) for checking extracted content against
+// the reference manifest.
 #pragma once
+
+#include <nettle/sha2.h>
 
 #include <cstdint>
 #include <span>
@@ -14,11 +17,7 @@ public:
     std::string hex_digest();  // finishes the hash; call once
 
 private:
-    void compress(const std::uint8_t* block);
-    std::uint32_t state_[8];
-    std::uint8_t buffer_[64];
-    std::size_t buffered_ = 0;
-    std::uint64_t total_ = 0;
+    sha256_ctx context_;
 };
 
 std::string sha256_hex(std::span<const std::uint8_t> bytes);
