@@ -66,19 +66,29 @@ TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories) 
     }
 }
 
-TEST(ReaderDirectory, FindPrefersTheExactSpellingAmongNamesDifferingInCase) {
+TEST(ReaderDirectory, FindFoldsAsciiCaseOnlyAcceptsSlashesAndPrefersTheExactSpelling) {
     auto archive = test::open_bytes(ArchiveBuilder()
                                         .directory("Units")
                                         .stored_file("Units\\arm.fbi", bytes_of("lower"))
                                         .stored_file("Units\\ARM.FBI", bytes_of("upper"))
+                                        .stored_file("Units\\Caf\xE9.fbi", bytes_of("cp1252"))
                                         .build()
                                         .bytes);
     ASSERT_TRUE(archive) << archive.error().message;
-    const auto& entries = (*archive)->entries();
-    EXPECT_EQ(entries[*(*archive)->find("Units\\ARM.FBI")].path, "Units\\ARM.FBI");
-    EXPECT_EQ(entries[*(*archive)->find("Units/arm.fbi")].path, "Units\\arm.fbi");
+    const Archive& a = **archive;
+    const auto path_found = [&](std::string_view query) {
+        const auto index = a.find(query);
+        return index ? a.entries()[*index].path : std::string("(none)");
+    };
+    EXPECT_EQ(path_found("Units\\ARM.FBI"), "Units\\ARM.FBI");
+    EXPECT_EQ(path_found("Units/arm.fbi"), "Units\\arm.fbi");
     // No exact spelling: the first in stored order.
-    EXPECT_EQ(entries[*(*archive)->find("units\\Arm.Fbi")].path, "Units\\arm.fbi");
+    EXPECT_EQ(path_found("units\\Arm.Fbi"), "Units\\arm.fbi");
+    EXPECT_EQ(path_found("UNITS"), "Units");
+    EXPECT_EQ(path_found("units\\caf\xE9.FBI"), "Units\\Caf\xE9.fbi");
+    // Case folding is ASCII only: the upper-case form of "é" is another name.
+    for (const char* absent : {"units\\CAF\xC9.FBI", "units\\arm", "arm.fbi", ""})
+        EXPECT_EQ(path_found(absent), "(none)") << absent;
 }
 
 TEST(ReaderDirectory, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {

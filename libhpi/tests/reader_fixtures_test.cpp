@@ -64,27 +64,6 @@ TEST(ReaderFixtures, EveryGoodArchiveListsAndExtractsExactlyAsTheManifestSays) {
     }
 }
 
-TEST(ReaderFixtures, FindKeepsWindows1252BytesIgnoresAsciiCaseAndAcceptsSlashes) {
-    auto archive = Archive::open(kData / "encrypted.hpi");
-    ASSERT_TRUE(archive);
-    const auto& entries = (*archive)->entries();
-    // "é" and "è" are single bytes in the archive, not UTF-8 pairs.
-    const auto cafe = (*archive)->find("units\\Caf\xE9 cr\xE8me.fbi");
-    ASSERT_TRUE(cafe);
-    EXPECT_EQ(entries[*cafe].size, 1234u);
-    const auto exact = (*archive)->find("units\\ARMCOM.FBI");
-    ASSERT_TRUE(exact);
-    EXPECT_EQ(entries[*exact].path, "units\\ARMCOM.FBI");
-    EXPECT_EQ((*archive)->find("UNITS/armcom.fbi"), exact);
-    EXPECT_EQ((*archive)->find("Units"), (*archive)->find("units"));
-    EXPECT_TRUE(entries[*(*archive)->find("units")].is_directory);
-    EXPECT_FALSE((*archive)->find("units\\ARMCOM"));
-    EXPECT_FALSE((*archive)->find("ARMCOM.FBI"));
-    EXPECT_FALSE((*archive)->find(""));
-    // Case folding is ASCII only: the upper-case form of "é" is another name.
-    EXPECT_FALSE((*archive)->find("units\\CAF\xC9 CR\xC8ME.FBI"));
-}
-
 TEST(ReaderFixtures, DamagedArchivesFailWithTheKindThatDescribesThem) {
     struct Case {
         const char* file;
