@@ -2,6 +2,7 @@
 // manifest and string-shaped conveniences over the archive test helpers.
 #pragma once
 
+#include "support/manifest.h"
 #include "support/writer_view.h"
 
 #include <cstdint>
@@ -13,21 +14,10 @@
 
 namespace testkit {
 
-std::filesystem::path testdata_dir();
-
-struct ManifestRow {
-    std::string archive;
-    bool is_directory = false;
-    std::uint64_t size = 0;  // files only
-    std::string path;        // UTF-8, "\" between levels
-    std::string sha256;      // files only, lower-case hex
-};
-
-// Rows of one archive, in listing order.
-std::vector<ManifestRow> manifest_rows(std::string_view archive);
-
-// The archives whose every entry the manifest describes.
-std::vector<std::string> good_archives();
+using hpi::test::good_archives;
+using hpi::test::manifest_rows;
+using hpi::test::ManifestRow;
+using hpi::test::testdata_dir;
 
 std::string sha256_hex(std::string_view bytes);
 std::string read_file(const std::filesystem::path& file);
