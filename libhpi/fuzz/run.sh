@@ -9,7 +9,7 @@ target="${1:?usage: run.sh fuzz_reader|fuzz_roundtrip [seconds] [flags...]}"
 seconds="${2:-600}"
 shift $(( $# >= 2 ? 2 : 1 ))
 
-testdata="${QUARRIX_TESTDATA_DIR:-$root/../shared/testdata/hpi}"
+testdata="${QUARRIX_TESTDATA_DIR:-$root/tests/data/hpi}"
 corpus="$root/fuzz-build/corpus/$target"
 findings="$root/fuzz-build/findings/$target"
 mkdir -p "$corpus" "$findings"
