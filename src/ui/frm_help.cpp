@@ -1,0 +1,66 @@
+#include "frm_help.h"
+
+#include "platform/paths.h"
+
+#include <QGuiApplication>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QWindow>
+
+namespace quarrix {
+
+frmHelp::frmHelp() : SecondaryWindow(QStringLiteral("User guide"), 10170, 6885)
+{
+    WebBrowser1 = new QTextBrowser(this);
+    WebBrowser1->setGeometry(TwipsToPixels(120, 120, 9975, 6255));
+    WebBrowser1->setOpenLinks(true);
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setGeometry(TwipsToPixels(8760, 6480, 1335, 375));
+    Command1->setAutoDefault(false);
+    setTabOrder(Command1, WebBrowser1);
+    connect(Command1, &QPushButton::clicked, this, &frmHelp::Command1_Click);
+    // The guide behaves as a pop-up: once another window of the program is
+    // active, whether straight from the guide or after a visit to another
+    // application, it closes.
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &frmHelp::focusMovedTo);
+}
+
+frmHelp& frmHelp::instance()
+{
+    static frmHelp* window = new frmHelp();  // lives for the rest of the run
+    return *window;
+}
+
+void frmHelp::Form_Load()
+{
+    const QString page = platform::AppPath(u"help.html");
+    // Each opening starts at the top of the page, whatever was read before.
+    WebBrowser1->setSource(QUrl());
+    WebBrowser1->clearHistory();
+    if (QFileInfo(page).isFile()) {
+        WebBrowser1->setSource(QUrl::fromLocalFile(page));
+        return;
+    }
+    WebBrowser1->setPlainText(
+        QStringLiteral("The user guide could not be found. It belongs beside the program:\n%1")
+            .arg(page));
+}
+
+void frmHelp::Command1_Click()
+{
+    Unload();
+}
+
+void frmHelp::focusMovedTo(QWindow* window)
+{
+    // No window means another application took the focus: the guide stays.
+    // Its own menus and dialogs leave it open too.
+    if (!isVisible() || !window || window == windowHandle()
+        || window->transientParent() == windowHandle())
+        return;
+    Command1_Click();
+}
+
+}  // namespace quarrix
