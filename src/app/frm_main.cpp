@@ -2,10 +2,13 @@
 
 #include "platform/desktop.h"
 #include "platform/paths.h"
+#include "settings/frm_extensions.h"
 #include "settings/mod_ini_files.h"
 #include "support/frm_file_io.h"
 #include "support/list_box.h"
 #include "support/mod_file_shell.h"
+#include "ui/frm_about.h"
+#include "ui/frm_help.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -116,8 +119,6 @@ void frmMain::createMenus()
     mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
     mnuRecur = mnuOptions->addAction(QStringLiteral("Enable directory recursivity"));
     mnuRecur->setCheckable(true);
-    // The File types window, the user guide and the About window are built
-    // later; their items are in place but open nothing yet.
     mnuType = mnuOptions->addAction(QStringLiteral("Add a file type"));
     mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
     mnuGuide = mnuHelp->addAction(QStringLiteral("User guide"));
@@ -137,6 +138,9 @@ void frmMain::connectHandlers()
         mnuRecur->setChecked(!checkedByMenu);
         mnuRecur_Click();
     });
+    connect(mnuType, &QAction::triggered, this, &frmMain::mnuType_Click);
+    connect(mnuGuide, &QAction::triggered, this, &frmMain::mnuGuide_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
 }
 
 void frmMain::Form_Load()
@@ -179,6 +183,26 @@ void frmMain::mnuRecur_Click()
         modIniFiles::WriteIni(kRecursivitySection, kEtatKey, QStringLiteral("Checked"));
     }
     BuildArchiveList();
+}
+
+// The File types and About windows take this window's place and bring it back
+// at their own position when the person leaves them.
+void frmMain::mnuType_Click()
+{
+    frmExtensions::instance().ShowAt(this);
+    hide();
+}
+
+// The guide opens over this window, which stays visible.
+void frmMain::mnuGuide_Click()
+{
+    frmHelp::instance().ShowAt(this);
+}
+
+void frmMain::mnuAbout_Click()
+{
+    frmAbout::instance().ShowAt(this);
+    hide();
 }
 
 void frmMain::enableDumpWhenBothDirectoriesKnown()

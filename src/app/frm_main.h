@@ -51,6 +51,9 @@ public:
     void Command2_Click();
     void Command3_Click();
     void mnuRecur_Click();
+    void mnuType_Click();
+    void mnuGuide_Click();
+    void mnuAbout_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;

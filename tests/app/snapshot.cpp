@@ -1,25 +1,146 @@
-// Draws the main window offscreen into a PNG, to look at its layout:
-//   QT_QPA_PLATFORM=offscreen quarrix-snapshot main.png
+// Draws the program's windows offscreen into PNGs, to look at their layout and
+// to illustrate the user guide (assets/make-screenshots runs it for each):
+//   quarrix-snapshot --list                 the windows it can draw
+//   quarrix-snapshot WINDOW OUTPUT.png      one window, as a person would see it
+//   quarrix-snapshot guide#ANCHOR OUT.png   the guide scrolled to one section
+// It runs on a temporary application directory holding a sample Options.ini
+// and copies of the guide and media from --assets DIR (by default the
+// directory of this tool, where the build puts them).
 #include "app/frm_main.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
+#include "settings/frm_extensions.h"
+#include "support/list_box.h"
+#include "ui/frm_about.h"
+#include "ui/frm_help.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 
 #include <cstdio>
+#include <functional>
+
+using namespace quarrix;
+
+namespace {
+
+// The main window as it stands after a scan, with a target chosen.
+QWidget* stageMainWindow(frmMain& main)
+{
+    main.ScanDir = QStringLiteral("/home/you/games");
+    for (const char* archive : {"/home/you/games/base/totala1.hpi", "/home/you/games/base/maps.ufo",
+                                "/home/you/games/mods/armada.gp3", "/home/you/games/mods/ccdata.gp4"})
+        main.lstFiles->AddItem(QString::fromUtf8(archive));
+    main.txtTarget->setText(QStringLiteral("/home/you/unpacked"));
+    main.Command4->setEnabled(true);
+    return &main;
+}
+
+QWidget* stageFileTypes(frmMain& main)
+{
+    main.mnuType_Click();
+    frmExtensions::instance().txtExt->setText(QStringLiteral("ccx"));
+    return &frmExtensions::instance();
+}
+
+QWidget* stageGuide(frmMain& main)
+{
+    main.mnuGuide_Click();
+    return &frmHelp::instance();
+}
+
+QWidget* stageAbout(frmMain& main)
+{
+    main.mnuAbout_Click();
+    return &frmAbout::instance();
+}
+
+// One line per window.
+const struct {
+    const char* name;
+    std::function<QWidget*(frmMain&)> stage;
+} kWindows[] = {
+    {"main", stageMainWindow},
+    {"filetypes", stageFileTypes},
+    {"about", stageAbout},
+    {"guide", stageGuide},
+};
+
+const char kSampleOptions[] =
+    "[Recursivity]\r\nEtat=Checked\r\n"
+    "[FileType]\r\nType_Count=4\r\n0=hpi\r\n1=ufo\r\n2=gp3\r\n3=gp4\r\n";
+
+// Messages go to the terminal instead of waiting for a click.
+class PrintedMessages final : public platform::MessageBoxPresenter {
+public:
+    platform::MsgBoxResult present(const platform::MessageBoxRequest& request) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
+        return platform::MsgBoxResult::Ok;
+    }
+};
+
+bool prepareAppDirectory(const QString& appDir, const QString& assets)
+{
+    QFile options(QDir(appDir).filePath(QStringLiteral("Options.ini")));
+    if (!options.open(QIODevice::WriteOnly) || options.write(kSampleOptions) < 0)
+        return false;
+    const QStringList kinds{QStringLiteral("*.html"), QStringLiteral("*.png"),
+                            QStringLiteral("*.jpg"), QStringLiteral("*.mp3")};
+    for (const QString& name : QDir(assets).entryList(kinds, QDir::Files))
+        QFile::copy(QDir(assets).filePath(name), QDir(appDir).filePath(name));
+    return true;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: quarrix-snapshot [--assets DIR] WINDOW[#ANCHOR] OUTPUT.png\n"
+                         "       quarrix-snapshot --list\n");
+    return 2;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quarrix-snapshot OUTPUT.png\n");
-        return 2;
+    QStringList args = QApplication::arguments().mid(1);
+    if (args == QStringList{QStringLiteral("--list")}) {
+        for (const auto& window : kWindows)
+            std::printf("%s\n", window.name);
+        return 0;
     }
-    QTemporaryDir appDir;
-    quarrix::platform::SetApplicationDirectory(appDir.path());
-    quarrix::frmMain window;
-    window.show();
-    QApplication::processEvents();
-    return window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    QString assets = QApplication::applicationDirPath();
+    if (args.size() == 4 && args[0] == QStringLiteral("--assets")) {
+        assets = args[1];
+        args = args.mid(2);
+    }
+    if (args.size() != 2)
+        return usage();
+    const QString name = args[0].section(u'#', 0, 0);
+    const QString anchor = args[0].section(u'#', 1);
+    for (const auto& window : kWindows) {
+        if (name != QString::fromUtf8(window.name))
+            continue;
+        QTemporaryDir appDir;
+        if (!prepareAppDirectory(appDir.path(), assets))
+            return 1;
+        platform::SetApplicationDirectory(appDir.path());
+        PrintedMessages messages;
+        platform::InstallMessageBoxPresenter(&messages);
+        frmMain main;
+        main.show();
+        QWidget* shown = window.stage(main);
+        if (!anchor.isEmpty())
+            frmHelp::instance().WebBrowser1->scrollToAnchor(anchor);
+        QApplication::processEvents();
+        return shown->grab().save(args[1]) ? 0 : 1;
+    }
+    return usage();
 }
