@@ -12,7 +12,10 @@
 #include "settings/frm_extensions.h"
 #include "support/list_box.h"
 #include "ui/frm_about.h"
+#include "ui/frm_file_scanning.h"
 #include "ui/frm_help.h"
+#include "ui/frm_progress.h"
+#include "ui/frm_progress2.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,6 +25,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QThread>
 
 #include <cstdio>
 #include <functional>
@@ -61,6 +65,37 @@ QWidget* stageAbout(frmMain& main)
     return &frmAbout::instance();
 }
 
+// The progress windows show texts and counts like those of a real dump or scan.
+QWidget* stageProgress(frmMain& main)
+{
+    frmProgress& window = frmProgress::instance();
+    window.Show(&main);
+    window.Start(QStringLiteral("units\\ARMCOM.FBI"), QStringLiteral("Creating monolithic archive"));
+    window.Update(2, 3);
+    return &window;
+}
+
+QWidget* stageProgress2(frmMain&)
+{
+    frmProgress2& window = frmProgress2::instance();
+    window.Show();
+    window.StartMain(QStringLiteral("TOTALA1.HPI"), QStringLiteral("Decompressing Archive"));
+    window.UpdateMain(100, 100);
+    window.StartSub(QStringLiteral("Exctracting ARMCOM.FBI"));
+    window.UpdateSub(1, 8);
+    return &window;
+}
+
+QWidget* stageScanning(frmMain& main)
+{
+    frmFileScanning& window = frmFileScanning::instance();
+    window.Show(&main);
+    window.ShowFileBeingScanned(QStringLiteral(
+        "/home/player/games/Total_Annihilation/Core_Contingency/downloaded_maps/"
+        "Great_Divide_and_Other_Maps_Collection_2024/CCMAPS.UFO"));
+    return &window;
+}
+
 // One line per window.
 const struct {
     const char* name;
@@ -70,6 +105,9 @@ const struct {
     {"filetypes", stageFileTypes},
     {"about", stageAbout},
     {"guide", stageGuide},
+    {"progress", stageProgress},
+    {"progress2", stageProgress2},
+    {"scanning", stageScanning},
 };
 
 const char kSampleOptions[] =
@@ -139,6 +177,9 @@ int main(int argc, char* argv[])
         QWidget* shown = window.stage(main);
         if (!anchor.isEmpty())
             frmHelp::instance().WebBrowser1->scrollToAnchor(anchor);
+        // Controls changed in quick succession are painted once their paint
+        // interval ends.
+        QThread::msleep(50);
         QApplication::processEvents();
         return shown->grab().save(args[1]) ? 0 : 1;
     }

@@ -7,12 +7,12 @@
 #include "support/frm_file_io.h"
 #include "support/list_box.h"
 #include "support/mod_file_shell.h"
+#include "ui/form_layout.h"
 #include "ui/frm_about.h"
 #include "ui/frm_help.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,24 +27,6 @@ namespace quarrix {
 namespace {
 
 frmMain* theMainWindow = nullptr;
-
-// Layouts are designed in twips; the screen has 15 twips to a pixel.
-constexpr int kTwipsPerPixel = 15;
-
-QRect twipsToPixels(int left, int top, int width, int height)
-{
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
-
-// The widest text, the label over the target field, fits its 201 pixels in
-// this condensed face at 10 pixels (about 7.5 points).
-QFont controlFont()
-{
-    QFont font(QStringLiteral("DejaVu Sans Condensed"));
-    font.setPixelSize(10);
-    return font;
-}
 
 const QString kRecursivitySection = QStringLiteral("Recursivity");
 const QString kEtatKey = QStringLiteral("Etat");
@@ -78,31 +60,31 @@ frmMain& frmMain::instance()
 void frmMain::createControls()
 {
     auto* client = new QWidget(this);
-    client->setFont(controlFont());
-    client->setFixedSize(twipsToPixels(0, 0, 7110, 3900).size());
+    client->setFont(ControlFont());
+    client->setFixedSize(TwipsToPixels(0, 0, 7110, 3900).size());
     setCentralWidget(client);
 
     lstFiles = new ListBox(client);
-    lstFiles->setGeometry(twipsToPixels(120, 120, 6855, 2595));
+    lstFiles->setGeometry(TwipsToPixels(120, 120, 6855, 2595));
 
     Command3 = new QPushButton(QStringLiteral("Directory to scan"), client);
-    Command3->setGeometry(twipsToPixels(120, 2760, 2175, 375));
+    Command3->setGeometry(TwipsToPixels(120, 2760, 2175, 375));
 
     Command4 = new QPushButton(QStringLiteral("Dump"), client);
-    Command4->setGeometry(twipsToPixels(2400, 2760, 2295, 375));
+    Command4->setGeometry(TwipsToPixels(2400, 2760, 2295, 375));
     Command4->setEnabled(false);
 
     Command1 = new QPushButton(QStringLiteral("Exit"), client);
-    Command1->setGeometry(twipsToPixels(4800, 2760, 2175, 375));
+    Command1->setGeometry(TwipsToPixels(4800, 2760, 2175, 375));
 
     Label1 = new QLabel(QStringLiteral("Directory where the files will be extracted :"), client);
-    Label1->setGeometry(twipsToPixels(120, 3240, 3015, 255));
+    Label1->setGeometry(TwipsToPixels(120, 3240, 3015, 255));
 
     txtTarget = new QLineEdit(client);
-    txtTarget->setGeometry(twipsToPixels(120, 3480, 6255, 285));
+    txtTarget->setGeometry(TwipsToPixels(120, 3480, 6255, 285));
 
     Command2 = new QPushButton(QStringLiteral("..."), client);
-    Command2->setGeometry(twipsToPixels(6480, 3480, 465, 300));
+    Command2->setGeometry(TwipsToPixels(6480, 3480, 465, 300));
 
     for (QPushButton* button : {Command3, Command4, Command1, Command2})
         button->setAutoDefault(false);

@@ -18,7 +18,9 @@ void SetBusyCursor();
 void SetDefaultCursor();
 bool IsBusyCursor();
 
-// Lets the window system process pending events (repaints, clicks).
+// Lets the window system process pending events (repaints, clicks). Events
+// posted by the program itself are processed at every call; new input from the
+// window system is looked for at most once a millisecond.
 void YieldToWindowSystem();
 
 // Ends the program at once with `exitCode`: no window's close processing and

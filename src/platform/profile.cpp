@@ -1,10 +1,10 @@
 #include "profile.h"
 
-#include <fcntl.h>
+#include "platform/atomic_file.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -219,65 +219,16 @@ std::string joinLines(const ProfileText& profile)
     return data;
 }
 
-bool writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Opens a new, uniquely named file beside `file`. It is created with the
-// mode a new file gets from the process's umask.
-int createTemporaryBeside(const fs::path& file, std::string& temporary)
-{
-    static unsigned counter = 0;
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = (folder / ("." + file.filename().string() + "." + std::to_string(::getpid())
-                               + "." + std::to_string(++counter) + ".tmp"))
-                        .string();
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-void syncFolder(const fs::path& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Writes `data` to a temporary file beside `file` and renames it over `file`,
-// so that readers see either the old or the new text, never a part.
-// `mode` is the mode of the file replaced, if there was one.
+// Readers see either the old or the new text, never a part, and the new
+// text is on the disk before the call returns. `mode` is the mode of the file
+// replaced, if there was one.
 bool replaceAtomically(const fs::path& file, std::string_view data, std::optional<mode_t> mode)
 {
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string temporary;
-    const int fd = createTemporaryBeside(file, temporary);
-    if (fd < 0)
-        return false;
-    const bool written = writeAll(fd, data) && (!mode || ::fchmod(fd, *mode) == 0)
-        && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    syncFolder(folder);
-    return true;
+    AtomicFile replacement;
+    std::error_code error;
+    return replacement.Create(file, error) && replacement.Write(data.data(), data.size(), error)
+        && (!mode || ::fchmod(replacement.fd(), *mode) == 0)
+        && replacement.Commit(Durability::Synced, error);
 }
 
 // Writable for us, and not marked read-only: a file or folder without any

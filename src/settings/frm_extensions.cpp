@@ -3,6 +3,7 @@
 #include "settings/leading_number.h"
 #include "settings/mod_ini_files.h"
 #include "support/list_box.h"
+#include "ui/form_layout.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +31,7 @@ int selectedRow(const ListBox& list)
 
 }  // namespace
 
-frmExtensions::frmExtensions() : SecondaryWindow(QStringLiteral("File Types"), 7110, 4185)
+frmExtensions::frmExtensions() : FormWindow(QStringLiteral("File Types"), 7110, 4185)
 {
     createControls();
     connect(Command3, &QPushButton::clicked, this, &frmExtensions::Command3_Click);
@@ -47,23 +48,23 @@ frmExtensions& frmExtensions::instance()
 void frmExtensions::createControls()
 {
     lstTypes = new ListBox(this);
-    lstTypes->setGeometry(TwipsToPixels(120, 400, 6855, 2595));
+    PlaceControl(lstTypes, 120, 400, 6855, 2595);
 
     Command3 = new QPushButton(QStringLiteral("Add"), this);
-    Command3->setGeometry(TwipsToPixels(120, 3040, 2175, 375));
+    PlaceControl(Command3, 120, 3040, 2175, 375);
 
     Command4 = new QPushButton(QStringLiteral("Delete"), this);
-    Command4->setGeometry(TwipsToPixels(2400, 3040, 2295, 375));
+    PlaceControl(Command4, 2400, 3040, 2295, 375);
 
     Command1 = new QPushButton(QStringLiteral("Back to main"), this);
-    Command1->setGeometry(TwipsToPixels(4800, 3040, 2175, 375));
+    PlaceControl(Command1, 4800, 3040, 2175, 375);
 
     Label1 = new QLabel(
         QStringLiteral("Enter the new file type you desire : hpi, ufo, gp3, gp4 ..."), this);
-    Label1->setGeometry(TwipsToPixels(120, 3520, 4095, 255));
+    PlaceControl(Label1, 120, 3520, 4095, 255);
 
     txtExt = new QLineEdit(this);
-    txtExt->setGeometry(TwipsToPixels(120, 3760, 6855, 285));
+    PlaceControl(txtExt, 120, 3760, 6855, 285);
 
     for (QPushButton* button : {Command3, Command4, Command1})
         button->setAutoDefault(false);

@@ -5,7 +5,7 @@
 // list from the file again.
 #pragma once
 
-#include "support/secondary_window.h"
+#include "ui/form_window.h"
 
 class QLabel;
 class QLineEdit;
@@ -15,7 +15,7 @@ namespace quarrix {
 
 class ListBox;
 
-class frmExtensions : public SecondaryWindow {
+class frmExtensions : public FormWindow {
     Q_OBJECT
 public:
     frmExtensions();

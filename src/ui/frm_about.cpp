@@ -23,7 +23,7 @@ void showSoundError(const QString& what)
 
 }  // namespace
 
-frmAbout::frmAbout() : SecondaryWindow(QStringLiteral("About Quarrix"), 6570, 8070)
+frmAbout::frmAbout() : FormWindow(QStringLiteral("About Quarrix"), 6570, 8070)
 {
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);

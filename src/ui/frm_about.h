@@ -4,13 +4,13 @@
 // About window was. The sound library runs only while the window is loaded.
 #pragma once
 
-#include "support/secondary_window.h"
+#include "ui/form_window.h"
 
 #include <QPixmap>
 
 namespace quarrix {
 
-class frmAbout : public SecondaryWindow {
+class frmAbout : public FormWindow {
     Q_OBJECT
 public:
     frmAbout();

@@ -1,6 +1,7 @@
 #include "frm_help.h"
 
 #include "platform/paths.h"
+#include "ui/form_layout.h"
 
 #include <QGuiApplication>
 #include <QFileInfo>
@@ -11,13 +12,13 @@
 
 namespace quarrix {
 
-frmHelp::frmHelp() : SecondaryWindow(QStringLiteral("User guide"), 10170, 6885)
+frmHelp::frmHelp() : FormWindow(QStringLiteral("User guide"), 10170, 6885)
 {
     WebBrowser1 = new QTextBrowser(this);
-    WebBrowser1->setGeometry(TwipsToPixels(120, 120, 9975, 6255));
+    PlaceControl(WebBrowser1, 120, 120, 9975, 6255);
     WebBrowser1->setOpenLinks(true);
     Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setGeometry(TwipsToPixels(8760, 6480, 1335, 375));
+    PlaceControl(Command1, 8760, 6480, 1335, 375);
     Command1->setAutoDefault(false);
     setTabOrder(Command1, WebBrowser1);
     connect(Command1, &QPushButton::clicked, this, &frmHelp::Command1_Click);

@@ -4,7 +4,7 @@
 // becomes active (switching to another application leaves it open).
 #pragma once
 
-#include "support/secondary_window.h"
+#include "ui/form_window.h"
 
 class QPushButton;
 class QTextBrowser;
@@ -12,7 +12,7 @@ class QWindow;
 
 namespace quarrix {
 
-class frmHelp : public SecondaryWindow {
+class frmHelp : public FormWindow {
     Q_OBJECT
 public:
     frmHelp();

@@ -71,8 +71,9 @@ private slots:
         QFETCH(QByteArray, after);
         testkit::TemporaryAppDir appDir;
         appDir.write(kOptions, before);
+        QWidget main;
         frmExtensions window;
-        window.Load();
+        window.ShowAt(&main);
         for (const QString& step : steps) {
             if (step.startsWith(u"select"))
                 window.lstTypes->setCurrentRow(step.section(u' ', 1).toInt());

@@ -1,4 +1,4 @@
-#include "hpiutil_disk.h"
+#include "hpiutil/disk.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "hpiutil.h"
+#include "hpiutil/hpiutil.h"
 
 #include <cstdint>
 #include <cstring>
@@ -11,10 +11,10 @@
 
 #include <hpi/hpi.h>
 
-#include "hpiutil_disk.h"
-#include "hpiutil_handles.h"
-#include "hpiutil_listing.h"
-#include "hpiutil_progress.h"
+#include "hpiutil/disk.h"
+#include "hpiutil/handles.h"
+#include "hpiutil/listing.h"
+#include "hpiutil/progress.h"
 
 namespace fs = std::filesystem;
 

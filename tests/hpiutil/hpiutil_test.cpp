@@ -1,6 +1,6 @@
 // The archive-library contract as the dump engine relies on it: listing,
 // extraction, creation and packing through 32-bit handles and 8-bit texts.
-#include "platform/hpiutil.h"
+#include "hpiutil/hpiutil.h"
 
 #include <algorithm>
 #include <atomic>

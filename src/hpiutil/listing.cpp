@@ -1,4 +1,4 @@
-#include "hpiutil_listing.h"
+#include "hpiutil/listing.h"
 
 #include <algorithm>
 #include <limits>

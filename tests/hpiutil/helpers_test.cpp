@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "hpiutil_handles.h"
-#include "hpiutil_listing.h"
-#include "hpiutil_progress.h"
+#include "hpiutil/handles.h"
+#include "hpiutil/listing.h"
+#include "hpiutil/progress.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "hpiutil_progress.h"
+#include "hpiutil/progress.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "hpiutil_disk.h"
+#include "hpiutil/disk.h"
 
 namespace hpiutil {
 

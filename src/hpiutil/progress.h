@@ -10,7 +10,7 @@
 
 #include <hpi/hpi.h>
 
-#include "hpiutil.h"
+#include "hpiutil/hpiutil.h"
 
 namespace hpiutil {
 

@@ -1,0 +1,227 @@
+#include "platform/atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quarrix::platform {
+
+// One registered temporary file. The registry is a chain of fixed blocks that
+// only ever grows, so the program's last moments can walk it without a lock
+// and without allocating.
+struct RegistrySlot {
+    enum State { Free, Filling, Live };
+    std::atomic<int> state{Free};
+    int folder = -1;
+    char name[32] = {};
+};
+
+namespace {
+
+struct RegistryBlock {
+    RegistrySlot slots[64];
+    std::atomic<RegistryBlock*> next{nullptr};
+};
+
+RegistryBlock registryHead;
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<RegistryBlock*>::is_always_lock_free,
+              "the registry must be readable without a lock");
+
+RegistrySlot* claimSlot()
+{
+    RegistryBlock* block = &registryHead;
+    for (;;) {
+        for (RegistrySlot& slot : block->slots) {
+            int expected = RegistrySlot::Free;
+            if (slot.state.compare_exchange_strong(expected, RegistrySlot::Filling))
+                return &slot;
+        }
+        RegistryBlock* next = block->next.load(std::memory_order_acquire);
+        if (!next) {
+            auto* fresh = new (std::nothrow) RegistryBlock;
+            if (!fresh)
+                return nullptr;  // the file is still removed on failure, only not at a sudden end
+            if (block->next.compare_exchange_strong(next, fresh, std::memory_order_acq_rel))
+                next = fresh;
+            else
+                delete fresh;  // another thread added a block first: use that one
+        }
+        block = next;
+    }
+}
+
+void publish(RegistrySlot* slot, int folder, const char* name)
+{
+    if (!slot)
+        return;
+    slot->state.store(RegistrySlot::Filling, std::memory_order_release);
+    slot->folder = folder;
+    std::memcpy(slot->name, name, sizeof slot->name);
+    slot->state.store(RegistrySlot::Live, std::memory_order_release);
+}
+
+void release(RegistrySlot*& slot)
+{
+    if (slot)
+        slot->state.store(RegistrySlot::Free, std::memory_order_release);
+    slot = nullptr;
+}
+
+std::error_code lastError()
+{
+    return {errno, std::generic_category()};
+}
+
+void makeTemporaryName(char (&name)[32])
+{
+    thread_local std::mt19937_64 generator{std::random_device{}()};
+    std::snprintf(name, sizeof name, ".quarrix-%016llx.part",
+                  static_cast<unsigned long long>(generator()));
+}
+
+}  // namespace
+
+AtomicFile::~AtomicFile()
+{
+    Discard();
+}
+
+bool AtomicFile::Create(const std::filesystem::path& target, std::error_code& error)
+{
+    Discard();
+    const std::string name = target.filename().string();
+    if (!IsSingleSafeName(name)) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return false;
+    }
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    folder_.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder_) {
+        error = lastError();
+        return false;
+    }
+    finalName_ = name;
+    return createInOwnFolder(error);
+}
+
+bool AtomicFile::CreateIn(int folderFd, std::string_view name, std::error_code& error)
+{
+    Discard();
+    if (!IsSingleSafeName(name)) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return false;
+    }
+    folder_.reset(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!folder_) {
+        error = lastError();
+        return false;
+    }
+    finalName_ = name;
+    return createInOwnFolder(error);
+}
+
+bool AtomicFile::createInOwnFolder(std::error_code& error)
+{
+    slot_ = claimSlot();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        makeTemporaryName(temporaryName_);
+        // Listed before it exists: a sudden end may then try to remove a file
+        // that is not there, but never misses one that is.
+        publish(slot_, folder_.get(), temporaryName_);
+        // 0666 lets the process's umask decide, as for any new file.
+        const int fd = ::openat(folder_.get(), temporaryName_,
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file_.reset(fd);
+            error.clear();
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    error = errno == EEXIST ? std::make_error_code(std::errc::file_exists) : lastError();
+    temporaryName_[0] = '\0';
+    Discard();
+    return false;
+}
+
+bool AtomicFile::Write(const void* data, std::size_t size, std::error_code& error)
+{
+    if (!file_) {
+        error = std::make_error_code(std::errc::bad_file_descriptor);
+        return false;
+    }
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(file_.get(), bytes, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            Discard();
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool AtomicFile::Commit(Durability durability, std::error_code& error)
+{
+    if (!file_) {
+        error = std::make_error_code(std::errc::bad_file_descriptor);
+        return false;
+    }
+    const bool synced = durability != Durability::Synced || ::fsync(file_.get()) == 0;
+    // A close can be the first to report a write the disk could not take.
+    const bool closed = synced && ::close(file_.release()) == 0;
+    if (!closed
+        || ::renameat(folder_.get(), temporaryName_, folder_.get(), finalName_.c_str()) != 0) {
+        error = lastError();
+        Discard();
+        return false;
+    }
+    release(slot_);
+    temporaryName_[0] = '\0';
+    // The new file is in place whatever this reports; a folder that cannot
+    // be synced leaves nothing to undo.
+    if (durability == Durability::Synced)
+        ::fsync(folder_.get());
+    Discard();
+    error.clear();
+    return true;
+}
+
+void AtomicFile::Discard() noexcept
+{
+    file_.reset();
+    // Removed before it leaves the registry, so that a sudden end in between
+    // still finds it.
+    if (temporaryName_[0] != '\0')
+        ::unlinkat(folder_.get(), temporaryName_, 0);
+    temporaryName_[0] = '\0';
+    release(slot_);
+    folder_.reset();
+    finalName_.clear();
+}
+
+void RemoveOpenTemporaryFiles() noexcept
+{
+    for (RegistryBlock* block = &registryHead; block;
+         block = block->next.load(std::memory_order_acquire)) {
+        for (RegistrySlot& slot : block->slots) {
+            if (slot.state.load(std::memory_order_acquire) == RegistrySlot::Live)
+                ::unlinkat(slot.folder, slot.name, 0);
+        }
+    }
+}
+
+}  // namespace quarrix::platform

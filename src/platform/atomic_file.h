@@ -1,0 +1,85 @@
+// Replacing a file all at once: the new content goes to a temporary file in
+// the target's folder and is renamed over the target only when complete, so a
+// reader sees the old file or the new one, never a part, and a failure leaves
+// the old file as it was.
+//
+// The temporary file is named ".quarrix-<16 hex digits>.part" (short, so it
+// fits whatever the length of the target's name; the dot keeps a leftover of a
+// crash out of ordinary listings). It is removed on any failure, and when the
+// object goes away without Commit. Every temporary file still open is also
+// listed in a process-wide registry, so that a program about to end at once
+// can remove them all with RemoveOpenTemporaryFiles().
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "platform/beneath.h"
+
+namespace quarrix::platform {
+
+struct RegistrySlot;
+
+enum class Durability {
+    None,   // the rename alone: fast, for many files rebuilt on demand
+    Synced  // the content reaches the disk before the rename, the rename before Commit returns
+};
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();  // removes the temporary file unless committed
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file in target's folder (the current folder when
+    // target has none); Commit renames it to target. The folder is named as
+    // the caller names it. The file gets the mode a new file gets from the
+    // process's umask.
+    bool Create(const std::filesystem::path& target, std::error_code& error);
+
+    // Creates the temporary file in the folder open as folderFd (for use under
+    // OpenFolderBeneath; the descriptor is duplicated, the caller keeps its
+    // own); Commit renames it to name in that folder. name must be a single
+    // safe name (IsSingleSafeName), else EINVAL. The file is made with
+    // O_EXCL|O_NOFOLLOW, and the rename replaces a link found at name rather
+    // than writing through it.
+    bool CreateIn(int folderFd, std::string_view name, std::error_code& error);
+
+    // The open temporary file (owned by this object), e.g. to set its mode;
+    // -1 before Create and after Commit or Discard.
+    int fd() const { return file_.get(); }
+
+    // Writes all of data, retrying short writes; a full disk or a size limit
+    // is an error, never a short file.
+    bool Write(const void* data, std::size_t size, std::error_code& error);
+
+    // Closes the file (checking the close), renames it over the final name,
+    // and with Durability::Synced syncs the file before and its folder after
+    // the rename. On failure the temporary file is removed and the final name
+    // is untouched.
+    bool Commit(Durability durability, std::error_code& error);
+
+    // Drops the temporary file (nothing happens without one).
+    void Discard() noexcept;
+
+private:
+    bool createInOwnFolder(std::error_code& error);
+
+    UniqueFd folder_;
+    UniqueFd file_;
+    std::string finalName_;
+    char temporaryName_[32] = {};
+    RegistrySlot* slot_ = nullptr;
+};
+
+// Removes every temporary file of an AtomicFile not yet committed or
+// discarded, in any thread. Takes no lock and allocates nothing, so it may be
+// called right before _Exit (or from a signal handler); a file being created
+// by another thread at that very moment may escape.
+void RemoveOpenTemporaryFiles() noexcept;
+
+}  // namespace quarrix::platform

@@ -1,0 +1,54 @@
+// Folders below a destination, opened without ever leaving it: an archive
+// decides the names below the folder the person chose, and a link already on
+// disk there must not carry a write somewhere else.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace quarrix::platform {
+
+// An owned file descriptor (closed on destruction), movable.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) noexcept : fd_(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Hands the descriptor over; this object no longer closes it.
+    int release() noexcept;
+    // Closes the descriptor held (if any) and holds fd instead.
+    void reset(int fd = -1) noexcept;
+
+private:
+    int fd_ = -1;
+};
+
+// A name that stays inside the folder it is used in: not empty, not "." or
+// "..", and holding neither "/" nor NUL.
+bool IsSingleSafeName(std::string_view name);
+
+// Opens the folder root/components[0]/components[1]/... The root is taken
+// as the caller names it (links in it are followed: the person chose it);
+// every component below it is opened one level at a time with
+// O_NOFOLLOW|O_DIRECTORY (openat), so a link inside the destination is
+// never followed out of it. With create, missing levels are made with
+// mkdirat first, and a missing root is made as well (as a whole path, like
+// the person named it). Components must already be single, safe names (no
+// "", ".", "..", no "/"); anything else fails with EINVAL. An empty root
+// fails with ENOENT. On failure the result holds no descriptor and error
+// says why (ENOTDIR for a link or a file in the way).
+UniqueFd OpenFolderBeneath(const std::filesystem::path& root,
+                           const std::vector<std::string>& components,
+                           bool create, std::error_code& error);
+
+}  // namespace quarrix::platform

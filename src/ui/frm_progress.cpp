@@ -1,0 +1,34 @@
+#include "frm_progress.h"
+
+#include "ui/form_layout.h"
+#include "ui/progress_display.h"
+
+#include <QLabel>
+
+namespace quarrix {
+
+frmProgress& frmProgress::instance()
+{
+    static frmProgress* const window = new frmProgress();  // lives for the rest of the run
+    return *window;
+}
+
+frmProgress::frmProgress() : FormWindow(QStringLiteral("Form2"), 4845, 1155)
+{
+    Progress = MakeProgressBar(this, 120, 120, 4575, 495);
+    lblPercent = MakeLabel(this, QString(), 3480, 720, 1215, 255, Qt::AlignRight);
+    lblWork = MakeLabel(this, QString(), 120, 720, 3015, 255);
+}
+
+void frmProgress::Start(const QString& strPart, const QString& strWork)
+{
+    setWindowTitle(strWork);
+    lblWork->setText(strPart);
+}
+
+void frmProgress::Update(qint32 Value, qint32 Max)
+{
+    ShowPercentage(throttle_, Progress, lblPercent, Value, Max);
+}
+
+}  // namespace quarrix

@@ -1,0 +1,62 @@
+#include "frm_progress2.h"
+
+#include "ui/form_layout.h"
+#include "ui/progress_display.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace quarrix {
+
+frmProgress2& frmProgress2::instance()
+{
+    static frmProgress2* const window = new frmProgress2();  // lives for the rest of the run
+    return *window;
+}
+
+frmProgress2::frmProgress2() : FormWindow(QStringLiteral("Form1"), 4815, 2640)
+{
+    Progress = MakeProgressBar(this, 120, 120, 4575, 495);
+    lblWork = MakeLabel(this, QString(), 120, 720, 3015, 255);
+    lblPercent = MakeLabel(this, QString(), 3480, 720, 1215, 255, Qt::AlignRight);
+    ProgressBar1 = MakeProgressBar(this, 120, 1200, 4575, 495);
+    Label1 = MakeLabel(this, QString(), 3480, 1800, 1215, 255, Qt::AlignRight);
+    Label2 = MakeLabel(this, QString(), 120, 1800, 3015, 255);
+    Command1 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command1->setAutoDefault(false);
+    PlaceControl(Command1, 3360, 2160, 1335, 375);
+    connect(Command1, &QPushButton::clicked, this, &frmProgress2::Command1_Click);
+}
+
+void frmProgress2::Form_Load()
+{
+    Cancel = false;
+}
+
+void frmProgress2::Command1_Click()
+{
+    Cancel = true;
+}
+
+void frmProgress2::StartMain(const QString& strPart, const QString& strWork)
+{
+    setWindowTitle(strWork);
+    lblWork->setText(strPart);
+}
+
+void frmProgress2::StartSub(const QString& strPart)
+{
+    Label2->setText(strPart);
+}
+
+void frmProgress2::UpdateMain(qint32 Value, qint32 Max)
+{
+    ShowPercentage(throttle_, Progress, lblPercent, Value, Max);
+}
+
+void frmProgress2::UpdateSub(qint32 Value, qint32 Max)
+{
+    ShowPercentage(throttle_, ProgressBar1, Label1, Value, Max);
+}
+
+}  // namespace quarrix
