@@ -4,9 +4,6 @@
 #include <span>
 #include <system_error>
 
-#include "platform/atomic_file.h"
-#include "platform/beneath.h"
-
 namespace hpiutil {
 
 using quarrix::platform::AtomicFile;
@@ -35,14 +32,26 @@ std::optional<Destination> split_destination(std::string_view destination, std::
     return split;
 }
 
-bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination) {
+bool FolderCache::create_file(const Destination& destination, AtomicFile& file, std::error_code& error) {
+    std::lock_guard lock(mutex_);
+    // A kept folder that someone removed meanwhile is opened afresh.
+    if (folder_ && root_ == destination.root && folders_ == destination.folders &&
+        file.CreateIn(folder_.get(), destination.file, error))
+        return true;
+    folder_ = quarrix::platform::OpenFolderBeneath(destination.root, destination.folders, true, error);
+    if (!folder_) return false;
+    root_ = destination.root;
+    folders_ = destination.folders;
+    return file.CreateIn(folder_.get(), destination.file, error);
+}
+
+bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
+                     FolderCache& folders) {
     const hpi::Entry& entry = archive.entries()[index];
     if (entry.is_directory) return false;
     std::error_code error;
-    const auto folder = quarrix::platform::OpenFolderBeneath(destination.root, destination.folders, true, error);
-    if (!folder) return false;
     AtomicFile file;
-    if (!file.CreateIn(folder.get(), destination.file, error)) return false;
+    if (!folders.create_file(destination, file, error)) return false;
     std::uint64_t written = 0;
     bool write_failed = false;
     const hpi::Error read_error = archive.read(index, [&](std::span<const std::uint8_t> piece) {

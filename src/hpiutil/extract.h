@@ -3,12 +3,16 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <hpi/hpi.h>
+
+#include "platform/atomic_file.h"
+#include "platform/beneath.h"
 
 namespace hpiutil {
 
@@ -27,12 +31,28 @@ struct Destination {
 // levels alone has the current folder as its root.
 std::optional<Destination> split_destination(std::string_view destination, std::size_t levels);
 
+// The folder of the last file extracted, kept open: files of one folder come
+// one after another in listing order, so most files need no walk down from
+// the root. Safe to share between threads.
+class FolderCache {
+public:
+    // Starts file in the folder destination names (made when missing).
+    bool create_file(const Destination& destination, quarrix::platform::AtomicFile& file, std::error_code& error);
+
+private:
+    std::mutex mutex_;
+    std::filesystem::path root_;
+    std::vector<std::string> folders_;
+    quarrix::platform::UniqueFd folder_;
+};
+
 // Writes entries()[index] of archive below destination.root: the folders are
 // made and opened one level at a time without following links, and the file
 // is written to a temporary file in its folder and renamed over the final
 // name only when the whole entry was read, checked and written. On failure
 // (damaged entry, full disk, unwritable folder, a link or file in the way)
 // nothing is left behind and an existing file is untouched.
-bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination);
+bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
+                     FolderCache& folders);
 
 }  // namespace hpiutil

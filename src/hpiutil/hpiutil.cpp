@@ -29,6 +29,7 @@ struct Session {
 struct ReadSession : Session {
     std::unique_ptr<hpi::Archive> archive;
     std::vector<hpiutil::ListedEntry> listing;  // fixed once opened
+    hpiutil::FolderCache folders;
 };
 
 struct CreateSession : Session {
@@ -126,7 +127,7 @@ std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
     if (!index) return 0;
     const auto below_root = hpiutil::split_destination(destination->native(), level_count(*stored_path));
     if (!below_root) return 0;
-    return hpiutil::extract_beneath(*session->archive, *index, *below_root) ? 1 : 0;
+    return hpiutil::extract_beneath(*session->archive, *index, *below_root, session->folders) ? 1 : 0;
 }
 
 std::int32_t HPIClose(std::int32_t handle) {

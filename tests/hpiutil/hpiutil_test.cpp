@@ -212,6 +212,8 @@ TEST_F(HpiutilExtract, MakesMissingFoldersAndReplacesAnExistingFileLeavingNoTemp
     const fs::path written = scratch_ / "out/deeper/data/noise.bin";
     EXPECT_EQ(testkit::sha256_hex(testkit::read_file(written)), manifest_sha("stored.hpi", "data\\noise.bin"));
     EXPECT_EQ(files_below(written.parent_path()), 1u) << "no temporary file";
+    fs::remove_all(scratch_ / "out");
+    EXPECT_EQ(HPIExtractFile(handle_, "data\\noise.bin", destination.c_str()), 1) << "the folder is made again";
 
     const fs::path old = scratch_ / "readme.txt";
     testkit::write_file(old, std::string(5000, 'x'));
