@@ -19,7 +19,8 @@
 
 // Progress callback of HPIPackArchive, called on the thread that called
 // HPIPackArchive:
-//   diskPath     the file being packed, as on disk (never null, may be "")
+//   diskPath     the file being packed, as HPIAddFile was given it (never
+//                null, may be "")
 //   archivePath  its path inside the new archive (never null, may be "")
 //   done, total  bytes packed so far and bytes in all, both scaled down by
 //                the same power of two so that they fit 31 bits
@@ -39,16 +40,17 @@ std::int32_t HPIOpen(const char* archivePath);
 // its contents. token 0 starts (or restarts) the listing; every later call
 // passes the value the previous call returned. Returns 0 when no entry is
 // left (nothing is written then). Otherwise writes the entry's path (UTF-8,
-// "\" between levels, NUL-terminated, at most 255 bytes) into nameBuffer, which
-// must have 256 writable bytes, sets *kind to 1 for a directory and 0 for a
+// "\" between levels, NUL-terminated, at most 255 bytes) into nameBuffer,
+// which must have 256 writable bytes, sets *kind to 1 for a directory and 0 for a
 // file, and *size to a file's length or a directory's count of the files
 // directly inside it (both capped at 2^31 - 1).
 //
 // An entry whose path needs more than 255 bytes of UTF-8 cannot be named
-// through the buffer: a cut name would make the caller build a wrong folder or file on
-// disk, or write two entries over one file. Such entries, and everything
-// below them, are left out of this listing (and out of the directory counts);
-// HPIExtractFile still extracts them when given their full path.
+// through the buffer: a cut name would make the caller build a wrong folder
+// or file on disk, or write two entries over one file. Such entries, and
+// everything below them, are left out of this listing (and out of the
+// directory counts); HPIExtractFile still extracts them when given their full
+// path.
 std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuffer,
                          std::int32_t* kind, std::int32_t* size);
 
