@@ -1,5 +1,6 @@
 #include "hpiutil/hpiutil.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -11,10 +12,11 @@
 
 #include <hpi/hpi.h>
 
-#include "hpiutil/disk.h"
+#include "hpiutil/extract.h"
 #include "hpiutil/handles.h"
 #include "hpiutil/listing.h"
 #include "hpiutil/progress.h"
+#include "hpiutil/text.h"
 
 namespace fs = std::filesystem;
 
@@ -27,6 +29,7 @@ struct Session {
 struct ReadSession : Session {
     std::unique_ptr<hpi::Archive> archive;
     std::vector<hpiutil::ListedEntry> listing;  // fixed once opened
+    hpiutil::FolderCache folders;
 };
 
 struct CreateSession : Session {
@@ -47,8 +50,6 @@ std::shared_ptr<T> find_session(std::int32_t handle) {
     if (handle == 0) return nullptr;
     return std::dynamic_pointer_cast<T>(sessions().find(handle));
 }
-
-bool is_empty_text(const char* text) { return text == nullptr || *text == '\0'; }
 
 bool is_existing_folder(const fs::path& path) {
     std::error_code error;
@@ -73,18 +74,24 @@ bool method_from_number(std::int32_t number, hpi::Method& method) {
     }
 }
 
-// The listing holds no path longer than 255 bytes, so this fits the 256 bytes
+// The listing holds no name longer than 255 bytes, so this fits the 256 bytes
 // the caller provides.
 void copy_name(const std::string& name, char* buffer) {
     std::memcpy(buffer, name.data(), name.size());
     buffer[name.size()] = '\0';
 }
 
+std::size_t level_count(std::string_view archive_path) {
+    return 1 + std::size_t(std::count_if(archive_path.begin(), archive_path.end(),
+                                         [](char c) { return c == '\\' || c == '/'; }));
+}
+
 }  // namespace
 
 std::int32_t HPIOpen(const char* archivePath) {
-    if (is_empty_text(archivePath)) return 0;
-    auto opened = hpi::Archive::open(hpiutil::disk_path_from_text(archivePath));
+    const auto file = hpiutil::disk_path_from_text(archivePath);
+    if (!file) return 0;
+    auto opened = hpi::Archive::open(*file);
     if (!opened) return 0;
     auto session = std::make_shared<ReadSession>();
     session->archive = std::move(opened.value());
@@ -101,7 +108,7 @@ std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuff
     const std::size_t position = std::size_t(token);
     if (position >= session->listing.size() || token == INT32_MAX) return 0;
     const hpiutil::ListedEntry& listed = session->listing[position];
-    copy_name(session->archive->entries()[listed.index].path, nameBuffer);
+    copy_name(listed.name, nameBuffer);
     if (kind) *kind = listed.is_directory ? 1 : 0;
     if (size) *size = listed.size;
     return token + 1;
@@ -110,14 +117,17 @@ std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuff
 std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
                             const char* destinationPath) {
     auto session = find_session<ReadSession>(handle);
-    if (!session || entryPath == nullptr || is_empty_text(destinationPath)) return 0;
+    const auto stored_path = hpiutil::archive_path_from_text(entryPath);
+    const auto destination = hpiutil::disk_path_from_text(destinationPath);
+    if (!session || !stored_path || !destination || !hpiutil::is_contained_archive_path(*stored_path))
+        return 0;
     // The library prefers the exact spelling, so of two names that differ
     // only in case each extracts its own entry.
-    const auto index = session->archive->find(entryPath);
+    const auto index = session->archive->find(*stored_path);
     if (!index) return 0;
-    const hpi::Error error = hpiutil::extract_atomically(
-        *session->archive, *index, hpiutil::disk_path_from_text(destinationPath));
-    return error ? 0 : 1;
+    const auto below_root = hpiutil::split_destination(destination->native(), level_count(*stored_path));
+    if (!below_root) return 0;
+    return hpiutil::extract_beneath(*session->archive, *index, *below_root, session->folders) ? 1 : 0;
 }
 
 std::int32_t HPIClose(std::int32_t handle) {
@@ -126,30 +136,31 @@ std::int32_t HPIClose(std::int32_t handle) {
 }
 
 std::int32_t HPICreate(const char* archivePath, PackCallbackFn callback) {
-    if (is_empty_text(archivePath)) return 0;
-    fs::path target = hpiutil::disk_path_from_text(archivePath);
-    if (!target.has_filename() || !parent_folder_exists(target) || is_existing_folder(target)) return 0;
+    auto target = hpiutil::disk_path_from_text(archivePath);
+    if (!target || !target->has_filename() || !parent_folder_exists(*target) || is_existing_folder(*target))
+        return 0;
     auto session = std::make_shared<CreateSession>();
-    session->target = std::move(target);
+    session->target = std::move(*target);
     session->callback = callback;
     return sessions().insert(std::move(session));
 }
 
 std::int32_t HPICreateDirectory(std::int32_t handle, const char* archiveDirPath) {
     auto session = find_session<CreateSession>(handle);
-    if (!session || is_empty_text(archiveDirPath)) return 0;
+    const auto stored_path = hpiutil::archive_path_from_text(archiveDirPath);
+    if (!session || !stored_path) return 0;
     std::lock_guard lock(session->mutex);
-    return session->writer.add_directory(archiveDirPath) ? 0 : 1;
+    return session->writer.add_directory(*stored_path) ? 0 : 1;
 }
 
 std::int32_t HPIAddFile(std::int32_t handle, const char* archivePath, const char* diskPath) {
     auto session = find_session<CreateSession>(handle);
-    if (!session || is_empty_text(archivePath) || is_empty_text(diskPath)) return 0;
-    const fs::path disk_file = hpiutil::disk_path_from_text(diskPath);
-    if (!is_regular_disk_file(disk_file)) return 0;
+    const auto stored_path = hpiutil::archive_path_from_text(archivePath);
+    const auto disk_file = hpiutil::disk_path_from_text(diskPath);
+    if (!session || !stored_path || !disk_file || !is_regular_disk_file(*disk_file)) return 0;
     std::lock_guard lock(session->mutex);
-    if (session->writer.add_file(archivePath, disk_file)) return 0;
-    session->disk_texts.insert_or_assign(disk_file, diskPath);
+    if (session->writer.add_file(*stored_path, *disk_file)) return 0;
+    session->disk_texts.insert_or_assign(*disk_file, diskPath);
     return 1;
 }
 

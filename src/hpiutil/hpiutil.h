@@ -2,9 +2,13 @@
 // 32-bit handles and 8-bit texts, the same shape the dump engine has always
 // called. Everything behind them is libhpi.
 //
-// Texts: every text argument (paths inside an archive and paths on disk) is
-// 8-bit Windows-1252 and NUL-terminated; paths on disk may use "\" or "/".
-// They become UTF-8 with "/" before the disk is touched.
+// Texts: every text crossing the contract, both ways (paths on disk, paths
+// inside an archive, the names HPIGetFiles writes, the callback's texts), is
+// UTF-8 and NUL-terminated, the system's own text; "\" or "/" may separate
+// levels. Names inside an archive are stored in Windows-1252 and converted
+// here, exactly both ways for every byte an archive can hold. A text that is
+// not valid UTF-8, or an archive name with a character Windows-1252 cannot
+// store, makes the call fail: it is never altered into another name.
 //
 // Handles: small positive numbers looked up in a table, never addresses.
 // 0 is never a valid handle; an unknown handle makes a call fail (result 0).
@@ -15,7 +19,8 @@
 
 // Progress callback of HPIPackArchive, called on the thread that called
 // HPIPackArchive:
-//   diskPath     the file being packed, as on disk (never null, may be "")
+//   diskPath     the file being packed, as HPIAddFile was given it (never
+//                null, may be "")
 //   archivePath  its path inside the new archive (never null, may be "")
 //   done, total  bytes packed so far and bytes in all, both scaled down by
 //                the same power of two so that they fit 31 bits
@@ -34,26 +39,43 @@ std::int32_t HPIOpen(const char* archivePath);
 // Lists the archive one entry per call, depth first, each directory before
 // its contents. token 0 starts (or restarts) the listing; every later call
 // passes the value the previous call returned. Returns 0 when no entry is
-// left (nothing is written then). Otherwise writes the entry's path ("\"
-// between levels, NUL-terminated, at most 255 bytes) into nameBuffer, which
-// must have 256 writable bytes, sets *kind to 1 for a directory and 0 for a
+// left (nothing is written then). Otherwise writes the entry's path (UTF-8,
+// "\" between levels, NUL-terminated, at most 255 bytes) into nameBuffer,
+// which must have 256 writable bytes, sets *kind to 1 for a directory and 0 for a
 // file, and *size to a file's length or a directory's count of the files
 // directly inside it (both capped at 2^31 - 1).
 //
-// An entry whose path needs more than 255 bytes cannot be named through the
-// buffer: a cut name would make the caller build a wrong folder or file on
-// disk, or write two entries over one file. Such entries, and everything
-// below them, are left out of this listing (and out of the directory counts);
-// HPIExtractFile still extracts them when given their full path.
+// An entry whose path needs more than 255 bytes of UTF-8 cannot be named
+// through the buffer: a cut name would make the caller build a wrong folder
+// or file on disk, or write two entries over one file. Such entries, and
+// everything below them, are left out of this listing (and out of the
+// directory counts); HPIExtractFile still extracts them when given their full
+// path.
 std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuffer,
                          std::int32_t* kind, std::int32_t* size);
 
 // Writes the file entry entryPath ("\" or "/", ASCII case ignored) to
-// destinationPath, making the missing folders above it. The content goes to a
-// temporary file in the destination's folder first and replaces the
-// destination only once it is complete and checked, so a damaged entry leaves
-// any earlier file untouched and no partial file behind. Returns 1 on success,
-// 0 on failure.
+// destinationPath. Returns 1 on success, 0 on failure.
+//
+// The destination is the destination root, a separator and the entry's own
+// path (the caller's spelling of its levels may differ, in case for one): its
+// last N levels, N being the number of levels of entryPath, are the part
+// below the root, and the rest is the root, taken as given (made when
+// missing; links in it are followed, since the person chose it). Below the
+// root nothing is ever written outside it: an entryPath that is absolute,
+// starts with a drive letter, or has an empty, "." or ".." level is refused,
+// as is a destination whose last N levels are not plain names; the folders
+// below the root are made and opened one level at a time without following
+// links (a link there fails the call); the file is created new in its folder
+// and renamed over the final name, which replaces a link there instead of
+// writing through it.
+//
+// The content goes to a temporary ".part" file in the destination's folder
+// and replaces the destination only once it is complete, checked and written,
+// so a damaged entry, a full disk or an unwritable folder fails the call and
+// leaves any earlier file untouched and no partial file behind. The
+// temporary file is registered with RemoveOpenTemporaryFiles
+// (platform/atomic_file.h), so a program that ends at once leaves none.
 std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
                             const char* destinationPath);
 

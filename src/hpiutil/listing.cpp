@@ -29,15 +29,16 @@ std::vector<ListedEntry> build_listing(const std::vector<hpi::Entry>& entries) {
     std::unordered_map<std::string_view, std::size_t> directory_positions;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const hpi::Entry& entry = entries[i];
-        if (entry.path.size() > kMaxListedPathBytes) continue;
+        std::string name = hpi::cp1252_to_utf8(entry.path);
+        if (name.size() > kMaxListedPathBytes) continue;
         if (entry.is_directory) {
             // Children follow their directory directly, so when an archive
             // holds the same directory path twice the latest one is theirs.
             directory_positions.insert_or_assign(entry.path, listing.size());
-            listing.push_back({i, true, 0});
+            listing.push_back({i, true, 0, std::move(name)});
             continue;
         }
-        listing.push_back({i, false, capped_size(entry.size)});
+        listing.push_back({i, false, capped_size(entry.size), std::move(name)});
         auto parent = directory_positions.find(parent_of(entry.path));
         if (parent != directory_positions.end() && listing[parent->second].size < kMaxSize)
             ++listing[parent->second].size;

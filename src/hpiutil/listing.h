@@ -1,9 +1,11 @@
-// What HPIGetFiles hands out: the archive's entries in listing order, minus
-// those whose path does not fit the caller's 255-byte name buffer.
+// What HPIGetFiles hands out: the archive's entries in listing order with
+// their names in UTF-8, minus those whose name does not fit the caller's
+// 255-byte buffer.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <hpi/hpi.h>
@@ -16,6 +18,7 @@ struct ListedEntry {
     std::size_t index = 0;        // into the archive's entries()
     bool is_directory = false;
     std::int32_t size = 0;        // file length, or files directly inside a directory
+    std::string name;             // the entry's path in UTF-8
 };
 
 // Keeps the library's order (depth first, each directory before its

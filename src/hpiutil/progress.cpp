@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "hpiutil/disk.h"
-
 namespace hpiutil {
 
 std::pair<std::int32_t, std::int32_t> scale_progress(std::uint64_t done, std::uint64_t total) {
@@ -18,7 +16,7 @@ std::pair<std::int32_t, std::int32_t> scale_progress(std::uint64_t done, std::ui
 
 void ProgressRelay::forward(const hpi::PackProgress& progress) {
     disk_text_ = progress.disk_path ? disk_text(*progress.disk_path) : std::string();
-    archive_text_.assign(progress.archive_path);
+    archive_text_ = hpi::cp1252_to_utf8(progress.archive_path);
     call(progress.bytes_done, progress.bytes_total);
 }
 
@@ -27,7 +25,7 @@ std::string ProgressRelay::disk_text(const std::filesystem::path& path) const {
         auto known = disk_texts_->find(path);
         if (known != disk_texts_->end()) return known->second;
     }
-    return text_from_disk_path(path);
+    return path.string();  // this system's paths are UTF-8 already
 }
 
 void ProgressRelay::finish() {

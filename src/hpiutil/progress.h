@@ -1,5 +1,5 @@
 // Turns the library's packing progress into calls of the contract's 8-argument
-// callback.
+// callback, with UTF-8 texts.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "desktop.h"
 
+#include "platform/atomic_file.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -83,7 +85,10 @@ void EndApplication(int exitCode)
     }
     // Everything the program keeps is already on disk (the options file is
     // replaced whole at each write), so nothing is lost by skipping the
-    // orderly shutdown that would run other windows' close processing.
+    // orderly shutdown that would run other windows' close processing. A
+    // file being extracted at this moment is only a temporary file yet: it
+    // goes, and no half-written file stays behind.
+    RemoveOpenTemporaryFiles();
     std::fflush(nullptr);
     std::_Exit(exitCode);
 }

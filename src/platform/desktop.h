@@ -24,7 +24,8 @@ bool IsBusyCursor();
 void YieldToWindowSystem();
 
 // Ends the program at once with `exitCode`: no window's close processing and
-// no further code of the caller runs. Tests install a handler that records the
+// no further code of the caller runs; temporary files of files still being
+// written are removed first (RemoveOpenTemporaryFiles, atomic_file.h). Tests install a handler that records the
 // end and returns instead; code that calls EndApplication therefore stops its
 // own work right after the call. An empty handler restores the real end.
 using EndHandler = std::function<void(int exitCode)>;

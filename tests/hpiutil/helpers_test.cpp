@@ -1,6 +1,6 @@
 // The pieces behind the contract that its calls cannot reach on their own:
 // handle numbering over the wrap-around, progress scaling past 2 GiB, the
-// listing filter's directory counts.
+// listing filter's directory counts and name lengths, UTF-8 checking.
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -11,6 +11,7 @@
 #include "hpiutil/handles.h"
 #include "hpiutil/listing.h"
 #include "hpiutil/progress.h"
+#include "hpiutil/text.h"
 
 namespace {
 
@@ -85,10 +86,6 @@ TEST(HpiutilProgress, RelayEndsWithAFullCallOnlyWhenTheLibraryDidNot) {
     complete.forward(progress);
     complete.finish();
     EXPECT_EQ(g_calls, (std::vector<std::pair<std::int32_t, std::int32_t>>{{100, 100}}));
-
-    hpiutil::ProgressRelay without_callback(nullptr);
-    without_callback.forward(progress);
-    without_callback.finish();
 }
 
 hpi::Entry directory(std::string path) { return {std::move(path), true, 0, hpi::Method::Stored, 0}; }
@@ -115,6 +112,34 @@ TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapp
 
     EXPECT_EQ(hpiutil::build_listing({file("huge", 0xFFFFFFF0u)}).at(0).size, kMax)
         << "sizes past the signed range are capped";
+
+    // Names are handed out in UTF-8 and must fit 255 bytes in that form; a
+    // directory too long to name takes its subtree along and counts nothing.
+    const std::string d(200, 'd'), e(27, '\xE9');  // 27 bytes stored, 54 in UTF-8
+    const auto named = hpiutil::build_listing({directory(d), file(d + "\\" + e, 1), directory(d + "\\" + e + "x"),
+                                               file(d + "\\" + e + "x\\y", 1), file("Caf\xE9", 1)});
+    std::vector<std::pair<std::string, std::int32_t>> names_and_sizes;
+    for (const auto& entry : named) names_and_sizes.emplace_back(entry.name, entry.size);
+    std::string e_utf8;
+    for (int i = 0; i < 27; ++i) e_utf8 += "é";
+    EXPECT_EQ(names_and_sizes, (std::vector<std::pair<std::string, std::int32_t>>{
+                                   {d, 1}, {d + "\\" + e_utf8, 1}, {"Café", 1}}));
+}
+
+TEST(HpiutilText, OnlyWellFormedUtf8IsTakenForAPath) {
+    const struct {
+        const char* text;
+        bool valid;
+    } cases[] = {
+        {"plain/Café/Сборка/\xF0\x9F\x93\xA6", true},
+        {"Caf\xE9", false},                // Windows-1252, not UTF-8
+        {"\x80", false},                   // a continuation byte alone
+        {"\xE2\x82", false},              // cut short
+        {"\xC0\xAF", false},              // overlong "/"
+        {"\xED\xA0\x80", false},         // a surrogate
+        {"\xF4\x90\x80\x80", false},    // past U+10FFFF
+    };
+    for (const auto& c : cases) EXPECT_EQ(hpiutil::is_valid_utf8(c.text), c.valid) << c.text;
 }
 
 }  // namespace

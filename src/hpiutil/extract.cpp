@@ -1,0 +1,70 @@
+#include "hpiutil/extract.h"
+
+#include <cstdint>
+#include <span>
+#include <system_error>
+
+namespace hpiutil {
+
+using quarrix::platform::AtomicFile;
+using quarrix::platform::IsSingleSafeName;
+
+std::optional<Destination> split_destination(std::string_view destination, std::size_t levels) {
+    if (levels == 0) return std::nullopt;
+    std::vector<std::string> below;  // last level first
+    std::string_view rest = destination;
+    bool has_root = true;
+    for (std::size_t i = 0; i < levels; ++i) {
+        if (!has_root) return std::nullopt;
+        const std::size_t separator = rest.rfind('/');
+        const std::string_view level = separator == std::string_view::npos ? rest : rest.substr(separator + 1);
+        if (!IsSingleSafeName(level)) return std::nullopt;
+        below.emplace_back(level);
+        has_root = separator != std::string_view::npos;
+        rest = rest.substr(0, has_root ? separator : 0);
+    }
+    Destination split;
+    split.root = !has_root ? std::filesystem::path(".")
+                 : rest.empty() ? std::filesystem::path("/")
+                                : std::filesystem::path(rest);
+    split.file = std::move(below.front());
+    for (std::size_t i = below.size() - 1; i > 0; --i) split.folders.push_back(std::move(below[i]));
+    return split;
+}
+
+bool FolderCache::create_file(const Destination& destination, AtomicFile& file, std::error_code& error) {
+    std::lock_guard lock(mutex_);
+    // A kept folder that someone removed meanwhile is opened afresh.
+    if (folder_ && root_ == destination.root && folders_ == destination.folders &&
+        file.CreateIn(folder_.get(), destination.file, error))
+        return true;
+    folder_ = quarrix::platform::OpenFolderBeneath(destination.root, destination.folders, true, error);
+    if (!folder_) return false;
+    root_ = destination.root;
+    folders_ = destination.folders;
+    return file.CreateIn(folder_.get(), destination.file, error);
+}
+
+bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
+                     FolderCache& folders) {
+    const hpi::Entry& entry = archive.entries()[index];
+    if (entry.is_directory) return false;
+    std::error_code error;
+    AtomicFile file;
+    if (!folders.create_file(destination, file, error)) return false;
+    std::uint64_t written = 0;
+    bool write_failed = false;
+    const hpi::Error read_error = archive.read(index, [&](std::span<const std::uint8_t> piece) {
+        write_failed = !file.Write(piece.data(), piece.size(), error);
+        written += piece.size();
+        return !write_failed;
+    });
+    // The reader checks sizes itself; this keeps a short file from ever
+    // replacing a good one should that check miss.
+    if (read_error || write_failed || written != entry.size) return false;
+    // Durability is left to the system: a dump writes thousands of files that
+    // the archives can give again.
+    return file.Commit(quarrix::platform::Durability::None, error);
+}
+
+}  // namespace hpiutil

@@ -1,0 +1,58 @@
+// Writing one archive entry to disk without ever leaving the destination.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <hpi/hpi.h>
+
+#include "platform/atomic_file.h"
+#include "platform/beneath.h"
+
+namespace hpiutil {
+
+// A destination path cut where the entry's own path begins: the root, taken
+// as the caller names it, and below it the folders and the file name that
+// come from the entry.
+struct Destination {
+    std::filesystem::path root;
+    std::vector<std::string> folders;
+    std::string file;
+};
+
+// Splits destination ("/" between levels) so that its last `levels` levels
+// are the part below the root. Nothing when it has fewer levels, or when one
+// of those levels is not a single safe name. A destination that is those
+// levels alone has the current folder as its root.
+std::optional<Destination> split_destination(std::string_view destination, std::size_t levels);
+
+// The folder of the last file extracted, kept open: files of one folder come
+// one after another in listing order, so most files need no walk down from
+// the root. Safe to share between threads.
+class FolderCache {
+public:
+    // Starts file in the folder destination names (made when missing).
+    bool create_file(const Destination& destination, quarrix::platform::AtomicFile& file, std::error_code& error);
+
+private:
+    std::mutex mutex_;
+    std::filesystem::path root_;
+    std::vector<std::string> folders_;
+    quarrix::platform::UniqueFd folder_;
+};
+
+// Writes entries()[index] of archive below destination.root: the folders are
+// made and opened one level at a time without following links, and the file
+// is written to a temporary file in its folder and renamed over the final
+// name only when the whole entry was read, checked and written. On failure
+// (damaged entry, full disk, unwritable folder, a link or file in the way)
+// nothing is left behind and an existing file is untouched.
+bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
+                     FolderCache& folders);
+
+}  // namespace hpiutil
