@@ -16,7 +16,6 @@ frmHelp::frmHelp() : FormWindow(QStringLiteral("User guide"), 10170, 6885)
 {
     WebBrowser1 = new QTextBrowser(this);
     PlaceControl(WebBrowser1, 120, 120, 9975, 6255);
-    WebBrowser1->setOpenLinks(true);
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     PlaceControl(Command1, 8760, 6480, 1335, 375);
     Command1->setAutoDefault(false);
@@ -37,9 +36,6 @@ frmHelp& frmHelp::instance()
 void frmHelp::Form_Load()
 {
     const QString page = platform::AppPath(u"help.html");
-    // Each opening starts at the top of the page, whatever was read before.
-    WebBrowser1->setSource(QUrl());
-    WebBrowser1->clearHistory();
     if (QFileInfo(page).isFile()) {
         WebBrowser1->setSource(QUrl::fromLocalFile(page));
         return;
