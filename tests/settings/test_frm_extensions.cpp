@@ -97,14 +97,20 @@ private slots:
         QCOMPARE(scanned, rows);
     }
 
+    // The window takes the main window's place and gives it back at its own.
     void backKeepsTheRowsAndACloseSavesAndUnloads()
     {
         testkit::TemporaryAppDir appDir;
         appDir.write(kOptions, fileTypes("Type_Count=1\r\n0=hpi\r\n"));
         QWidget main;
+        main.move(40, 30);
         frmExtensions window;
         window.ShowAt(&main);
+        QCOMPARE(window.pos(), QPoint(40, 30));
+        window.move(200, 120);
         window.Command1->click();
+        QVERIFY(main.isVisible() && !window.isVisible());
+        QCOMPARE(main.pos(), QPoint(200, 120));
         appDir.write(kOptions, fileTypes("Type_Count=1\r\n0=gp3\r\n"));
         window.ShowAt(&main);
         QCOMPARE(rowsOf(*window.lstTypes), QStringList{"hpi"});  // still loaded: not read again

@@ -1,10 +1,9 @@
-// The menus' windows: how they take turns with the main window, the guide
-// closing when the program's focus moves and its links and pictures, the About
-// window with and without its media and sound device, and the texts of the
-// sound library's error codes.
+// The Help menu's windows: the guide over the main window, closing when the
+// program's focus moves, its links and pictures; the About window in the main
+// window's place, with and without its media and sound device; and the texts
+// of the sound library's error codes.
 #include "../platform/desktop_testkit.h"
 #include "app/frm_main.h"
-#include "settings/frm_extensions.h"
 #include "ui/fmod_module.h"
 #include "ui/frm_about.h"
 #include "ui/frm_help.h"
@@ -53,39 +52,6 @@ private slots:
         QCOMPARE(FMod::GetSoundErrorText(code), text);
     }
 
-    void menuWindowsOpenWhereTheMainWindowIs_data()
-    {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<bool>("takesItsPlace");
-        QTest::newRow("File types") << "type" << true;
-        QTest::newRow("About") << "about" << true;
-        QTest::newRow("User guide") << "guide" << false;
-    }
-
-    // A window that takes the main window's place gives it back at its own
-    // position when closed; the guide leaves it where it is.
-    void menuWindowsOpenWhereTheMainWindowIs()
-    {
-        QFETCH(QString, item);
-        QFETCH(bool, takesItsPlace);
-        testkit::TemporaryAppDir appDir;
-        copyAssets(appDir, {QStringLiteral("*.mp3")});
-        frmMain main;
-        main.show();
-        main.move(40, 30);
-        QWidget* window = item == u"type" ? static_cast<QWidget*>(&frmExtensions::instance())
-                        : item == u"about" ? static_cast<QWidget*>(&frmAbout::instance())
-                                           : &frmHelp::instance();
-        (item == u"type" ? main.mnuType : item == u"about" ? main.mnuAbout : main.mnuGuide)->trigger();
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->pos(), QPoint(40, 30));
-        QCOMPARE(main.isVisible(), !takesItsPlace);
-        window->move(200, 120);
-        window->close();
-        QVERIFY(main.isVisible() && !window->isVisible());
-        QCOMPARE(main.pos(), takesItsPlace ? QPoint(200, 120) : QPoint(40, 30));
-    }
-
     void guideClosesOnlyWhenAnotherWindowOfTheProgramBecomesActive()
     {
         testkit::TemporaryAppDir appDir;
@@ -96,6 +62,7 @@ private slots:
         main.mnuGuide->trigger();
         frmHelp& guide = frmHelp::instance();
         QVERIFY(QTest::qWaitForWindowActive(&guide));
+        QCOMPARE(guide.pos(), main.pos());  // over the main window, which stays shown
         QScrollBar* scroll = guide.WebBrowser1->verticalScrollBar();
         scroll->setValue(scroll->maximum());
         emit qGuiApp->focusWindowChanged(nullptr);  // another application takes the focus
@@ -155,12 +122,15 @@ private slots:
         for (int opening = 1; opening <= 2; ++opening) {
             main.mnuAbout->trigger();
             frmAbout& about = frmAbout::instance();
-            QVERIFY(about.isVisible());
+            QVERIFY(about.isVisible() && !main.isVisible());
+            QCOMPARE(about.pos(), main.pos());
             QCOMPARE(boxes.shown.size(), message.isEmpty() ? 0 : opening);
             QCOMPARE(fsound::CurrentActivity().playing, message.isEmpty());
             QCOMPARE(about.grab().toImage().convertToFormat(QImage::Format_RGB32), picture);
+            about.move(about.pos() + QPoint(20, 10));
             QTest::mouseClick(&about, Qt::LeftButton);
             QVERIFY(main.isVisible() && !about.isVisible());
+            QCOMPARE(main.pos(), about.pos());
         }
         for (const platform::MessageBoxRequest& box : boxes.shown)
             QCOMPARE(box.text, message);
