@@ -72,9 +72,8 @@ TEST_F(ProfileFile, LookupFollowsTheRulesForHandEditedFiles)
         // Names match without regard to case and surrounding blanks.
         {"  [ recursivity ]  \r\n  ETAT =  Checked  \r\n[FileType]\r\n\t 0 =  hpi \r\n",
          {{"Recursivity", "Etat", "Checked"}, {"RECURSIVITY", " etat ", "Checked"}, {"FileType", " 0", "hpi"}}},
-        // LF and CRLF files read alike.
+        // LF files read like the CRLF ones above.
         {"[FileType]\nType_Count=2\n0=hpi\n1=ufo\n", {{"FileType", "1", "ufo"}}},
-        {"[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n", {{"FileType", "1", "ufo"}}},
         // Missing section or key, a key of another section or before any section.
         {"Etat=Stray\r\n[FileType]\r\n0=hpi\r\n[Recursivity]\r\nOther=1\r\n",
          {{"Missing", "0", "<none>"}, {"Recursivity", "0", "<none>"}, {"Recursivity", "Etat", "<none>"}}},
