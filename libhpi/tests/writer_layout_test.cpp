@@ -42,35 +42,6 @@ std::size_t data_end(const Bytes& bytes, const hpi::Entry& f) {
     return end;
 }
 
-TEST(WriterLayout, HeaderDirectoryAndDataFollowEachOtherWithoutGaps) {
-    ScratchDir dir;
-    hpi::Writer w;
-    add_files(w, dir, {{"units\\ARMCOM.FBI", make_content(70000, 1, true)},
-                       {"units\\empty.fbi", {}},
-                       {"readme.txt", make_content(100, 2, true)},
-                       {"anims\\noise.bin", make_content(5000, 3, false)}});
-    ASSERT_FALSE(w.add_directory("sounds"));
-    ASSERT_FALSE(w.pack(dir / "out.hpi", with_method(hpi::Method::Zlib)));
-
-    const Bytes bytes = writer_test::read_file(dir / "out.hpi");
-    EXPECT_EQ(writer_test::u32_at(bytes, 0), 0x49504148u);
-    EXPECT_EQ(writer_test::u32_at(bytes, 4), 0x00010000u);
-    EXPECT_EQ(writer_test::u32_at(bytes, 12), 0u);  // header_key: not encrypted
-    EXPECT_EQ(writer_test::u32_at(bytes, 16), 20u);
-    // The file data begins right where the directory block ends, one file
-    // after another in listing order, up to the end of the archive.
-    auto archive = writer_test::open_packed(dir / "out.hpi");
-    ASSERT_TRUE(archive);
-    std::size_t expected_start = writer_test::u32_at(bytes, 8);
-    for (const hpi::Entry& e : archive->entries()) {
-        if (e.is_directory) continue;
-        SCOPED_TRACE(e.path);
-        EXPECT_EQ(e.data_offset, expected_start);
-        expected_start = data_end(bytes, e);
-    }
-    EXPECT_EQ(expected_start, bytes.size());
-}
-
 TEST(WriterLayout, EntriesAreSortedByCaseFoldedUnsignedBytes) {
     ScratchDir dir;
     hpi::Writer w;
@@ -94,8 +65,9 @@ TEST(WriterLayout, EntriesAreSortedByCaseFoldedUnsignedBytes) {
 
 // Every method, read back byte for byte: around the 64 KiB boundary, a text
 // of four chunks with the last one short, a large file, Windows-1252 names
-// and empty directories.
-TEST(WriterLayout, EachMethodWritesItsOwnDataFormInChunksOf64KiBAndReadsBack) {
+// and empty directories. The header, the directory block and the data of
+// each file follow each other without gaps, up to the end of the archive.
+TEST(WriterLayout, EachMethodLaysOutItsDataInChunksOf64KiBAndReadsBack) {
     const std::map<std::string, Bytes> files = {{"a65535", make_content(65535, 7, false)},
                                                 {"b65536", make_content(65536, 8, false)},
                                                 {"c65537", make_content(65537, 9, false)},
@@ -116,6 +88,11 @@ TEST(WriterLayout, EachMethodWritesItsOwnDataFormInChunksOf64KiBAndReadsBack) {
         ASSERT_FALSE(w.pack(dir / "out.hpi", with_method(method)));
 
         const Bytes bytes = writer_test::read_file(dir / "out.hpi");
+        EXPECT_EQ(writer_test::u32_at(bytes, 0), 0x49504148u);
+        EXPECT_EQ(writer_test::u32_at(bytes, 4), 0x00010000u);
+        EXPECT_EQ(writer_test::u32_at(bytes, 12), 0u);  // header_key: not encrypted
+        EXPECT_EQ(writer_test::u32_at(bytes, 16), 20u);
+        std::size_t expected_start = writer_test::u32_at(bytes, 8);
         auto archive = writer_test::open_packed(dir / "out.hpi");
         ASSERT_TRUE(archive);
         EXPECT_FALSE(archive->test()) << archive->test().message;
@@ -124,6 +101,8 @@ TEST(WriterLayout, EachMethodWritesItsOwnDataFormInChunksOf64KiBAndReadsBack) {
             SCOPED_TRACE(e.path);
             if (e.is_directory) continue;
             ++files_seen;
+            EXPECT_EQ(e.data_offset, expected_start);
+            expected_start = data_end(bytes, e);
             const Bytes& content = files.at(e.path);
             EXPECT_EQ(e.size, content.size());
             // An empty file is always stored.
@@ -147,6 +126,7 @@ TEST(WriterLayout, EachMethodWritesItsOwnDataFormInChunksOf64KiBAndReadsBack) {
             }
         }
         EXPECT_EQ(files_seen, files.size());
+        EXPECT_EQ(expected_start, bytes.size());
         const auto empty_dir = archive->find("maps\\empty");
         ASSERT_TRUE(empty_dir);
         EXPECT_TRUE(archive->entries()[*empty_dir].is_directory);
