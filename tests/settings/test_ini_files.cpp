@@ -12,17 +12,9 @@ using namespace quarrix;
 using modIniFiles::ReadIni;
 using modIniFiles::WriteIni;
 
-TEST(IniFiles, WithoutAFileEverythingReadsEmptyAndTheFirstWriteCreatesIt)
-{
-    testkit::TemporaryAppDir appDir;
-    testkit::BeepCounter beeps;
-    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QString());
-    WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
-    EXPECT_EQ(appDir.read(QStringLiteral("Options.ini")), QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
-    EXPECT_EQ(beeps.beeps, 0);
-    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QStringLiteral("Checked"));
-}
-
+// The first write, a missing file and a failed write (one beep) are the main
+// window's recursion-setting tests; how a write can fail, and that it leaves
+// the file alone, is the options-file layer's.
 TEST(IniFiles, ValuesReadBackCutTo49Characters)
 {
     testkit::TemporaryAppDir appDir;
@@ -35,19 +27,6 @@ TEST(IniFiles, ValuesReadBackCutTo49Characters)
     EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("0")), sixty.left(49));
     EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("2")), accented.left(49));
     EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("3")), astral.left(98));
-}
-
-// How a write can fail is the options-file layer's matter; here a failure
-// beeps once and leaves the file as it was.
-TEST(IniFiles, AFailedWriteBeepsOnceAndLeavesTheFileAlone)
-{
-    testkit::TemporaryAppDir appDir;
-    testkit::BeepCounter beeps;
-    const QByteArray before = "[Recursivity]\r\nEtat=Unchecked\r\n";
-    appDir.write(QStringLiteral("Options.ini"), before);
-    WriteIni(QStringLiteral("FileType"), QStringLiteral("1"), QStringLiteral("ufo\n[Recursivity]\nEtat=Checked"));
-    EXPECT_EQ(beeps.beeps, 1);
-    EXPECT_EQ(appDir.read(QStringLiteral("Options.ini")), before);
 }
 
 TEST(NumberRule, LeadingNumberRoundedHalfToEvenAndClampedTo16Bits)
