@@ -25,7 +25,6 @@ BuiltArchive sample() {
         .stored_file("units\\A.FBI", bytes_of("a"))
         .directory("empty")
         .stored_file("alpha.txt", bytes_of("a file after an empty directory"))
-        .trailer(bytes_of("packed by hand; readers ignore this note"))
         .build();
 }
 

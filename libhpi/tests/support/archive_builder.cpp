@@ -202,11 +202,6 @@ ArchiveBuilder& ArchiveBuilder::chunked_file(const std::string& path, Method rec
     return *this;
 }
 
-ArchiveBuilder& ArchiveBuilder::trailer(Bytes bytes) {
-    trailer_ = std::move(bytes);
-    return *this;
-}
-
 BuiltArchive ArchiveBuilder::build() const {
     BuiltArchive out;
     Bytes& b = out.bytes;
@@ -270,7 +265,6 @@ BuiltArchive ArchiveBuilder::build() const {
             b.resize(b.size() + chunk.slack, 0xEE);
         }
     }
-    b.insert(b.end(), trailer_.begin(), trailer_.end());
 
     out.put_u32(0, 0x49504148);
     out.put_u32(4, 0x00010000);

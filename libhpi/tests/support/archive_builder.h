@@ -95,8 +95,6 @@ public:
     ArchiveBuilder& stored_file(const std::string& path, Bytes content);
     ArchiveBuilder& chunked_file(const std::string& path, Method record_method, std::uint32_t size,
                                  std::vector<Chunk> chunks);
-    // Appended after the last file's data, like the note packers leave.
-    ArchiveBuilder& trailer(Bytes bytes);
 
     BuiltArchive build() const;
 
@@ -104,7 +102,6 @@ private:
     struct Node;
     Node& add(const std::string& path, bool is_directory);
     std::unique_ptr<Node> root_;
-    Bytes trailer_;
 };
 
 // Writes `bytes` to a temporary file and opens it.
