@@ -28,12 +28,6 @@ BuiltArchive sample() {
         .build();
 }
 
-std::vector<std::string> paths_of(const Archive& archive) {
-    std::vector<std::string> paths;
-    for (const Entry& entry : archive.entries()) paths.push_back(entry.path);
-    return paths;
-}
-
 ErrorKind open_kind(const Bytes& bytes) {
     auto archive = test::open_bytes(bytes);
     return archive ? ErrorKind::None : archive.error().kind;
@@ -48,10 +42,10 @@ TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories) 
         SCOPED_TRACE(key);
         auto archive = test::open_bytes(key ? built.encrypted(key) : built.bytes);
         ASSERT_TRUE(archive) << archive.error().message;
-        EXPECT_EQ(paths_of(**archive),
-                  (std::vector<std::string>{"zeta.txt", "units", "units\\B.FBI", "units\\sub",
-                                            "units\\sub\\deep.txt", "units\\A.FBI", "empty",
-                                            "alpha.txt"}));
+        std::vector<std::string> paths;
+        for (const Entry& entry : (*archive)->entries()) paths.push_back(entry.path);
+        EXPECT_EQ(paths, (std::vector<std::string>{"zeta.txt", "units", "units\\B.FBI", "units\\sub",
+                                                   "units\\sub\\deep.txt", "units\\A.FBI", "empty", "alpha.txt"}));
         const auto& entries = (*archive)->entries();
         EXPECT_EQ(entries[1].size, 2u);  // units: not the subdirectory
         EXPECT_EQ(entries[3].size, 1u);
