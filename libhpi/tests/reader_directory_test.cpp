@@ -155,19 +155,14 @@ TEST(ReaderDirectory, HostileHeadersAndDirectoryBlocksAreRefusedAtOpen) {
     }
 }
 
-TEST(ReaderDirectory, NestingIsBoundedButOrdinaryDepthsOpen) {
-    auto nested = [](int depth) {
-        ArchiveBuilder builder;
-        std::string path = "d";
-        builder.directory(path);
-        for (int i = 1; i < depth; ++i) builder.directory(path += "\\d");
-        builder.stored_file(path + "\\f", bytes_of("x"));
-        return builder.build().bytes;
-    };
-    auto deep_enough = test::open_bytes(nested(100));
-    ASSERT_TRUE(deep_enough) << deep_enough.error().message;
-    EXPECT_EQ((*deep_enough)->entries().size(), 101u);
-    EXPECT_EQ(open_kind(nested(300)), ErrorKind::DirectoryLoop);
+// That 128 levels open is the writer's path test, which reads its deepest
+// archive back.
+TEST(ReaderDirectory, NestingIsBounded) {
+    ArchiveBuilder builder;
+    std::string path = "d";
+    builder.directory(path);
+    for (int i = 1; i < 300; ++i) builder.directory(path += "\\d");
+    EXPECT_EQ(open_kind(builder.build().bytes), ErrorKind::DirectoryLoop);
 }
 
 TEST(ReaderDirectory, NamesThatAreNotSinglePathComponentsOrTooLongAreBadNames) {
