@@ -51,7 +51,8 @@ TEST(ReaderChunks, LayoutsTheFixedArchivesLackDecodeExactly) {
         // The chunk's method decides, whatever the file record says.
         {"zlib and LZ77 chunks, LZ77 record", Method::Lz77, mixed},
         {"zlib and LZ77 chunks, zlib record", Method::Zlib, mixed},
-        {"zlib bytes after the stream, slack after the payload", Method::Zlib, {with_extras, test::zlib_chunk(tail)}},
+        {"zlib bytes after the stream, slack after the payload", Method::Zlib,
+         {with_extras, test::zlib_chunk(tail)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -62,109 +63,78 @@ TEST(ReaderChunks, LayoutsTheFixedArchivesLackDecodeExactly) {
     }
 }
 
-TEST(ReaderChunks, ChunkHeaderFaultsAreCaughtBeforeDecoding) {
+// Each case spoils the chunks before the archive is built, or a number of the
+// built archive's file record or chunk length array.
+TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding) {
     const Bytes content = text_like(70000);
     const auto base = test::chunks_of(content, test::lz77_literal_chunk);
+    using Patch = void (*)(BuiltArchive&, const test::Placement&);
     struct Case {
         const char* what;
         void (*spoil)(std::vector<Chunk>&);
+        Patch patch;
         ErrorKind kind;
     };
     const Case cases[] = {
         {"checksum one bit off",
          [](auto& c) { c[1].checksum = std::accumulate(c[1].payload.begin(), c[1].payload.end(), 0u) ^ 0x100; },
-         ErrorKind::BadChecksum},
-        {"no SQSH marker", [](auto& c) { c[0].marker = 0x48535152; }, ErrorKind::BadCompressedData},
+         nullptr, ErrorKind::BadChecksum},
+        {"no SQSH marker", [](auto& c) { c[0].marker = 0x48535152; }, nullptr, ErrorKind::BadCompressedData},
         // A chunk that really holds 70000 bytes must be stopped before any
         // of them is decoded into a 64 KiB buffer.
-        {"chunk over 64 KiB", [](auto& c) { c[0] = test::stored_chunk(text_like(70000)); },
+        {"chunk over 64 KiB", [](auto& c) { c[0] = test::stored_chunk(text_like(70000)); }, nullptr,
          ErrorKind::BadCompressedData},
         // A valid stream followed by 2 MiB of junk: no 64 KiB chunk needs such
         // a payload, and a reader that loaded it could be made to load gigabytes.
         {"oversized payload",
-         [](auto& c) {
-             c[1] = test::zlib_chunk_with_trailing(text_like(c[1].plain_size), Bytes(2 << 20, 0x55));
-         },
+         [](auto& c) { c[1] = test::zlib_chunk_with_trailing(text_like(c[1].plain_size), Bytes(2 << 20, 0x55)); },
+         nullptr, ErrorKind::BadCompressedData},
+        {"plain size not the chunk's share", [](auto& c) { c[1].plain_size -= 1; }, nullptr,
          ErrorKind::BadCompressedData},
-        {"plain size not the chunk's share",
-         [](auto& c) { c[1].plain_size -= 1; }, ErrorKind::BadCompressedData},
         {"payload longer than the stored length",
-         [](auto& c) { c[1].payload_size = std::uint32_t(c[1].payload.size() + 1); },
+         [](auto& c) { c[1].payload_size = std::uint32_t(c[1].payload.size() + 1); }, nullptr,
          ErrorKind::BadOffset},
-        {"payload size near 4 GiB",
-         [](auto& c) { c[0].payload_size = 0xFFFFFFF0; }, ErrorKind::BadOffset},
-        {"unknown chunk method", [](auto& c) { c[0].method = 9; }, ErrorKind::BadCompressedData},
-        {"stored chunk shorter than its plain size",
-         [](auto& c) { c[1].method = 0; }, ErrorKind::BadCompressedData},
-        {"LZ77 stream ending early",
-         [](auto& c) {
-             c[1].payload = test::Lz77Stream().literals(test::bytes_of("short")).end().bytes();
-         },
+        {"payload size near 4 GiB", [](auto& c) { c[0].payload_size = 0xFFFFFFF0; }, nullptr,
+         ErrorKind::BadOffset},
+        {"unknown chunk method", [](auto& c) { c[0].method = 9; }, nullptr, ErrorKind::BadCompressedData},
+        {"stored chunk shorter than its plain size", [](auto& c) { c[1].method = 0; }, nullptr,
          ErrorKind::BadCompressedData},
+        {"LZ77 stream ending early",
+         [](auto& c) { c[1].payload = test::Lz77Stream().literals(test::bytes_of("short")).end().bytes(); },
+         nullptr, ErrorKind::BadCompressedData},
         {"zlib stream inflating past the plain size",
-         [](auto& c) {
-             c[1] = test::zlib_chunk(text_like(c[1].plain_size + 1), false);
-             c[1].plain_size -= 1;
-         },
+         [](auto& c) { c[1] = test::zlib_chunk(text_like(c[1].plain_size + 1)); c[1].plain_size -= 1; }, nullptr,
          ErrorKind::BadCompressedData},
         {"zlib stream inflating short",
-         [](auto& c) {
-             c[1] = test::zlib_chunk(text_like(c[1].plain_size - 1), false);
-             c[1].plain_size += 1;
-         },
+         [](auto& c) { c[1] = test::zlib_chunk(text_like(c[1].plain_size - 1)); c[1].plain_size += 1; }, nullptr,
          ErrorKind::BadCompressedData},
         {"zlib stream with a wrong Adler-32",
-         [](auto& c) {
-             const std::uint32_t plain = c[1].plain_size;
-             c[1] = test::zlib_chunk(text_like(plain), false);
-             c[1].payload.back() ^= 1;
-         },
+         [](auto& c) { c[1] = test::zlib_chunk(text_like(c[1].plain_size)); c[1].payload.back() ^= 1; }, nullptr,
          ErrorKind::BadCompressedData},
+        {"stored length below the header size", nullptr, [](auto& b, auto& f) { b.put_u32(f.data, 18); },
+         ErrorKind::BadCompressedData},
+        {"stored length past the end of the file", nullptr,
+         [](auto& b, auto& f) { b.put_u32(f.data + 4, 0xFFFFFF00); }, ErrorKind::Truncated},
+        {"stored length shorter than header and payload", nullptr,
+         [](auto& b, auto& f) { b.put_u32(f.data, b.u32(f.data) - 40); }, ErrorKind::BadOffset},
+        {"length array past the end of the file", nullptr,
+         [](auto& b, auto& f) { b.put_u32(f.record, std::uint32_t(b.bytes.size() - 4)); }, ErrorKind::Truncated},
+        {"size needing a longer length array", nullptr, [](auto& b, auto& f) { b.put_u32(f.record + 4, 140000); },
+         ErrorKind::BadCompressedData},
+        {"size needing a length array past the end", nullptr,
+         [](auto& b, auto& f) { b.put_u32(f.record + 4, 0xFFFFFFFF); }, ErrorKind::Truncated},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto chunks = base;
-        c.spoil(chunks);
+        if (c.spoil) c.spoil(chunks);
+        BuiltArchive built = one_file(Method::Lz77, content, chunks);
+        if (c.patch) c.patch(built, built.at.at("units\\ARMCOM.FBI"));
         Bytes got;
-        const Error error = read_one(one_file(Method::Lz77, content, chunks).bytes, got);
+        const Error error = read_one(built.bytes, got);
         EXPECT_EQ(error.kind, c.kind) << error.message;
-        EXPECT_NE(error.message.find("'units\\ARMCOM.FBI': chunk "), std::string::npos)
-            << error.message;
+        EXPECT_NE(error.message.find("'units\\ARMCOM.FBI': chunk "), std::string::npos) << error.message;
         EXPECT_LE(got.size(), 65536u) << "only the first chunk may reach the caller";
-    }
-}
-
-TEST(ReaderChunks, LengthArrayFaultsAreCaught) {
-    const Bytes content = text_like(70000);
-    const BuiltArchive built =
-        one_file(Method::Zlib, content, test::chunks_of(content, test::zlib_chunk));
-    const auto& file = built.at.at("units\\ARMCOM.FBI");
-    struct Case {
-        const char* what;
-        std::uint32_t offset;
-        std::uint32_t value;
-        ErrorKind kind;
-    };
-    const Case cases[] = {
-        {"stored length below the header size", file.data, 18, ErrorKind::BadCompressedData},
-        {"stored length past the end of the file", file.data + 4, 0xFFFFFF00,
-         ErrorKind::Truncated},
-        {"stored length shorter than header and payload", file.data, built.u32(file.data) - 40,
-         ErrorKind::BadOffset},
-        {"length array past the end of the file", file.record,
-         std::uint32_t(built.bytes.size() - 4), ErrorKind::Truncated},
-        {"size needing a longer length array", file.record + 4, 140000,
-         ErrorKind::BadCompressedData},
-        {"size needing a length array past the end", file.record + 4, 0xFFFFFFFF,
-         ErrorKind::Truncated},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        BuiltArchive copy = built;
-        copy.put_u32(c.offset, c.value);
-        Bytes got;
-        const Error error = read_one(copy.bytes, got);
-        EXPECT_EQ(error.kind, c.kind) << error.message;
     }
 }
 
