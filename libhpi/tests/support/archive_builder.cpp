@@ -2,6 +2,7 @@
 
 #include <libdeflate.h>
 
+#include <numeric>
 #include <stdexcept>
 
 #include <sys/mman.h>
@@ -19,10 +20,13 @@ void append_u16(Bytes& out, unsigned value) {
     out.push_back(std::uint8_t(value >> 8));
 }
 
-std::uint32_t sum_of(const Bytes& bytes) {
-    std::uint32_t sum = 0;
-    for (std::uint8_t b : bytes) sum += b;
-    return sum;
+Chunk chunk_of(std::uint8_t method, Bytes payload, const Bytes& plain, bool obfuscated) {
+    Chunk chunk;
+    chunk.method = method;
+    chunk.obfuscated = obfuscated;
+    chunk.payload = std::move(payload);
+    chunk.plain_size = std::uint32_t(plain.size());
+    return chunk;
 }
 
 Bytes obfuscate(Bytes bytes) {
@@ -46,21 +50,11 @@ Bytes noise(std::size_t size, std::uint32_t seed) {
 }
 
 Chunk stored_chunk(const Bytes& plain, bool obfuscated) {
-    Chunk chunk;
-    chunk.method = 0;
-    chunk.obfuscated = obfuscated;
-    chunk.payload = plain;
-    chunk.plain_size = std::uint32_t(plain.size());
-    return chunk;
+    return chunk_of(0, plain, plain, obfuscated);
 }
 
 Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated) {
-    Chunk chunk;
-    chunk.method = 1;
-    chunk.obfuscated = obfuscated;
-    chunk.payload = Lz77Stream().literals(plain).end().bytes();
-    chunk.plain_size = std::uint32_t(plain.size());
-    return chunk;
+    return chunk_of(1, Lz77Stream().literals(plain).end().bytes(), plain, obfuscated);
 }
 
 Chunk zlib_chunk(const Bytes& plain, bool obfuscated) {
@@ -68,17 +62,12 @@ Chunk zlib_chunk(const Bytes& plain, bool obfuscated) {
 }
 
 Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated) {
-    Chunk chunk;
-    chunk.method = 2;
-    chunk.obfuscated = obfuscated;
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(6);
-    chunk.payload.resize(libdeflate_zlib_compress_bound(compressor, plain.size()));
-    chunk.payload.resize(libdeflate_zlib_compress(compressor, plain.data(), plain.size(),
-                                                  chunk.payload.data(), chunk.payload.size()));
+    Bytes payload(libdeflate_zlib_compress_bound(compressor, plain.size()));
+    payload.resize(libdeflate_zlib_compress(compressor, plain.data(), plain.size(), payload.data(), payload.size()));
     libdeflate_free_compressor(compressor);
-    chunk.payload.insert(chunk.payload.end(), trailing.begin(), trailing.end());
-    chunk.plain_size = std::uint32_t(plain.size());
-    return chunk;
+    payload.insert(payload.end(), trailing.begin(), trailing.end());
+    return chunk_of(2, std::move(payload), plain, obfuscated);
 }
 
 std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool),
@@ -260,7 +249,7 @@ BuiltArchive ArchiveBuilder::build() const {
             b.push_back(chunk.obfuscated ? 1 : 0);
             append_u32(b, chunk.payload_size.value_or(std::uint32_t(stored.size())));
             append_u32(b, chunk.plain_size);
-            append_u32(b, chunk.checksum.value_or(sum_of(stored)));
+            append_u32(b, chunk.checksum.value_or(std::accumulate(stored.begin(), stored.end(), 0u)));
             b.insert(b.end(), stored.begin(), stored.end());
             b.resize(b.size() + chunk.slack, 0xEE);
         }
