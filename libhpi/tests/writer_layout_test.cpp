@@ -66,7 +66,8 @@ TEST(WriterLayout, EntriesAreSortedByCaseFoldedUnsignedBytes) {
 // Every method, read back byte for byte: around the 64 KiB boundary, a text
 // of four chunks with the last one short, a large file, Windows-1252 names
 // and empty directories. The header, the directory block and the data of
-// each file follow each other without gaps, up to the end of the archive.
+// each file follow each other without gaps, up to the end of the archive,
+// whatever the number of threads.
 TEST(WriterLayout, EachMethodLaysOutItsDataInChunksOf64KiBAndReadsBack) {
     const std::map<std::string, Bytes> files = {{"a65535", make_content(65535, 7, false)},
                                                 {"b65536", make_content(65536, 8, false)},
@@ -88,6 +89,12 @@ TEST(WriterLayout, EachMethodLaysOutItsDataInChunksOf64KiBAndReadsBack) {
         ASSERT_FALSE(w.pack(dir / "out.hpi", with_method(method)));
 
         const Bytes bytes = writer_test::read_file(dir / "out.hpi");
+        for (unsigned threads : {1u, 5u, 0u}) {  // the thread count never changes the bytes
+            hpi::PackOptions o = with_method(method);
+            o.threads = threads;
+            ASSERT_FALSE(w.pack(dir / "again.hpi", o));
+            EXPECT_TRUE(writer_test::read_file(dir / "again.hpi") == bytes) << threads << " threads";
+        }
         EXPECT_EQ(writer_test::u32_at(bytes, 0), 0x49504148u);
         EXPECT_EQ(writer_test::u32_at(bytes, 4), 0x00010000u);
         EXPECT_EQ(writer_test::u32_at(bytes, 12), 0u);  // header_key: not encrypted

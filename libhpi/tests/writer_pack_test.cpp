@@ -1,5 +1,5 @@
 // Packing as a whole: the archive replaces its target only on success, the
-// progress contract, thread-count independence and the 32-bit size limit.
+// progress contract and the 32-bit size limit.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -47,25 +47,6 @@ Sources make_sources(const ScratchDir& dir) {
 
 void add_all(hpi::Writer& w, const Sources& files) {
     for (const auto& [archive_path, disk] : files) ASSERT_FALSE(w.add_file(archive_path, disk));
-}
-
-TEST(WriterPack, ThreadCountDoesNotChangeTheBytes) {
-    ScratchDir dir;
-    auto files = make_sources(dir);
-    for (hpi::Method method : {hpi::Method::Lz77, hpi::Method::Zlib}) {
-        SCOPED_TRACE(int(method));
-        Bytes reference;
-        for (unsigned threads : {1u, 2u, 5u, 0u}) {
-            hpi::Writer w;
-            add_all(w, files);
-            ASSERT_FALSE(w.pack(dir / "out.hpi", options(method, threads)));
-            Bytes bytes = writer_test::read_file(dir / "out.hpi");
-            if (reference.empty())
-                reference = bytes;
-            else
-                EXPECT_TRUE(bytes == reference) << threads << " threads";
-        }
-    }
 }
 
 // An archive of directories alone still reports completion, once.
