@@ -241,10 +241,9 @@ BuiltArchive ArchiveBuilder::build() const {
         for (const Chunk& chunk : file->chunks)
             append_u32(b, std::uint32_t(19 + chunk.payload.size() + chunk.slack));
         for (const Chunk& chunk : file->chunks) {
-            place.chunks.push_back(std::uint32_t(b.size()));
             const Bytes stored = chunk.obfuscated ? obfuscate(chunk.payload) : chunk.payload;
             append_u32(b, chunk.marker);
-            b.push_back(chunk.version);
+            b.push_back(2);  // version
             b.push_back(chunk.method);
             b.push_back(chunk.obfuscated ? 1 : 0);
             append_u32(b, chunk.payload_size.value_or(std::uint32_t(stored.size())));
@@ -258,7 +257,6 @@ BuiltArchive ArchiveBuilder::build() const {
     out.put_u32(0, 0x49504148);
     out.put_u32(4, 0x00010000);
     out.put_u32(8, out.directory_end);
-    out.put_u32(12, 0);
     out.put_u32(16, 20);
     return out;
 }

@@ -27,7 +27,6 @@ Bytes noise(std::size_t size, std::uint32_t seed);
 // checksum unless a wrong one is given.
 struct Chunk {
     std::uint32_t marker = 0x48535153;
-    std::uint8_t version = 2;
     std::uint8_t method = 0;
     bool obfuscated = false;
     Bytes payload;
@@ -70,7 +69,6 @@ struct Placement {
     std::uint32_t name = 0;              // its name
     std::uint32_t record = 0;            // its directory or file record
     std::uint32_t data = 0;              // files: data_start
-    std::vector<std::uint32_t> chunks;   // chunked files: offset of each chunk
 };
 
 struct BuiltArchive {
