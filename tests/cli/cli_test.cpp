@@ -26,11 +26,8 @@ Outcome run_cli(std::vector<std::string> args) {
     std::vector<const char*> argv;
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     std::ostringstream out, err;
-    Outcome outcome;
-    outcome.status = quarrix::cli::run(int(argv.size()), argv.data(), out, err);
-    outcome.out = out.str();
-    outcome.err = err.str();
-    return outcome;
+    const int status = quarrix::cli::run(int(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
 }
 
 std::string fixture(const std::string& name) { return (testkit::testdata_dir() / name).string(); }
