@@ -92,7 +92,6 @@ std::vector<ChunkHeader> chunk_headers(const Bytes& archive, const hpi::Entry& f
     for (std::size_t i = 0; i < count; ++i) {
         ChunkHeader c;
         c.stored_length = u32_at(archive, file.data_offset + i * 4);
-        c.marker = u32_at(archive, at);
         c.version = archive.at(at + 4);
         c.method = archive.at(at + 5);
         c.obfuscated = archive.at(at + 6);

@@ -52,7 +52,6 @@ Bytes content_of(const hpi::Archive& archive, std::string_view path);
 // A chunk header straight from the bytes, with its length array slot.
 struct ChunkHeader {
     std::uint32_t stored_length = 0;
-    std::uint32_t marker = 0;
     std::uint8_t version = 0, method = 0, obfuscated = 0;
     std::uint32_t payload_size = 0, plain_size = 0;
 };
