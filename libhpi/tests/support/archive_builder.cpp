@@ -64,7 +64,8 @@ Chunk zlib_chunk(const Bytes& plain, bool obfuscated) {
 Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated) {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(6);
     Bytes payload(libdeflate_zlib_compress_bound(compressor, plain.size()));
-    payload.resize(libdeflate_zlib_compress(compressor, plain.data(), plain.size(), payload.data(), payload.size()));
+    payload.resize(
+        libdeflate_zlib_compress(compressor, plain.data(), plain.size(), payload.data(), payload.size()));
     libdeflate_free_compressor(compressor);
     payload.insert(payload.end(), trailing.begin(), trailing.end());
     return chunk_of(2, std::move(payload), plain, obfuscated);

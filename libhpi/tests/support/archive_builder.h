@@ -102,7 +102,7 @@ private:
     std::unique_ptr<Node> root_;
 };
 
-// Writes `bytes` to a temporary file and opens it.
+// Opens `bytes` as an archive file (an anonymous memory file).
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes);
 
 // The error of opening `bytes`, or else the first one test() finds.
