@@ -44,7 +44,7 @@ TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories) 
         ASSERT_TRUE(archive) << archive.error().message;
         std::vector<std::string> paths;
         for (const Entry& entry : (*archive)->entries()) paths.push_back(entry.path);
-        EXPECT_EQ(paths, (std::vector<std::string>{"zeta.txt", "units", "units\\B.FBI", "units\\sub",
+        ASSERT_EQ(paths, (std::vector<std::string>{"zeta.txt", "units", "units\\B.FBI", "units\\sub",
                                                    "units\\sub\\deep.txt", "units\\A.FBI", "empty", "alpha.txt"}));
         const auto& entries = (*archive)->entries();
         EXPECT_EQ(entries[1].size, 2u);  // units: not the subdirectory
