@@ -15,15 +15,11 @@ TEST(ReaderText, EveryByteSurvivesARoundTripThroughUtf8) {
     EXPECT_EQ(back, all);
 }
 
+// With every byte surviving the round trip, one direction is enough here.
 TEST(ReaderText, CodePageCharactersMapToTheirUnicodeForms) {
-    EXPECT_EQ(cp1252_to_utf8("Caf\xE9 cr\xE8me"), "Café crème");
-    EXPECT_EQ(cp1252_to_utf8("\x80\x8A\x9F"), "€ŠŸ");
-    EXPECT_EQ(cp1252_to_utf8("\x93quoted\x94 \x85"), "“quoted” …");
+    EXPECT_EQ(cp1252_to_utf8("Caf\xE9 \x80\x8A\x8C\x9F \x93q\x94 \x96\x85"), "Café €ŠŒŸ “q” –…");
     // Bytes the code page leaves undefined keep their value as C1 controls.
     EXPECT_EQ(cp1252_to_utf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
-    std::string out;
-    EXPECT_TRUE(utf8_to_cp1252("€ Œuvre – naïve", out));
-    EXPECT_EQ(out, "\x80 \x8Cuvre \x96 na\xEFve");
 }
 
 TEST(ReaderText, UnmappableOrMalformedUtf8BecomesQuestionMarksWithoutReadingPastTheText) {

@@ -51,26 +51,20 @@ TEST_F(WriterPaths, MalformedPathsAreRefusedForBothKinds) {
     EXPECT_TRUE(listing_of(pack()).empty()) << "a refused path leaves nothing behind";
 }
 
-TEST_F(WriterPaths, ParentsAreImplicitAndNamesKeepTheirBytes) {
+TEST_F(WriterPaths, ParentsAreImplicitNamesKeepTheirBytesAndAPathAddedAgainIsReplaced) {
+    ASSERT_FALSE(w.add_file("Units\\ARMCOM.FBI", disk_a));
+    ASSERT_FALSE(w.add_file("UNITS\\armcom.fbi", disk_b));  // any case: the first spelling stays
+    ASSERT_FALSE(w.add_directory("units"));
     ASSERT_FALSE(w.add_file("units\\sub\\caf\xE9.fbi", disk_a));
     ASSERT_FALSE(w.add_file("...\\x", disk_b)) << "three dots are an ordinary name";
-    EXPECT_EQ(listing_of(pack()), (std::vector<std::string>{"d ...", "f ...\\x", "d units",
-                                                            "d units\\sub",
-                                                            "f units\\sub\\caf\xE9.fbi"}));
-}
-
-TEST_F(WriterPaths, AddingAPathAgainReplacesItWhateverItsCase) {
-    ASSERT_FALSE(w.add_file("Units\\ARMCOM.FBI", disk_a));
-    ASSERT_FALSE(w.add_file("UNITS\\armcom.fbi", disk_b));
-    ASSERT_FALSE(w.add_directory("units"));
-    ASSERT_FALSE(w.add_directory("units"));
     auto out = pack();
-    EXPECT_EQ(listing_of(out), (std::vector<std::string>{"d Units", "f Units\\ARMCOM.FBI"}));
+    EXPECT_EQ(listing_of(out), (std::vector<std::string>{"d ...", "f ...\\x", "d Units", "f Units\\ARMCOM.FBI",
+                                                         "d Units\\sub", "f Units\\sub\\caf\xE9.fbi"}));
     EXPECT_TRUE(writer_test::content_of(*writer_test::open_packed(out), "Units\\ARMCOM.FBI") ==
                 writer_test::read_file(disk_b));
 }
 
-TEST_F(WriterPaths, AFileAndADirectoryCannotShareAPath) {
+TEST_F(WriterPaths, AFileAndADirectoryCannotShareAPathAndDiskFilesMustBeRegular) {
     ASSERT_FALSE(w.add_file("data\\file", disk_a));
     ASSERT_FALSE(w.add_directory("data\\dir"));
     EXPECT_EQ(w.add_directory("data\\file").kind, hpi::ErrorKind::InvalidArgument);
@@ -78,16 +72,11 @@ TEST_F(WriterPaths, AFileAndADirectoryCannotShareAPath) {
     EXPECT_EQ(w.add_file("data\\file\\inner", disk_b).kind, hpi::ErrorKind::InvalidArgument);
     EXPECT_EQ(w.add_file("data\\dir", disk_b).kind, hpi::ErrorKind::InvalidArgument);
     EXPECT_EQ(w.add_file("data", disk_b).kind, hpi::ErrorKind::InvalidArgument);
-    EXPECT_EQ(listing_of(pack()),
-              (std::vector<std::string>{"d data", "d data\\dir", "f data\\file"}));
-}
-
-TEST_F(WriterPaths, DiskFilesMustExistAndBeRegular) {
-    hpi::Error missing = w.add_file("x", dir / "no-such-file");
+    EXPECT_EQ(w.add_file("y", dir.path()).kind, hpi::ErrorKind::InvalidArgument);
+    const hpi::Error missing = w.add_file("x", dir / "no-such-file");
     EXPECT_EQ(missing.kind, hpi::ErrorKind::IoError);
     EXPECT_NE(missing.message.find("no-such-file"), std::string::npos);
-    EXPECT_EQ(w.add_file("y", dir.path()).kind, hpi::ErrorKind::InvalidArgument);
-    EXPECT_TRUE(listing_of(pack()).empty());
+    EXPECT_EQ(listing_of(pack()), (std::vector<std::string>{"d data", "d data\\dir", "f data\\file"}));
 }
 
 // Directories nested `levels` deep, "d000\\d001\\...", without a trailing "\\".

@@ -6,30 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace {
 
 using namespace quarrix;
 using modIniFiles::ReadIni;
 using modIniFiles::WriteIni;
 
-TEST(IniFiles, WithoutAFileEverythingReadsEmptyAndTheFirstWriteCreatesIt)
-{
-    testkit::TemporaryAppDir appDir;
-    testkit::BeepCounter beeps;
-    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QString());
-    WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
-    EXPECT_EQ(appDir.read(QStringLiteral("Options.ini")), QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
-    EXPECT_EQ(beeps.beeps, 0);
-
-    // A hand-edited file: names without regard to case and blanks.
-    appDir.write(QStringLiteral("Options.ini"), "[recursivity]\r\netat=checked\r\n [ FILETYPE ] \r\n  0  =  hpi  \r\n");
-    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QStringLiteral("checked"));
-    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral(" 0")), QStringLiteral("hpi"));
-    EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral(" 1")), QString());
-}
-
+// The first write, a missing file and a failed write (one beep) are the main
+// window's recursion-setting tests; how a write can fail, and that it leaves
+// the file alone, is the options-file layer's.
 TEST(IniFiles, ValuesReadBackCutTo49Characters)
 {
     testkit::TemporaryAppDir appDir;
@@ -42,26 +27,6 @@ TEST(IniFiles, ValuesReadBackCutTo49Characters)
     EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("0")), sixty.left(49));
     EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("2")), accented.left(49));
     EXPECT_EQ(ReadIni(QStringLiteral("FileType"), QStringLiteral("3")), astral.left(98));
-}
-
-// How a write can fail is the options-file layer's matter; here each failure
-// beeps once and leaves the file as it was.
-TEST(IniFiles, AFailedWriteBeepsOnceAndLeavesTheFileAlone)
-{
-    testkit::TemporaryAppDir appDir;
-    testkit::BeepCounter beeps;
-    const QByteArray before = "[Recursivity]\r\nEtat=Unchecked\r\n";
-    appDir.write(QStringLiteral("Options.ini"), before);
-    WriteIni(QStringLiteral("FileType"), QStringLiteral("1"), QStringLiteral("ufo\n[Recursivity]\nEtat=Checked"));
-    EXPECT_EQ(beeps.beeps, 1);
-    EXPECT_EQ(ReadIni(QStringLiteral("Recursivity"), QStringLiteral("Etat")), QStringLiteral("Unchecked"));
-
-    // A read-only file (no write bit: refused for root too).
-    QFile::setPermissions(appDir.filePath(QStringLiteral("Options.ini")),
-                          QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    WriteIni(QStringLiteral("Recursivity"), QStringLiteral("Etat"), QStringLiteral("Checked"));
-    EXPECT_EQ(beeps.beeps, 2);
-    EXPECT_EQ(appDir.read(QStringLiteral("Options.ini")), before);
 }
 
 TEST(NumberRule, LeadingNumberRoundedHalfToEvenAndClampedTo16Bits)
@@ -82,13 +47,6 @@ TEST(NumberRule, LeadingNumberRoundedHalfToEvenAndClampedTo16Bits)
     for (const auto& c : cases)
         EXPECT_EQ(Int16FromText(QStringView(c.text)), c.expected)
             << "text \"" << QString::fromUtf16(c.text).toStdString() << "\"";
-}
-
-TEST(NumberRule, FractionsSurviveUntilRounding)
-{
-    EXPECT_DOUBLE_EQ(LeadingNumber(u"12.25kg"), 12.25);
-    EXPECT_DOUBLE_EQ(LeadingNumber(u" - 1 . 5"), -1.5);
-    EXPECT_EQ(RoundToInt16(std::numeric_limits<double>::quiet_NaN()), 0);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -16,70 +15,58 @@ namespace {
 
 using namespace quarrix;
 
-TEST(BrowseForFolder, ReturnsTheChosenFolderWithoutTrailingSeparatorAndTheDefaultOnCancel)
+// Cancel and the owner window are the main window's tests.
+TEST(BrowseForFolder, TheChosenFolderLosesItsTrailingSeparatorButTheRootStays)
 {
     testkit::ScriptedFolderChooser browser;
-    QWidget owner;
     browser.choose(QStringLiteral("/data/games/"));
     browser.choose(QStringLiteral("/"));
-    browser.cancel();
-    EXPECT_EQ(frmFile_IO::BrowseForFolder(QStringLiteral("/before"), &owner), QStringLiteral("/data/games"));
-    EXPECT_EQ(frmFile_IO::BrowseForFolder(QString(), &owner), QStringLiteral("/"));
-    EXPECT_EQ(frmFile_IO::BrowseForFolder(QStringLiteral("/before"), &owner), QStringLiteral("/before"));
+    EXPECT_EQ(frmFile_IO::BrowseForFolder(QStringLiteral("/before"), nullptr), QStringLiteral("/data/games"));
+    EXPECT_EQ(frmFile_IO::BrowseForFolder(QString(), nullptr), QStringLiteral("/"));
     EXPECT_EQ(browser.titles.value(0), QStringLiteral("Select your Windows\\System\\ directory"));
-    EXPECT_EQ(browser.owners, (QList<QWidget*>{&owner, &owner, &owner}));
 }
 
 class Folders : public testing::Test {
 protected:
     QString path(const QString& relative) const { return QDir(root.path()).filePath(relative); }
-    void makeFile(const QString& relative, const QByteArray& data = "x") const
+    // Makes the file and any folders above it.
+    void makeFile(const QString& relative) const
     {
+        QDir(root.path()).mkpath(QFileInfo(path(relative)).path());
         QFile file(path(relative));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
+        file.write("x");
     }
     QTemporaryDir root;
 };
 
 TEST_F(Folders, MakeFolderCreatesOneLevelAndSwallowsErrors)
 {
-    frmFile_IO::MakeFolder(path(QStringLiteral("temp/")));
-    EXPECT_TRUE(QFileInfo(path(QStringLiteral("temp"))).isDir());
-
-    makeFile(QStringLiteral("temp/kept"));
-    frmFile_IO::MakeFolder(path(QStringLiteral("temp")));
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("temp/kept"))));
-
-    frmFile_IO::MakeFolder(path(QStringLiteral("missing/child")));
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("missing"))));
-
-    makeFile(QStringLiteral("plain"));
-    frmFile_IO::MakeFolder(path(QStringLiteral("plain")));
-    EXPECT_TRUE(QFileInfo(path(QStringLiteral("plain"))).isFile());
+    makeFile("kept/inside");
+    makeFile("plain");
+    for (const char* folder : {"temp/", "kept", "missing/child", "plain"})
+        frmFile_IO::MakeFolder(path(folder));
+    EXPECT_TRUE(QFileInfo(path("temp")).isDir());
+    EXPECT_TRUE(QFileInfo::exists(path("kept/inside")));
+    EXPECT_FALSE(QFileInfo::exists(path("missing")));
+    EXPECT_TRUE(QFileInfo(path("plain")).isFile());
 }
 
+// The main window's start-up test removes an ordinary tree.
 TEST_F(Folders, DeleteFolderRemovesFileOrTreeButNotWhatLinksPointTo)
 {
-    QDir(root.path()).mkpath(QStringLiteral("temp/a/b"));
-    QDir(root.path()).mkpath(QStringLiteral("outside"));
-    makeFile(QStringLiteral("temp/top.txt"));
-    makeFile(QStringLiteral("temp/a/b/deep.bin"), QByteArray(100000, 'z'));
-    makeFile(QStringLiteral("outside/precious"));
-    QFile(path(QStringLiteral("temp/top.txt"))).setPermissions(QFileDevice::ReadOwner);
-    ASSERT_TRUE(QFile::link(path(QStringLiteral("outside")), path(QStringLiteral("temp/a/link"))));
-
+    makeFile("temp/a/read-only");
+    makeFile("outside/precious");
+    makeFile("single");
+    QFile(path("temp/a/read-only")).setPermissions(QFileDevice::ReadOwner);
+    ASSERT_TRUE(QFile::link(path("outside"), path("temp/a/link")));
     platform::SetBusyCursor();  // afterwards the default shape, not what was there before
-    modFileShell::DeleteFolder(path(QStringLiteral("temp")));
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("temp"))));
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("outside/precious"))));
-    EXPECT_FALSE(platform::IsBusyCursor());
+    for (const char* target : {"temp", "single", "never-there"})
+        modFileShell::DeleteFolder(path(target));
+    EXPECT_FALSE(QFileInfo::exists(path("temp")));
+    EXPECT_FALSE(QFileInfo::exists(path("single")));
+    EXPECT_TRUE(QFileInfo::exists(path("outside/precious")));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-
-    makeFile(QStringLiteral("single"));  // a plain file goes too; a missing path is no error
-    modFileShell::DeleteFolder(path(QStringLiteral("single")));
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("single"))));
-    modFileShell::DeleteFolder(path(QStringLiteral("never-there")));
 }
 
 }  // namespace

@@ -2,9 +2,10 @@
 
 #include <libdeflate.h>
 
-#include <atomic>
-#include <fstream>
+#include <numeric>
 #include <stdexcept>
+
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace hpi::test {
@@ -19,10 +20,13 @@ void append_u16(Bytes& out, unsigned value) {
     out.push_back(std::uint8_t(value >> 8));
 }
 
-std::uint32_t sum_of(const Bytes& bytes) {
-    std::uint32_t sum = 0;
-    for (std::uint8_t b : bytes) sum += b;
-    return sum;
+Chunk chunk_of(std::uint8_t method, Bytes payload, const Bytes& plain, bool obfuscated) {
+    Chunk chunk;
+    chunk.method = method;
+    chunk.obfuscated = obfuscated;
+    chunk.payload = std::move(payload);
+    chunk.plain_size = std::uint32_t(plain.size());
+    return chunk;
 }
 
 Bytes obfuscate(Bytes bytes) {
@@ -46,21 +50,11 @@ Bytes noise(std::size_t size, std::uint32_t seed) {
 }
 
 Chunk stored_chunk(const Bytes& plain, bool obfuscated) {
-    Chunk chunk;
-    chunk.method = 0;
-    chunk.obfuscated = obfuscated;
-    chunk.payload = plain;
-    chunk.plain_size = std::uint32_t(plain.size());
-    return chunk;
+    return chunk_of(0, plain, plain, obfuscated);
 }
 
 Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated) {
-    Chunk chunk;
-    chunk.method = 1;
-    chunk.obfuscated = obfuscated;
-    chunk.payload = Lz77Stream().literals(plain).end().bytes();
-    chunk.plain_size = std::uint32_t(plain.size());
-    return chunk;
+    return chunk_of(1, Lz77Stream().literals(plain).end().bytes(), plain, obfuscated);
 }
 
 Chunk zlib_chunk(const Bytes& plain, bool obfuscated) {
@@ -68,17 +62,13 @@ Chunk zlib_chunk(const Bytes& plain, bool obfuscated) {
 }
 
 Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated) {
-    Chunk chunk;
-    chunk.method = 2;
-    chunk.obfuscated = obfuscated;
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(6);
-    chunk.payload.resize(libdeflate_zlib_compress_bound(compressor, plain.size()));
-    chunk.payload.resize(libdeflate_zlib_compress(compressor, plain.data(), plain.size(),
-                                                  chunk.payload.data(), chunk.payload.size()));
+    Bytes payload(libdeflate_zlib_compress_bound(compressor, plain.size()));
+    payload.resize(
+        libdeflate_zlib_compress(compressor, plain.data(), plain.size(), payload.data(), payload.size()));
     libdeflate_free_compressor(compressor);
-    chunk.payload.insert(chunk.payload.end(), trailing.begin(), trailing.end());
-    chunk.plain_size = std::uint32_t(plain.size());
-    return chunk;
+    payload.insert(payload.end(), trailing.begin(), trailing.end());
+    return chunk_of(2, std::move(payload), plain, obfuscated);
 }
 
 std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool),
@@ -202,11 +192,6 @@ ArchiveBuilder& ArchiveBuilder::chunked_file(const std::string& path, Method rec
     return *this;
 }
 
-ArchiveBuilder& ArchiveBuilder::trailer(Bytes bytes) {
-    trailer_ = std::move(bytes);
-    return *this;
-}
-
 BuiltArchive ArchiveBuilder::build() const {
     BuiltArchive out;
     Bytes& b = out.bytes;
@@ -257,39 +242,34 @@ BuiltArchive ArchiveBuilder::build() const {
         for (const Chunk& chunk : file->chunks)
             append_u32(b, std::uint32_t(19 + chunk.payload.size() + chunk.slack));
         for (const Chunk& chunk : file->chunks) {
-            place.chunks.push_back(std::uint32_t(b.size()));
             const Bytes stored = chunk.obfuscated ? obfuscate(chunk.payload) : chunk.payload;
             append_u32(b, chunk.marker);
-            b.push_back(chunk.version);
+            b.push_back(2);  // version
             b.push_back(chunk.method);
             b.push_back(chunk.obfuscated ? 1 : 0);
             append_u32(b, chunk.payload_size.value_or(std::uint32_t(stored.size())));
             append_u32(b, chunk.plain_size);
-            append_u32(b, chunk.checksum.value_or(sum_of(stored)));
+            append_u32(b, chunk.checksum.value_or(std::accumulate(stored.begin(), stored.end(), 0u)));
             b.insert(b.end(), stored.begin(), stored.end());
             b.resize(b.size() + chunk.slack, 0xEE);
         }
     }
-    b.insert(b.end(), trailer_.begin(), trailer_.end());
 
     out.put_u32(0, 0x49504148);
     out.put_u32(4, 0x00010000);
     out.put_u32(8, out.directory_end);
-    out.put_u32(12, 0);
     out.put_u32(16, 20);
     return out;
 }
 
+// Through an anonymous memory file, opened by path like any other: no disk
+// traffic, and nothing left behind.
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes) {
-    static std::atomic<unsigned> counter{0};
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("quarrix-reader-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter++) + ".hpi");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    auto archive = Archive::open(path);
-    // The archive keeps its descriptor, so the name can go at once.
-    std::filesystem::remove(path);
+    const int fd = ::memfd_create("quarrix-reader-test", MFD_CLOEXEC);
+    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()))
+        throw std::runtime_error("cannot fill a memory file");
+    auto archive = Archive::open("/proc/self/fd/" + std::to_string(fd));
+    ::close(fd);  // the archive holds its own descriptor
     return archive;
 }
 

@@ -27,7 +27,6 @@ Bytes noise(std::size_t size, std::uint32_t seed);
 // checksum unless a wrong one is given.
 struct Chunk {
     std::uint32_t marker = 0x48535153;
-    std::uint8_t version = 2;
     std::uint8_t method = 0;
     bool obfuscated = false;
     Bytes payload;
@@ -70,7 +69,6 @@ struct Placement {
     std::uint32_t name = 0;              // its name
     std::uint32_t record = 0;            // its directory or file record
     std::uint32_t data = 0;              // files: data_start
-    std::vector<std::uint32_t> chunks;   // chunked files: offset of each chunk
 };
 
 struct BuiltArchive {
@@ -95,8 +93,6 @@ public:
     ArchiveBuilder& stored_file(const std::string& path, Bytes content);
     ArchiveBuilder& chunked_file(const std::string& path, Method record_method, std::uint32_t size,
                                  std::vector<Chunk> chunks);
-    // Appended after the last file's data, like the note packers leave.
-    ArchiveBuilder& trailer(Bytes bytes);
 
     BuiltArchive build() const;
 
@@ -104,10 +100,9 @@ private:
     struct Node;
     Node& add(const std::string& path, bool is_directory);
     std::unique_ptr<Node> root_;
-    Bytes trailer_;
 };
 
-// Writes `bytes` to a temporary file and opens it.
+// Opens `bytes` as an archive file (an anonymous memory file).
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes);
 
 // The error of opening `bytes`, or else the first one test() finds.

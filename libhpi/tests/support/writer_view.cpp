@@ -68,62 +68,6 @@ std::uint32_t u32_at(const Bytes& b, std::size_t pos) {
            std::uint32_t(b[pos + 2]) << 16 | std::uint32_t(b[pos + 3]) << 24;
 }
 
-Lz77Decoded lz77_decode(const Bytes& in, std::size_t plain_size) {
-    Lz77Decoded r;
-    std::uint8_t w[4096] = {};
-    unsigned wp = 1;
-    std::size_t pos = 0;
-    auto next_byte = [&](std::uint8_t& c) {
-        if (pos >= in.size()) return false;
-        c = in[pos++];
-        return true;
-    };
-    std::uint8_t f = 0;
-    if (!next_byte(f)) return r;
-    unsigned bit = 1;
-    while (r.plain.size() < plain_size) {
-        if ((f & bit) == 0) {
-            std::uint8_t c;
-            if (!next_byte(c)) break;
-            r.plain.push_back(c);
-            w[wp] = c;
-            wp = (wp + 1) & 0xFFF;
-        } else {
-            std::uint8_t lo, hi;
-            if (!next_byte(lo) || !next_byte(hi)) break;
-            unsigned v = lo | unsigned(hi) << 8;
-            unsigned rp = v >> 4;
-            if (rp == 0) {
-                r.ended_with_marker = true;
-                break;
-            }
-            unsigned n = (v & 0x0F) + 2;
-            for (unsigned k = 0; k < n; ++k) {
-                if (rp == 0) r.referenced_slot_zero = true;
-                std::uint8_t c = w[rp];
-                r.plain.push_back(c);
-                w[wp] = c;
-                rp = (rp + 1) & 0xFFF;
-                wp = (wp + 1) & 0xFFF;
-            }
-        }
-        bit <<= 1;
-        if (bit == 0x100) {
-            bit = 1;
-            if (!next_byte(f)) break;
-        }
-    }
-    // The writer always ends a stream with the marker; read it if the output
-    // filled up first.
-    if (!r.ended_with_marker && r.plain.size() == plain_size && pos + 2 <= in.size() &&
-        (f & bit) != 0 && (in[pos] | in[pos + 1] << 8) >> 4 == 0) {
-        r.ended_with_marker = true;
-        pos += 2;
-    }
-    r.consumed = pos;
-    return r;
-}
-
 std::unique_ptr<hpi::Archive> open_packed(const std::filesystem::path& file) {
     auto archive = hpi::Archive::open(file);
     EXPECT_TRUE(archive) << archive.error().message;
@@ -148,7 +92,6 @@ std::vector<ChunkHeader> chunk_headers(const Bytes& archive, const hpi::Entry& f
     for (std::size_t i = 0; i < count; ++i) {
         ChunkHeader c;
         c.stored_length = u32_at(archive, file.data_offset + i * 4);
-        c.marker = u32_at(archive, at);
         c.version = archive.at(at + 4);
         c.method = archive.at(at + 5);
         c.obfuscated = archive.at(at + 6);

@@ -1,5 +1,5 @@
-// Helpers for the writer tests: scratch folders, test content, an LZ77
-// decoder written from the format description, and a look at chunk headers.
+// Helpers for the writer tests: scratch folders, test content, and a look at
+// chunk headers.
 // They trust their input: tests only.
 #pragma once
 
@@ -42,16 +42,6 @@ Bytes make_content(std::size_t size, std::uint32_t seed, bool compressible);
 
 std::uint32_t u32_at(const Bytes& b, std::size_t pos);
 
-// The LZ77 decoder exactly as the format describes it. Records what a
-// careful encoder must avoid.
-struct Lz77Decoded {
-    Bytes plain;
-    bool ended_with_marker = false;
-    std::size_t consumed = 0;          // payload bytes read up to the end marker
-    bool referenced_slot_zero = false;  // a copy read window slot 0
-};
-Lz77Decoded lz77_decode(const Bytes& payload, std::size_t plain_size);
-
 // A packed archive opened with the library's reader, whose own suites hold
 // it to archives built byte by byte from the format description; fails the
 // current test when the archive does not open.
@@ -62,7 +52,6 @@ Bytes content_of(const hpi::Archive& archive, std::string_view path);
 // A chunk header straight from the bytes, with its length array slot.
 struct ChunkHeader {
     std::uint32_t stored_length = 0;
-    std::uint32_t marker = 0;
     std::uint8_t version = 0, method = 0, obfuscated = 0;
     std::uint32_t payload_size = 0, plain_size = 0;
 };
