@@ -2,8 +2,7 @@
 
 #include "platform/atomic_file.h"
 
-#include <QApplication>
-#include <QCursor>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <cstdio>
@@ -35,26 +34,6 @@ void Beep()
 {
     if (beepHandler())
         beepHandler()();
-    else if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QApplication::beep();
-}
-
-void SetBusyCursor()
-{
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-}
-
-void SetDefaultCursor()
-{
-    // Override cursors stack up; the default shape means none is left.
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
-}
-
-bool IsBusyCursor()
-{
-    const QCursor* cursor = QApplication::overrideCursor();
-    return cursor && cursor->shape() == Qt::WaitCursor;
 }
 
 void YieldToWindowSystem()

@@ -1,13 +1,23 @@
 // Small services of the window system: the beep, the application's mouse
 // pointer, the yield to pending events, and the end of the program.
+//
+// The beep, the yield and the end need only Qt Core (quarrix_platform_core),
+// so the command-line companion shares them; the mouse pointer and the
+// desktop dialogs need the widgets (quarrix_platform).
 #pragma once
 
 #include <functional>
 
 namespace quarrix::platform {
 
-// The system beep. Tests install a handler to count beeps; an empty handler
-// restores the real beep. Returns the handler installed before.
+// Makes message boxes desktop dialogs and the beep the desktop's; called once
+// by the program after its QApplication is made. Until then (and in the
+// command-line companion) messages go to standard error and the beep is
+// silent.
+void UseDesktopDialogs();
+
+// The system beep: the installed handler, nothing without one. Tests install
+// a handler to count beeps. Returns the handler installed before.
 using BeepHandler = std::function<void()>;
 BeepHandler InstallBeepHandler(BeepHandler handler);
 void Beep();

@@ -1,60 +1,30 @@
 #include "message_box.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <cstdio>
 
 namespace quarrix::platform {
 
 namespace {
 
-QMessageBox::Icon toQtIcon(MsgBoxIcon icon)
-{
-    switch (icon) {
-    case MsgBoxIcon::Critical: return QMessageBox::Critical;
-    case MsgBoxIcon::Question: return QMessageBox::Question;
-    case MsgBoxIcon::Exclamation: return QMessageBox::Warning;
-    case MsgBoxIcon::Information: return QMessageBox::Information;
-    case MsgBoxIcon::None: break;
-    }
-    return QMessageBox::NoIcon;
-}
-
-QMessageBox::StandardButtons toQtButtons(MsgBoxButtons buttons)
-{
-    switch (buttons) {
-    case MsgBoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MsgBoxButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-    case MsgBoxButtons::YesNoCancel:
-        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MsgBoxButtons::Ok: break;
-    }
-    return QMessageBox::Ok;
-}
-
-MsgBoxResult fromQtButton(int button)
-{
-    switch (button) {
-    case QMessageBox::Cancel: return MsgBoxResult::Cancel;
-    case QMessageBox::Yes: return MsgBoxResult::Yes;
-    case QMessageBox::No: return MsgBoxResult::No;
-    default: return MsgBoxResult::Ok;
-    }
-}
-
-class QtMessageBoxPresenter final : public MessageBoxPresenter {
-public:
-    MsgBoxResult present(const MessageBoxRequest& request) override
-    {
-        QMessageBox box(toQtIcon(request.icon), request.title, request.text,
-                        toQtButtons(request.buttons), QApplication::activeWindow());
-        return fromQtButton(box.exec());
-    }
-};
-
 MessageBoxPresenter*& installedPresenter()
 {
     static MessageBoxPresenter* presenter = nullptr;
     return presenter;
+}
+
+// Without a desktop nobody can answer: the message goes to standard error and
+// a question gets the answer that changes nothing.
+MsgBoxResult writeToStandardError(const MessageBoxRequest& request)
+{
+    std::fprintf(stderr, "%s: %s\n", request.title.toUtf8().constData(),
+                 request.text.toUtf8().constData());
+    switch (request.buttons) {
+    case MsgBoxButtons::Ok: return MsgBoxResult::Ok;
+    case MsgBoxButtons::YesNo: return MsgBoxResult::No;
+    case MsgBoxButtons::OkCancel:
+    case MsgBoxButtons::YesNoCancel: break;
+    }
+    return MsgBoxResult::Cancel;
 }
 
 }  // namespace
@@ -73,8 +43,7 @@ MsgBoxResult MsgBox(const QString& text, MsgBoxButtons buttons, MsgBoxIcon icon,
         text, title.isEmpty() ? QString::fromUtf16(kApplicationTitle) : title, icon, buttons};
     if (MessageBoxPresenter* presenter = installedPresenter())
         return presenter->present(request);
-    QtMessageBoxPresenter qtPresenter;
-    return qtPresenter.present(request);
+    return writeToStandardError(request);
 }
 
 }  // namespace quarrix::platform

@@ -1,6 +1,8 @@
 // Message boxes. The program shows every message a person must see through
-// MsgBox; tests install a presenter of their own that records the request and
-// answers it, so no dialog ever waits for a click.
+// MsgBox, answered by the installed presenter: the desktop's dialogs once the
+// program has called UseDesktopDialogs (desktop.h), a recorder in tests. With
+// none installed (the command-line companion) the message goes to standard
+// error.
 #pragma once
 
 #include <QString>
@@ -28,12 +30,13 @@ public:
     virtual MsgBoxResult present(const MessageBoxRequest& request) = 0;
 };
 
-// Makes `presenter` answer every MsgBox from now on; nullptr restores the Qt
-// dialog. Returns the presenter that was installed before (nullptr for the Qt
-// one). The caller keeps ownership.
+// Makes `presenter` answer every MsgBox from now on (nullptr: none). Returns
+// the presenter that was installed before. The caller keeps ownership.
 MessageBoxPresenter* InstallMessageBoxPresenter(MessageBoxPresenter* presenter);
 
 // Shows a modal message box; an empty title shows the application title.
+// Without a presenter the text goes to standard error, and the answer is Ok,
+// No or Cancel: the one that changes nothing.
 MsgBoxResult MsgBox(const QString& text,
                     MsgBoxButtons buttons = MsgBoxButtons::Ok,
                     MsgBoxIcon icon = MsgBoxIcon::None,
