@@ -2,13 +2,16 @@
 
 #include "platform/desktop.h"
 #include "platform/paths.h"
+#include "search/search.h"
 #include "settings/frm_extensions.h"
 #include "settings/mod_ini_files.h"
+#include "settings/registered_types.h"
 #include "support/frm_file_io.h"
 #include "support/list_box.h"
 #include "support/mod_file_shell.h"
 #include "ui/form_layout.h"
 #include "ui/frm_about.h"
+#include "ui/frm_file_scanning.h"
 #include "ui/frm_help.h"
 
 #include <QAction>
@@ -30,6 +33,30 @@ frmMain* theMainWindow = nullptr;
 
 const QString kRecursivitySection = QStringLiteral("Recursivity");
 const QString kEtatKey = QStringLiteral("Etat");
+
+// The scan as the person sees it: the scanning notice over the main window
+// with the path of each examined file, the screen kept alive between
+// entries, and the main window enabled again at the end.
+class FileScanningNotice final : public SearchProgress {
+public:
+    explicit FileScanningNotice(frmMain& owner)
+        : owner_(owner), notice_(frmFileScanning::instance())
+    {
+    }
+
+    void searchStarted() override { notice_.Show(&owner_); }
+    void fileExamined(const QString& fullPath) override { notice_.ShowFileBeingScanned(fullPath); }
+    void betweenEntries() override { platform::YieldToWindowSystem(); }
+    void searchFinished() override
+    {
+        owner_.setEnabled(true);
+        notice_.hide();
+    }
+
+private:
+    frmMain& owner_;
+    frmFileScanning& notice_;
+};
 
 }  // namespace
 
@@ -197,9 +224,15 @@ void frmMain::BuildArchiveList()
 {
     if (ScanDir.isEmpty())
         return;
-    // WAITING FOR THE FILE FINDER: the scan of ScanDir for the registered
-    // archive types (disable this window, clear lstFiles, read the FileType
-    // section, run the finder, append its result) arrives with the finder.
+    // No command may start while the finder yields; it enables the window
+    // again when it ends.
+    setEnabled(false);
+    lstFiles->Clear();
+    const QString extensions = RegisteredExtensionList();
+    FileScanningNotice notice(*this);
+    Search_ finder(notice);
+    finder.TrouveFichier(ScanDir, extensions, mnuRecur->isChecked());
+    finder.lstFiles.ADD_Transfer_ListBox(*lstFiles);
 }
 
 void frmMain::showEvent(QShowEvent* event)

@@ -4,7 +4,9 @@
 // its own temporary application directory.
 #include "../platform/desktop_testkit.h"
 #include "app/frm_main.h"
+#include "settings/registered_types.h"
 #include "support/list_box.h"
+#include "ui/frm_file_scanning.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -35,6 +38,14 @@ private:
     {
         QDir(d_->appDir.path()).mkpath(name);
         return d_->appDir.filePath(name);
+    }
+
+    static QStringList rows(const frmMain& window)
+    {
+        QStringList all;
+        for (int i = 0; i < window.lstFiles->ListCount(); ++i)
+            all.append(window.lstFiles->List(i));
+        return all;
     }
 
 private slots:
@@ -188,6 +199,84 @@ private slots:
         window.mnuRecur->trigger();
         QVERIFY(window.mnuRecur->isChecked());
         QCOMPARE(d_->beeps.beeps, 1);
+    }
+
+    void extensionListFromTheOptionsFile_data()
+    {
+        QTest::addColumn<QByteArray>("fileType");
+        QTest::addColumn<QString>("list");
+        QTest::newRow("no section") << QByteArray() << QString();
+        QTest::newRow("two types") << QByteArray("Type_Count=2\r\n0=hpi\r\n1=ufo\r\n") << "hpi|ufo|";
+        QTest::newRow("a missing key") << QByteArray("Type_Count=3\r\n0=hpi\r\n2=gp3\r\n") << "hpi||gp3|";
+        QTest::newRow("count by the number rule, blanks around the key")
+            << QByteArray("Type_Count=2abc\r\n 1 = ufo \r\n") << "|ufo|";
+        QTest::newRow("negative count") << QByteArray("Type_Count=-1\r\n0=hpi\r\n") << QString();
+    }
+
+    void extensionListFromTheOptionsFile()
+    {
+        QFETCH(QByteArray, fileType);
+        QFETCH(QString, list);
+        if (!fileType.isEmpty())
+            d_->appDir.write(QStringLiteral("Options.ini"), "[FileType]\r\n" + fileType);
+        QCOMPARE(RegisteredExtensionList(), list);
+    }
+
+    void scanListsRegisteredTypesAndTogglingRecursionRebuildsTheList()
+    {
+        d_->appDir.write(QStringLiteral("Options.ini"),
+                         "[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n");
+        makeFolder(QStringLiteral("archives/sub"));
+        d_->appDir.write(QStringLiteral("archives/a.hpi"), "x");
+        d_->appDir.write(QStringLiteral("archives/b.gp3"), "x");
+        d_->appDir.write(QStringLiteral("archives/sub/c.UFO"), "x");
+        const QString top = d_->appDir.filePath(QStringLiteral("archives/a.hpi"));
+        const QString below = d_->appDir.filePath(QStringLiteral("archives/sub/c.UFO"));
+        d_->browser.choose(d_->appDir.filePath(QStringLiteral("archives")));
+        frmMain window;
+        window.Command3->click();
+        QCOMPARE(rows(window), QStringList{top});
+        window.mnuRecur->trigger();
+        QCOMPARE(rows(window), (QStringList{top, below}));
+        window.mnuRecur->trigger();
+        QCOMPARE(rows(window), QStringList{top});
+    }
+
+    void mainWindowIsDisabledDuringTheScanAndEnabledAfter_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("existing directory") << true;
+        QTest::newRow("missing directory") << false;
+    }
+
+    void mainWindowIsDisabledDuringTheScanAndEnabledAfter()
+    {
+        QFETCH(bool, exists);
+        const QString scan = d_->appDir.filePath(QStringLiteral("archives"));
+        if (exists) {
+            makeFolder(QStringLiteral("archives"));
+            d_->appDir.write(QStringLiteral("archives/only.hpi"), "x");
+        }
+        d_->browser.choose(scan);
+        frmMain window;
+        frmFileScanning& notice = frmFileScanning::instance();
+        bool enabledDuring = true;
+        bool noticeOverTheWindow = false;
+        if (exists) {
+            QMetaObject::invokeMethod(&window, [&] {
+                enabledDuring = window.isEnabled();
+                noticeOverTheWindow = notice.isVisible()
+                    && notice.windowHandle()->transientParent() == window.windowHandle();
+            }, Qt::QueuedConnection);
+        }
+        window.Command3->click();
+        QVERIFY(window.isEnabled());
+        QVERIFY(!notice.isVisible());
+        if (exists) {
+            QVERIFY(!enabledDuring);
+            QVERIFY(noticeOverTheWindow);
+            QCOMPARE(notice.Label1->text(), scan + QStringLiteral("/only.hpi"));
+        }
     }
 
     void exitAndClosingTheWindowEndTheProgram()
