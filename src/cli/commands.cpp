@@ -8,6 +8,16 @@
 #include <CLI/CLI.hpp>
 #include <hpi/hpi.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <QRegularExpression>
+#include <QString>
+
+#include "platform/find_file.h"
+#include "search/search.h"
+#include "settings/registered_types.h"
+
 namespace quarrix::cli {
 namespace {
 
@@ -87,6 +97,38 @@ const char* const kListFooter =
     "With several archives, each archive's lines follow a line \"ARCHIVE:\" and an\n"
     "empty line separates the archives. Control characters in names show as ?.";
 
+const char* const kScanFooter =
+    "Each line is the full path of one file whose name ends in one of the\n"
+    "extensions (compared without regard to case), in the order the Quarrix window\n"
+    "lists them: a directory's files first, then its subdirectories, the one\n"
+    "listed last by the disk first. Subdirectories whose names begin with . are\n"
+    "not entered. Control characters in paths show as ?.";
+
+const char* const kDefaultTypes = "hpi|ufo|gp3|gp4|";
+
+// Extensions separated by "|" or "," as the finder takes them, each followed
+// by "|"; blanks around an extension are dropped. Empty when an extension
+// could never match a file ending.
+QString finder_extensions(std::string_view types, std::string& mistake) {
+    static const QRegularExpression separators(QStringLiteral("[|,]"));
+    QString list;
+    for (const QString& piece :
+         QString::fromUtf8(types.data(), qsizetype(types.size())).split(separators, Qt::SkipEmptyParts)) {
+        const QString extension = piece.trimmed();
+        if (extension.toUcs4().size() != 3 || extension.contains(u'.')) {
+            mistake = "--types: '" + extension.toStdString() + "' is not a three-character extension";
+            return {};
+        }
+        list += extension + u'|';
+    }
+    if (list.isEmpty()) mistake = "--types: no extension given";
+    return list;
+}
+
+bool has_extension(const QString& list) {
+    return list.size() > list.count(u'|');
+}
+
 const char* const kExitFooter =
     "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
 
@@ -143,6 +185,40 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
     return status;
 }
 
+int scan_directory(const std::string& directory, bool recursive, std::string_view types,
+                   std::ostream& out, std::ostream& err) {
+    QString extensions;
+    if (types.empty()) {
+        extensions = RegisteredExtensionList();
+        if (!has_extension(extensions)) extensions = QString::fromLatin1(kDefaultTypes);
+    } else {
+        std::string mistake;
+        extensions = finder_extensions(types, mistake);
+        if (extensions.isEmpty()) {
+            err << kProgram << ": " << mistake << '\n';
+            return kUsageError;
+        }
+    }
+    const QString start = QString::fromStdString(directory);
+    platform::WIN32_FIND_DATAA entry;
+    platform::FindHandle probe = platform::FindFirstFileA(
+        (Search_::DirectoryPath(start) + u'*').toUtf8().constData(), &entry,
+        platform::FindDetail::KindAndName);
+    if (probe == platform::INVALID_HANDLE_VALUE) {
+        report(err, without_controls(directory),
+               std::string("cannot read directory: ") + std::strerror(errno));
+        return kFailure;
+    }
+    platform::FindClose(probe);
+
+    SearchProgress silent;
+    Search_ finder(silent);
+    finder.TrouveFichier(start, extensions, recursive);
+    for (qint32 i = 0; i < finder.lstFiles.ListCount(); ++i)
+        out << without_controls(finder.lstFiles.List(i).toString().toStdString()) << '\n';
+    return out ? kSuccess : kFailure;
+}
+
 int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Lists, extracts and checks archives of the HPI family (hpi, ufo, gp3, gp4)."};
     app.name(kProgram);
@@ -173,6 +249,19 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
                              "is damaged on standard error.\n") +
                  kExitFooter);
 
+    std::string scan_input;
+    bool scan_recursive = false;
+    std::string scan_types;
+    CLI::App* scan = app.add_subcommand(
+        "scan", "List the archives in a directory, one full path per line.");
+    scan->add_option("DIR", scan_input, "Directory to search")->required();
+    scan->add_flag("-r,--recursive", scan_recursive, "Search its subdirectories too");
+    scan->add_option("--types", scan_types,
+                     "Extensions to look for, separated by | or , (default: the types registered "
+                     "in Options.ini beside quarrix-cli, or hpi,ufo,gp3,gp4 when none is)");
+    scan->footer(std::string(kScanFooter) + "\n" +
+                 "Exit status: 0 done, 1 the directory cannot be read, 2 usage error.");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -181,6 +270,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     }
     if (list->parsed()) return list_archives(list_inputs, out, err);
     if (cat->parsed()) return cat_entry(cat_input, cat_path, out, err);
+    if (scan->parsed()) return scan_directory(scan_input, scan_recursive, scan_types, out, err);
     return test_archives(test_inputs, out, err);
 }
 

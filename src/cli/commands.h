@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarrix::cli {
@@ -32,5 +33,13 @@ int cat_entry(const std::string& archive, const std::string& entry_path, std::os
 // Reads and checks every entry of every archive: "ARCHIVE: OK" on out, or
 // "ARCHIVE: <what is damaged>" on err.
 int test_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err);
+
+// One full path per line of every archive in `directory` (and with
+// `recursive` in its subdirectories), in the order the program's own scan
+// lists them. `types` are extensions separated by "|" or ","; empty means the
+// types registered in Options.ini beside the program, or hpi, ufo, gp3 and
+// gp4 when none is. A directory that cannot be listed is a failure.
+int scan_directory(const std::string& directory, bool recursive, std::string_view types,
+                   std::ostream& out, std::ostream& err);
 
 }  // namespace quarrix::cli

@@ -1,8 +1,13 @@
 #include <iostream>
 
+#include <QCoreApplication>
+
 #include "commands.h"
 
 int main(int argc, char** argv) {
+    // Tells the program's own directory, where Options.ini lies; no display
+    // is needed.
+    QCoreApplication application(argc, argv);
     std::ios::sync_with_stdio(false);
     const int status = quarrix::cli::run(argc, argv, std::cout, std::cerr);
     std::cout.flush();
