@@ -21,16 +21,6 @@ QStringView lastCharacters(QStringView text, int count)
     return text.sliced(start);
 }
 
-qsizetype characterCount(QStringView text)
-{
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
-            ++count;
-    }
-    return count;
-}
-
 QString trimmedOfBlanks(const QString& text)
 {
     qsizetype start = 0;
@@ -62,7 +52,7 @@ void Search_::TrouveFichier(const QString& strPath_Search, const QString& strExt
     RecurseMode = sMode;
     strExtensions.clear();
     for (const QString& piece : strExtension.split(u'|')) {
-        if (characterCount(piece) == 3)
+        if (piece.toUcs4().size() == 3)
             strExtensions.append(piece.toUpper());
     }
     listed_.clear();
@@ -96,12 +86,10 @@ void Search_::Scan_Directory(const QString& strPath, const QString& strPattern,
         platform::FindClose(search);
         return;
     }
-    for (;;) {
+    do {
         handleEntry(directory, entry, lstFound, lstPending);
         progress_.betweenEntries();
-        if (!platform::FindNextFileA(search, &entry))
-            break;
-    }
+    } while (platform::FindNextFileA(search, &entry));
     platform::FindClose(search);
 }
 
