@@ -4,7 +4,6 @@
 // its own temporary application directory.
 #include "../platform/desktop_testkit.h"
 #include "app/frm_main.h"
-#include "settings/registered_types.h"
 #include "support/list_box.h"
 #include "ui/frm_file_scanning.h"
 
@@ -201,28 +200,7 @@ private slots:
         QCOMPARE(d_->beeps.beeps, 1);
     }
 
-    void extensionListFromTheOptionsFile_data()
-    {
-        QTest::addColumn<QByteArray>("fileType");
-        QTest::addColumn<QString>("list");
-        QTest::newRow("no section") << QByteArray() << QString();
-        QTest::newRow("two types") << QByteArray("Type_Count=2\r\n0=hpi\r\n1=ufo\r\n") << "hpi|ufo|";
-        QTest::newRow("a missing key") << QByteArray("Type_Count=3\r\n0=hpi\r\n2=gp3\r\n") << "hpi||gp3|";
-        QTest::newRow("count by the number rule, blanks around the key")
-            << QByteArray("Type_Count=2abc\r\n 1 = ufo \r\n") << "|ufo|";
-        QTest::newRow("negative count") << QByteArray("Type_Count=-1\r\n0=hpi\r\n") << QString();
-    }
-
-    void extensionListFromTheOptionsFile()
-    {
-        QFETCH(QByteArray, fileType);
-        QFETCH(QString, list);
-        if (!fileType.isEmpty())
-            d_->appDir.write(QStringLiteral("Options.ini"), "[FileType]\r\n" + fileType);
-        QCOMPARE(RegisteredExtensionList(), list);
-    }
-
-    void scanListsRegisteredTypesAndTogglingRecursionRebuildsTheList()
+    void scanFillsTheListWhileTheWindowIsDisabledAndRecursionRebuildsIt()
     {
         d_->appDir.write(QStringLiteral("Options.ini"),
                          "[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n");
@@ -233,50 +211,28 @@ private slots:
         const QString top = d_->appDir.filePath(QStringLiteral("archives/a.hpi"));
         const QString below = d_->appDir.filePath(QStringLiteral("archives/sub/c.UFO"));
         d_->browser.choose(d_->appDir.filePath(QStringLiteral("archives")));
-        frmMain window;
-        window.Command3->click();
-        QCOMPARE(rows(window), QStringList{top});
-        window.mnuRecur->trigger();
-        QCOMPARE(rows(window), (QStringList{top, below}));
-        window.mnuRecur->trigger();
-        QCOMPARE(rows(window), QStringList{top});
-    }
-
-    void mainWindowIsDisabledDuringTheScanAndEnabledAfter_data()
-    {
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("existing directory") << true;
-        QTest::newRow("missing directory") << false;
-    }
-
-    void mainWindowIsDisabledDuringTheScanAndEnabledAfter()
-    {
-        QFETCH(bool, exists);
-        const QString scan = d_->appDir.filePath(QStringLiteral("archives"));
-        if (exists) {
-            makeFolder(QStringLiteral("archives"));
-            d_->appDir.write(QStringLiteral("archives/only.hpi"), "x");
-        }
-        d_->browser.choose(scan);
+        d_->browser.choose(d_->appDir.filePath(QStringLiteral("gone")));
         frmMain window;
         frmFileScanning& notice = frmFileScanning::instance();
         bool enabledDuring = true;
         bool noticeOverTheWindow = false;
-        if (exists) {
-            QMetaObject::invokeMethod(&window, [&] {
-                enabledDuring = window.isEnabled();
-                noticeOverTheWindow = notice.isVisible()
-                    && notice.windowHandle()->transientParent() == window.windowHandle();
-            }, Qt::QueuedConnection);
-        }
+        QMetaObject::invokeMethod(&window, [&] {
+            enabledDuring = window.isEnabled();
+            noticeOverTheWindow = notice.isVisible()
+                && notice.windowHandle()->transientParent() == window.windowHandle();
+        }, Qt::QueuedConnection);
         window.Command3->click();
+        QVERIFY(!enabledDuring && noticeOverTheWindow);
+        QVERIFY(window.isEnabled() && !notice.isVisible());
+        QCOMPARE(rows(window), QStringList{top});
+        window.mnuRecur->trigger();
+        QCOMPARE(rows(window), (QStringList{top, below}));
+        QCOMPARE(notice.Label1->text(), below);
+        window.mnuRecur->trigger();
+        QCOMPARE(rows(window), QStringList{top});
+        window.Command3->click();  // a directory that does not exist
+        QCOMPARE(rows(window), QStringList());
         QVERIFY(window.isEnabled());
-        QVERIFY(!notice.isVisible());
-        if (exists) {
-            QVERIFY(!enabledDuring);
-            QVERIFY(noticeOverTheWindow);
-            QCOMPARE(notice.Label1->text(), scan + QStringLiteral("/only.hpi"));
-        }
     }
 
     void exitAndClosingTheWindowEndTheProgram()
