@@ -29,8 +29,6 @@ public:
     // loaded.)
     void Unload();
 
-    bool isLoaded() const { return loaded_; }
-
 protected:
     // A window with `caption` and a client area of the given size in twips.
     FormWindow(const QString& caption, int widthTwips, int heightTwips);
