@@ -37,8 +37,6 @@ TEST(CliScan, ListsTheExtensionsAskedForRegisteredOrDefault)
     const ScanCase cases[] = {
         {"none registered: the four defaults", "", {dir},
          {"a.hpi", "b.ufo", "c.gp3", "ctl?.hpi", "d.GP4"}, 0},
-        {"registered types", "[FileType]\r\nType_Count=2\r\n0=gp3\r\n1=UFO\r\n", {dir},
-         {"b.ufo", "c.gp3"}, 0},
         {"a missing key is an empty type", "[FileType]\r\nType_Count=3\r\n0=hpi\r\n2=gp3\r\n",
          {dir}, {"a.hpi", "c.gp3", "ctl?.hpi"}, 0},
         {"the count's number rule, blanks around a key",
@@ -47,10 +45,9 @@ TEST(CliScan, ListsTheExtensionsAskedForRegisteredOrDefault)
          {"a.hpi", "b.ufo", "c.gp3", "ctl?.hpi", "d.GP4"}, 0},
         {"blanks and a trailing \\ as separator", "", {" " + dir + "\\ ", "--types", "ufo"},
          {"b.ufo"}, 0},
-        {"--types with commas, recursive", "", {dir, "-r", "--types", "hpi, ufo"},
-         {"a.hpi", "b.ufo", "ctl?.hpi", "sub/f.hpi"}, 0},
-        {"--types with bars", "[FileType]\r\nType_Count=1\r\n0=gp3\r\n", {dir, "--types", "gp4|hpi"},
-         {"a.hpi", "ctl?.hpi", "d.GP4"}, 0},
+        {"--types with , and |, over registered types, recursive",
+         "[FileType]\r\nType_Count=1\r\n0=gp3\r\n", {dir, "-r", "--types", "hpi, ufo|gp4"},
+         {"a.hpi", "b.ufo", "ctl?.hpi", "d.GP4", "sub/f.hpi"}, 0},
         {"an extension that can never match", "", {dir, "--types", "hpi,.ufo"}, {}, 2},
         {"a directory that does not exist", "", {dir + "/missing"}, {}, 1},
     };
