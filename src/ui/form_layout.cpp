@@ -32,6 +32,8 @@ QLabel* MakeLabel(QWidget* window, const QString& text, int left, int top, int w
                   int height, Qt::Alignment horizontal)
 {
     auto* label = new QLabel(text, window);
+    // Paths and archive names are shown as they are, never read as markup.
+    label->setTextFormat(Qt::PlainText);
     label->setAlignment(horizontal | Qt::AlignTop);
     label->setWordWrap(true);
     PlaceControl(label, left, top, width, height);

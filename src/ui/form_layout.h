@@ -25,8 +25,8 @@ QFont ControlFont();
 // change of its text never asks its window to lay it out again.
 void PlaceControl(QWidget* control, int left, int top, int width, int height);
 
-// A label placed like PlaceControl, its text at the top, wrapping at word
-// boundaries.
+// A label placed like PlaceControl, its plain text at the top, wrapping at
+// word boundaries.
 QLabel* MakeLabel(QWidget* window, const QString& text, int left, int top, int width,
                   int height, Qt::Alignment horizontal = Qt::AlignLeft);
 
