@@ -1,0 +1,115 @@
+#include "destination_tree.h"
+
+#include "platform/beneath.h"
+#include "text.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <utility>
+
+namespace quarrix::dump {
+
+DestinationTree::DestinationTree(std::filesystem::path root) : root_(std::move(root)) {}
+
+void DestinationTree::Folder::Add(const std::string& name)
+{
+    if (names.insert(name).second)
+        byFolded.try_emplace(FoldCase(name), name);
+}
+
+std::string DestinationTree::Folder::Match(const std::string& name) const
+{
+    if (names.count(name) != 0)
+        return name;
+    const auto folded = byFolded.find(FoldCase(name));
+    return folded == byFolded.end() ? name : folded->second;
+}
+
+std::string DestinationTree::Key(const std::vector<std::string>& onDisk, std::size_t depth)
+{
+    std::string key;
+    for (std::size_t i = 0; i < depth; ++i) {
+        key += onDisk[i];
+        key += '/';
+    }
+    return key;
+}
+
+DestinationTree::Folder& DestinationTree::FolderAt(const std::vector<std::string>& onDisk,
+                                                   std::size_t depth)
+{
+    auto [it, added] = folders_.try_emplace(Key(onDisk, depth));
+    if (added)
+        ReadFolder(onDisk, depth, it->second);
+    return it->second;
+}
+
+void DestinationTree::ReadFolder(const std::vector<std::string>& onDisk, std::size_t depth,
+                                 Folder& folder) const
+{
+    std::error_code error;
+    const std::vector<std::string> path(onDisk.begin(), onDisk.begin() + std::ptrdiff_t(depth));
+    platform::UniqueFd opened = platform::OpenFolderBeneath(root_, path, false, error);
+    if (error)
+        return;
+    const int listed = ::openat(opened.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            folder.Add(entry->d_name);
+    }
+    ::closedir(dir);
+}
+
+bool DestinationTree::MakeFolders(const std::vector<std::string>& components,
+                                  std::vector<std::string>& onDisk, std::error_code& error)
+{
+    onDisk.clear();
+    std::vector<bool> isNew;
+    for (std::size_t depth = 0; depth < components.size(); ++depth) {
+        const Folder& parent = FolderAt(onDisk, depth);
+        onDisk.push_back(parent.Match(components[depth]));
+        isNew.push_back(parent.names.count(onDisk.back()) == 0);
+    }
+    platform::OpenFolderBeneath(root_, onDisk, true, error);
+    if (error)
+        return false;
+    for (std::size_t depth = 0; depth < onDisk.size(); ++depth) {
+        FolderAt(onDisk, depth).Add(onDisk[depth]);
+        // A folder made just now is known to be empty; it need not be read.
+        if (isNew[depth])
+            folders_.try_emplace(Key(onDisk, depth + 1));
+    }
+    return true;
+}
+
+std::vector<std::string> DestinationTree::ResolveFile(const std::vector<std::string>& components)
+{
+    std::vector<std::string> onDisk;
+    for (std::size_t depth = 0; depth < components.size(); ++depth)
+        onDisk.push_back(FolderAt(onDisk, depth).Match(components[depth]));
+    return onDisk;
+}
+
+void DestinationTree::NoteFile(const std::vector<std::string>& onDisk)
+{
+    FolderAt(onDisk, onDisk.size() - 1).Add(onDisk.back());
+}
+
+std::filesystem::path DestinationTree::DiskPath(const std::vector<std::string>& onDisk) const
+{
+    std::filesystem::path path = root_;
+    for (const std::string& name : onDisk)
+        path /= name;
+    return path;
+}
+
+}  // namespace quarrix::dump
