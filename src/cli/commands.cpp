@@ -1,5 +1,8 @@
 #include "commands.h"
 
+#include "dump_commands.h"
+#include "terminal_text.h"
+
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -22,23 +25,6 @@ namespace quarrix::cli {
 namespace {
 
 constexpr const char* kProgram = "quarrix-cli";
-
-// An entry name may hold any byte but "\\", "/" and NUL, and error messages
-// quote names. Control characters, C1 ones included (the five bytes that
-// Windows-1252 leaves undefined become those), are shown as "?": a hostile
-// name must not split a listing line or send commands to the terminal.
-std::string without_controls(std::string_view utf8) {
-    std::string shown;
-    shown.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        const bool c1 = byte == 0xC2 && i + 1 < utf8.size() &&
-                        static_cast<unsigned char>(utf8[i + 1]) < 0xA0;
-        if (c1) ++i;
-        shown += (byte < 0x20 || byte == 0x7F || c1) ? '?' : char(byte);
-    }
-    return shown;
-}
 
 // "<kind>: <message>". Every line already starts with the archive's path, so
 // the library's own quoted copy of it at the head of a message is dropped.
@@ -185,8 +171,9 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
     return status;
 }
 
-int scan_directory(const std::string& directory, bool recursive, std::string_view types,
-                   std::ostream& out, std::ostream& err) {
+std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
+                                                     std::string_view types, std::ostream& err,
+                                                     int& status) {
     QString extensions;
     if (types.empty()) {
         extensions = RegisteredExtensionList();
@@ -196,7 +183,8 @@ int scan_directory(const std::string& directory, bool recursive, std::string_vie
         extensions = finder_extensions(types, mistake);
         if (extensions.isEmpty()) {
             err << kProgram << ": " << mistake << '\n';
-            return kUsageError;
+            status = kUsageError;
+            return std::nullopt;
         }
     }
     const QString start = QString::fromStdString(directory);
@@ -207,21 +195,33 @@ int scan_directory(const std::string& directory, bool recursive, std::string_vie
     if (probe == platform::INVALID_HANDLE_VALUE) {
         report(err, without_controls(directory),
                std::string("cannot read directory: ") + std::strerror(errno));
-        return kFailure;
+        status = kFailure;
+        return std::nullopt;
     }
     platform::FindClose(probe);
 
     SearchProgress silent;
     Search_ finder(silent);
     finder.TrouveFichier(start, extensions, recursive);
+    std::vector<std::string> archives;
     for (qint32 i = 0; i < finder.lstFiles.ListCount(); ++i)
-        out << without_controls(finder.lstFiles.List(i).toString().toStdString()) << '\n';
+        archives.push_back(finder.lstFiles.List(i).toString().toStdString());
+    return archives;
+}
+
+int scan_directory(const std::string& directory, bool recursive, std::string_view types,
+                   std::ostream& out, std::ostream& err) {
+    int status = kSuccess;
+    const auto archives = find_archives(directory, recursive, types, err, status);
+    if (!archives) return status;
+    for (const std::string& archive : *archives) out << without_controls(archive) << '\n';
     return out ? kSuccess : kFailure;
 }
 
-int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Lists, extracts and checks archives of the HPI family (hpi, ufo, gp3, gp4)."};
+int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool progress_on_err) {
+    CLI::App app{"Lists, extracts, packs, dumps and checks archives of the HPI family (hpi, ufo, gp3, gp4)."};
     app.name(kProgram);
+    app.set_version_flag("--version", std::string(kProgram) + " " + QUARRIX_VERSION);
     app.footer(kExitFooter);
     app.require_subcommand(1);
 
@@ -262,12 +262,15 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     scan->footer(std::string(kScanFooter) + "\n" +
                  "Exit status: 0 done, 1 the directory cannot be read, 2 usage error.");
 
+    DumpCommands dump_commands(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error, out, err);
         return code == 0 ? kSuccess : kUsageError;
     }
+    if (const std::optional<int> status = dump_commands.run_parsed(err, progress_on_err)) return *status;
     if (list->parsed()) return list_archives(list_inputs, out, err);
     if (cat->parsed()) return cat_entry(cat_input, cat_path, out, err);
     if (scan->parsed()) return scan_directory(scan_input, scan_recursive, scan_types, out, err);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,10 @@ enum ExitStatus : int {
 };
 
 // Parses the command line and runs the command it names; --help text goes to
-// out, usage errors to err.
-int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// out, usage errors to err. progress_on_err: err is a terminal, where the
+// long commands draw their progress bar.
+int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+        bool progress_on_err = false);
 
 // One line per entry in listing order: "f<TAB>SIZE<TAB>PATH" or
 // "d<TAB>-<TAB>PATH", PATH with "\" between levels, in UTF-8. With more than
@@ -41,5 +44,12 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
 // gp4 when none is. A directory that cannot be listed is a failure.
 int scan_directory(const std::string& directory, bool recursive, std::string_view types,
                    std::ostream& out, std::ostream& err);
+
+// The archives scan_directory would list, full paths in UTF-8; nothing when
+// the types are wrong or the directory cannot be listed, with the reason on
+// err and the exit status in status.
+std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
+                                                     std::string_view types, std::ostream& err,
+                                                     int& status);
 
 }  // namespace quarrix::cli

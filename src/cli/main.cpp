@@ -1,5 +1,7 @@
 #include <iostream>
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 
 #include "commands.h"
@@ -9,7 +11,7 @@ int main(int argc, char** argv) {
     // is needed.
     QCoreApplication application(argc, argv);
     std::ios::sync_with_stdio(false);
-    const int status = quarrix::cli::run(argc, argv, std::cout, std::cerr);
+    const int status = quarrix::cli::run(argc, argv, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
     std::cout.flush();
     if (!std::cout && status == quarrix::cli::kSuccess) {
         std::cerr << "quarrix-cli: cannot write to standard output\n";

@@ -1,0 +1,110 @@
+// quarrix-cli extract, pack and dump as a user meets them: trees that come
+// back as they went in, whatever the method or the dump mode, and failures
+// that end in a summary and exit status 1.
+#include "commands.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../dump/tree_snapshot.h"
+#include "support/writer_view.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using dumptest::snapshot;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Outcome run_cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "quarrix-cli");
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::ostringstream out, err;
+    Outcome outcome;
+    outcome.status = quarrix::cli::run(int(argv.size()), argv.data(), out, err);
+    outcome.out = out.str();
+    outcome.err = err.str();
+    return outcome;
+}
+
+void make_tree(const fs::path& root, const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [name, content] : files) {
+        fs::create_directories((root / name).parent_path());
+        writer_test::write_file(root / name, content);
+    }
+}
+
+TEST(CliPack, WhatIsPackedExtractsAsItWasWithEveryMethod) {
+    writer_test::ScratchDir scratch;
+    make_tree(scratch / "tree", {{"units/scout.fbi", std::string(5000, 's')},
+                                 {"scripts/deep/walk.bos", "walk"},
+                                 {"empty.txt", ""},
+                                 {"caf\xc3\xa9.txt", "accented"}});
+    fs::create_directory(scratch / "tree/maps");
+    for (const std::string method : {"zlib", "lz77", "store"}) {
+        SCOPED_TRACE(method);
+        const std::string archive = (scratch / (method + ".hpi")).string();
+        const Outcome packed = run_cli({"pack", (scratch / "tree").string(), "-o", archive, "--method", method,
+                                        "--level", "9", "--threads", "2"});
+        ASSERT_EQ(packed.status, 0) << packed.err;
+        const Outcome extracted = run_cli({"extract", archive, "-o", (scratch / method).string()});
+        ASSERT_EQ(extracted.status, 0) << extracted.err;
+        EXPECT_EQ(snapshot(scratch / method), snapshot(scratch / "tree"));
+    }
+}
+
+TEST(CliDump, UnpackedAndConsolidatedDumpsGiveTheSameTree) {
+    writer_test::ScratchDir scratch;
+    make_tree(scratch / "one", {{"units/a.fbi", "first"}, {"readme.txt", "one"}, {"empty.txt", ""}});
+    make_tree(scratch / "two", {{"UNITS/A.FBI", "second"}, {"maps/island.txt", "sea"}});
+    fs::create_directories(scratch / "scan/sub");
+    ASSERT_EQ(run_cli({"pack", (scratch / "one").string(), "-o", (scratch / "scan/one.hpi").string()}).status, 0);
+    ASSERT_EQ(run_cli({"pack", (scratch / "two").string(), "-o", (scratch / "scan/sub/two.ufo").string(),
+                       "--method", "lz77"}).status, 0);
+    writer_test::write_file(scratch / "scan/notes.txt", std::string("not an archive type"));
+
+    const Outcome unpacked = run_cli({"dump", (scratch / "scan").string(), "-o", (scratch / "unpacked").string(), "-r"});
+    ASSERT_EQ(unpacked.status, 0) << unpacked.err;
+    const Outcome consolidated = run_cli({"dump", (scratch / "scan").string(), "-o", (scratch / "packed").string(),
+                                          "-r", "--types", "hpi,ufo", "--consolidated", "All.ufo"});
+    ASSERT_EQ(consolidated.status, 0) << consolidated.err;
+    EXPECT_EQ(snapshot(scratch / "packed").size(), 1u) << "the private temporary folder is gone";
+    ASSERT_EQ(run_cli({"extract", (scratch / "packed/All.ufo").string(), "-o", (scratch / "again").string()}).status, 0);
+
+    EXPECT_EQ(snapshot(scratch / "again"), snapshot(scratch / "unpacked"));
+    EXPECT_EQ(snapshot(scratch / "unpacked").size(), 7u);  // units/, a.fbi, readme, empty, maps/, island, (no notes)
+}
+
+TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
+    writer_test::ScratchDir scratch;
+    make_tree(scratch / "tree", {{"a.txt", "a"}, {"A.TXT", "b"}});
+    writer_test::write_file(scratch / "junk.ufo", std::string("junk"));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string shown;
+    } cases[] = {
+        {{"extract", (scratch / "junk.ufo").string(), "-o", (scratch / "out").string()}, 1,
+         "junk.ufo: cannot be opened as an archive\nquarrix-cli: 1 problem\n"},
+        {{"pack", (scratch / "tree").string(), "-o", (scratch / "t.hpi").string()}, 1, "differs only in case from"},
+        {{"pack", (scratch / "missing").string(), "-o", (scratch / "m.hpi").string()}, 1, "missing: not a folder"},
+        {{"extract", (scratch / "junk.ufo").string(), "-o", ""}, 2, "must not be empty"},
+        {{"--version"}, 0, "quarrix-cli 2.1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        const Outcome result = run_cli(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos) << result.out << result.err;
+    }
+}
+
+}  // namespace
