@@ -12,6 +12,7 @@
 #include "settings/frm_extensions.h"
 #include "support/list_box.h"
 #include "ui/frm_about.h"
+#include "ui/frm_dump_options.h"
 #include "ui/frm_file_scanning.h"
 #include "ui/frm_help.h"
 #include "ui/frm_progress.h"
@@ -96,6 +97,15 @@ QWidget* stageScanning(frmMain& main)
     return &window;
 }
 
+// Shown modeless here, so that the tool can draw it.
+QWidget* stageDumpOptions(frmMain&)
+{
+    frmDumpOptions& dialog = frmDumpOptions::instance();
+    dialog.show();
+    dialog.Option1_Click(1);
+    return &dialog;
+}
+
 // One line per window.
 const struct {
     const char* name;
@@ -105,6 +115,7 @@ const struct {
     {"filetypes", stageFileTypes},
     {"about", stageAbout},
     {"guide", stageGuide},
+    {"dumpoptions", stageDumpOptions},
     {"progress", stageProgress},
     {"progress2", stageProgress2},
     {"scanning", stageScanning},

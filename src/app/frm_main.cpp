@@ -141,6 +141,7 @@ void frmMain::connectHandlers()
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmMain::Command4_Click);
     connect(mnuRecur, &QAction::triggered, this, [this](bool checkedByMenu) {
         // A checkable action has already flipped its mark; put it back so the
         // handler decides from the state the person saw.

@@ -14,6 +14,10 @@ class QPushButton;
 
 namespace quarrix {
 
+namespace dump {
+class DumpFailures;
+}
+
 class ListBox;
 
 class frmMain : public QMainWindow {
@@ -50,6 +54,7 @@ public:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    void Command4_Click();
     void mnuRecur_Click();
     void mnuType_Click();
     void mnuGuide_Click();
@@ -66,6 +71,10 @@ private:
     void centreOnScreen();
     void enableDumpWhenBothDirectoriesKnown();
     void BuildArchiveList();
+
+    // The two halves of a dump; what goes wrong is added to `failures`.
+    void ExtractArchives(const QString& destination, dump::DumpFailures& failures);
+    void CreateMonolithic(dump::DumpFailures& failures);
 
     bool placedOnScreen_ = false;
 };

@@ -1,0 +1,143 @@
+// The dump command of the main window: the dump options, then the
+// extraction (into the target, or into the temporary folder followed by the
+// packing of one consolidated archive), then the closing message. The work
+// itself is the dump engine's; this file ties it to the progress windows,
+// the archive list and the window's state.
+#include "frm_main.h"
+
+#include "dump/extraction.h"
+#include "dump/monolithic.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "support/frm_file_io.h"
+#include "support/list_box.h"
+#include "support/mod_file_shell.h"
+#include "ui/frm_dump_options.h"
+#include "ui/frm_progress.h"
+#include "ui/frm_progress2.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace quarrix {
+
+namespace {
+
+QString FromDisk(const std::string& text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+std::string ToDisk(const QString& text)
+{
+    return platform::ToFsPath(text).string();
+}
+
+class ListBoxArchives final : public dump::ArchiveList {
+public:
+    explicit ListBoxArchives(ListBox& list) : list_(list) {}
+    std::int32_t ListCount() const override { return list_.ListCount(); }
+    std::string List(std::int32_t Index) const override { return ToDisk(list_.List(Index)); }
+    void RemoveItem(std::int32_t Index) override { list_.RemoveItem(Index); }
+
+private:
+    ListBox& list_;
+};
+
+class WindowExtractionProgress final : public dump::ExtractionProgress {
+public:
+    explicit WindowExtractionProgress(frmProgress2& window) : window_(window) {}
+    void StartMain(const std::string& strPart, const std::string& strWork) override
+    {
+        window_.StartMain(FromDisk(strPart), QString::fromStdString(strWork));
+    }
+    void UpdateMain(std::int32_t Value, std::int32_t Max) override { window_.UpdateMain(Value, Max); }
+    void StartSub(const std::string& strPart) override { window_.StartSub(FromDisk(strPart)); }
+    void UpdateSub(std::int32_t Value, std::int32_t Max) override { window_.UpdateSub(Value, Max); }
+    bool Cancel() override { return window_.Cancel; }
+
+private:
+    frmProgress2& window_;
+};
+
+class WindowPacking final : public dump::MonolithicHost {
+public:
+    explicit WindowPacking(frmMain& main) : main_(main) {}
+    void Message(const std::string& text) override { platform::MsgBox(FromDisk(text)); }
+    void PackingStarts() override
+    {
+        frmProgress::instance().Show(&main_);
+        main_.setEnabled(false);
+    }
+    void PackingEnds() override
+    {
+        main_.setEnabled(true);
+        frmProgress::instance().Unload();
+    }
+    void DeleteFolder(const std::string& folder) override { modFileShell::DeleteFolder(FromDisk(folder)); }
+    void Start(const std::string& strPart, const std::string& strWork) override
+    {
+        frmProgress::instance().Start(FromDisk(strPart), QString::fromStdString(strWork));
+    }
+    void Update(std::int32_t Value, std::int32_t Max) override { frmProgress::instance().Update(Value, Max); }
+
+private:
+    frmMain& main_;
+};
+
+}  // namespace
+
+void frmMain::Command4_Click()
+{
+    // An empty target would put the output in whatever folder the program
+    // happens to run in.
+    if (txtTarget->text().isEmpty()) {
+        platform::MsgBox(QStringLiteral("Choose the directory where the files will be extracted first."),
+                         platform::MsgBoxButtons::Ok, platform::MsgBoxIcon::Exclamation);
+        return;
+    }
+    frmDumpOptions& options = frmDumpOptions::instance();
+    options.ShowModal(this);
+    if (!options.OK)
+        return;
+
+    dump::DumpFailures failures;
+    if (options.Compressed) {
+        frmFile_IO::MakeFolder(platform::AppPath(u"temp\\"));
+        ExtractArchives(platform::AppPath(u"temp\\"), failures);
+        CreateMonolithic(failures);
+    } else {
+        ExtractArchives(txtTarget->text(), failures);
+    }
+
+    QString text = QStringLiteral("Operation Complete");
+    if (!failures.Empty())
+        text += QStringLiteral("\n\n") + FromDisk(failures.Lines());
+    platform::MsgBox(text, platform::MsgBoxButtons::Ok,
+                     failures.Empty() ? platform::MsgBoxIcon::Information : platform::MsgBoxIcon::Exclamation,
+                     QStringLiteral("File Operations"));
+}
+
+void frmMain::ExtractArchives(const QString& destination, dump::DumpFailures& failures)
+{
+    frmProgress2& progress = frmProgress2::instance();
+    progress.Show();
+    setEnabled(false);
+    ListBoxArchives archives(*lstFiles);
+    WindowExtractionProgress sink(progress);
+    dump::ExtractArchives(ToDisk(destination), archives, sink, failures);
+    ScanDir.clear();
+    Command4->setEnabled(false);
+    setEnabled(true);
+    progress.Unload();
+}
+
+void frmMain::CreateMonolithic(dump::DumpFailures& failures)
+{
+    WindowPacking host(*this);
+    dump::CreateMonolithic(ToDisk(txtTarget->text()), frmDumpOptions::instance().Filename.toStdString(),
+                           ToDisk(platform::AppPath(u"temp")), host, failures);
+}
+
+}  // namespace quarrix
