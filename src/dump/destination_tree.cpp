@@ -69,10 +69,9 @@ void DestinationTree::ReadFolder(const std::vector<std::string>& onDisk, std::si
     ::closedir(dir);
 }
 
-bool DestinationTree::MakeFolders(const std::vector<std::string>& components,
-                                  std::vector<std::string>& onDisk, std::error_code& error)
+bool DestinationTree::MakeFolders(const std::vector<std::string>& components, std::error_code& error)
 {
-    onDisk.clear();
+    std::vector<std::string> onDisk;
     std::vector<bool> isNew;
     for (std::size_t depth = 0; depth < components.size(); ++depth) {
         const Folder& parent = FolderAt(onDisk, depth);

@@ -26,10 +26,9 @@ public:
     const std::filesystem::path& Root() const { return root_; }
 
     // Makes the folders `components` names below the root, each level going
-    // to an existing folder of the same name in any case. Fills `onDisk` with
-    // the names as they are on disk; on failure returns false with `error`.
-    bool MakeFolders(const std::vector<std::string>& components, std::vector<std::string>& onDisk,
-                     std::error_code& error);
+    // to an existing folder of the same name in any case. On failure returns
+    // false with `error`.
+    bool MakeFolders(const std::vector<std::string>& components, std::error_code& error);
 
     // The names on disk for a file entry: its folders and its own name each
     // go to an existing one of the same name in any case.

@@ -66,9 +66,8 @@ public:
             const auto components = Components(entry.name);
             if (!components)
                 continue;
-            std::vector<std::string> onDisk;
             std::error_code error;
-            if (!tree_.MakeFolders(*components, onDisk, error))
+            if (!tree_.MakeFolders(*components, error))
                 failures_.Add(archive_, "cannot make the folder " + entry.name + ": " + error.message());
         }
         return directoryTotal;
