@@ -165,7 +165,7 @@ public:
             const fs::directory_entry& entry = *walk;
             if (entry.path() == skipped)
                 continue;
-            add(entry, fs::relative(entry.path(), folder, error), walk);
+            add(entry, entry.path().lexically_relative(folder), walk);
         }
         if (error)
             failures_.Add(archive_, "cannot read " + folder.string() + ": " + error.message());
@@ -277,8 +277,8 @@ private:
 };
 
 int dump_command(const std::string& scan_folder, const std::string& target, bool recursive,
-                 const std::string& types, const std::string& consolidated, ProgressBar& bar,
-                 std::ostream& err)
+                 const std::string& types, const std::optional<std::string>& consolidated,
+                 ProgressBar& bar, std::ostream& err)
 {
     int status = kSuccess;
     const auto archives = find_archives(scan_folder, recursive, types, err, status);
@@ -288,7 +288,7 @@ int dump_command(const std::string& scan_folder, const std::string& target, bool
     dump::DumpFailures failures;
     if (!make_folder(target, failures))
         return summarise(failures, err);
-    if (consolidated.empty()) {
+    if (!consolidated) {
         extract_into(*archives, target, bar, failures);
         return summarise(failures, err);
     }
@@ -300,7 +300,7 @@ int dump_command(const std::string& scan_folder, const std::string& target, bool
     extract_into(*archives, temp.path(), bar, failures);
     if (!interrupted) {
         BarPacking host(bar);
-        dump::CreateMonolithic(target, consolidated, temp.path(), host, failures);
+        dump::CreateMonolithic(target, *consolidated, temp.path(), host, failures);
     }
     return summarise(failures, err);
 }
@@ -363,9 +363,9 @@ std::optional<int> DumpCommands::run_parsed(std::ostream& err, bool show_progres
         return pack_command(folder_, output_, options, bar, err);
     }
     if (dump_->parsed()) {
-        if (dump_->count("--consolidated") && consolidated_.empty())
-            consolidated_ = "Pack.ufo";
-        return dump_command(folder_, output_, recursive_, types_, consolidated_, bar, err);
+        const std::optional<std::string> consolidated =
+            dump_->count("--consolidated") ? std::optional(consolidated_) : std::nullopt;
+        return dump_command(folder_, output_, recursive_, types_, consolidated, bar, err);
     }
     return std::nullopt;
 }
