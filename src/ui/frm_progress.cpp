@@ -23,7 +23,8 @@ frmProgress::frmProgress() : FormWindow(QStringLiteral("Form2"), 4845, 1155)
 void frmProgress::Start(const QString& strPart, const QString& strWork)
 {
     setWindowTitle(strWork);
-    lblWork->setText(strPart);
+    // Set once per packed file: painted no more often than the bar.
+    throttle_.apply({lblWork}, [&] { lblWork->setText(strPart); });
 }
 
 void frmProgress::Update(qint32 Value, qint32 Max)

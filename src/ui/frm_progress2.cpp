@@ -46,7 +46,8 @@ void frmProgress2::StartMain(const QString& strPart, const QString& strWork)
 
 void frmProgress2::StartSub(const QString& strPart)
 {
-    Label2->setText(strPart);
+    // Set once per extracted file: painted no more often than the bars.
+    throttle_.apply({Label2}, [&] { Label2->setText(strPart); });
 }
 
 void frmProgress2::UpdateMain(qint32 Value, qint32 Max)
