@@ -29,16 +29,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Answers the dump options dialog once it is up: `choose` runs on the open
-// dialog, which is then closed by `close` (its OK button by default).
-void answerDumpOptions(std::function<void(frmDumpOptions&)> choose,
-                       std::function<void(frmDumpOptions&)> close = [](frmDumpOptions& d) { d.Command1->click(); })
+// Runs `answer` on the dump options dialog once it is up.
+void answerDumpOptions(std::function<void(frmDumpOptions&)> answer)
 {
-    QTimer::singleShot(0, [choose, close] {
-        frmDumpOptions& dialog = frmDumpOptions::instance();
-        QVERIFY(dialog.isVisible());
-        choose(dialog);
-        close(dialog);
+    QTimer::singleShot(0, [answer] {
+        QVERIFY(frmDumpOptions::instance().isVisible());
+        answer(frmDumpOptions::instance());
     });
 }
 
@@ -57,22 +53,10 @@ void atFirstYieldWhere(std::function<bool()> ready, std::function<void()> action
     QMetaObject::invokeMethod(qApp, *poll, Qt::QueuedConnection);
 }
 
-// The content of one file of an archive; empty when it cannot be read.
-std::string entryText(const fs::path& archive, const std::string& entry)
-{
-    auto opened = hpi::Archive::open(archive);
-    if (!opened)
-        return {};
-    const auto index = opened.value()->find(entry);
-    hpi::test::Bytes bytes;
-    if (!index || hpi::test::read_all(*opened.value(), *index, bytes))
-        return {};
-    return std::string(bytes.begin(), bytes.end());
-}
-
-void chooseConsolidated(frmDumpOptions& dialog)
+void okConsolidated(frmDumpOptions& dialog)
 {
     QTest::mouseClick(dialog.Option1[1], Qt::LeftButton);
+    dialog.Command1->click();
 }
 
 }  // namespace
@@ -91,15 +75,16 @@ private:
 
     fs::path path(const std::string& name) const { return *scratch_ / name; }
 
-    // Three archives a.hpi, b.ufo, c.gp3 of three files each, listed as a
-    // scan would list them, with `target` as the target directory.
+    // Three archives a.hpi, b.ufo, c.gp3 holding the files 1, 2 and 3 in a
+    // folder named a, b or c, listed as a scan would list them, with `target`
+    // as the target directory.
     void listThreeArchives(const fs::path& target)
     {
-        for (const char* name : {"a.hpi", "b.ufo", "c.gp3"}) {
+        for (const std::string name : {"a.hpi", "b.ufo", "c.gp3"}) {
             hpi::test::ArchiveBuilder builder;
-            builder.directory("units");
-            for (const char* file : {"units\\1.fbi", "units\\2.fbi", "units\\3.fbi"})
-                builder.stored_file(file, hpi::test::bytes_of(std::string(name) + file));
+            builder.directory(name.substr(0, 1));
+            for (const char* file : {"1", "2", "3"})
+                builder.stored_file(name.substr(0, 1) + "\\" + file, hpi::test::bytes_of(file));
             writer_test::write_file(path(name), builder.build().bytes);
             window_->lstFiles->AddItem(QString::fromStdString(path(name).string()));
         }
@@ -111,14 +96,11 @@ private:
 
     void verifyEndStateAndClosingBox(platform::MsgBoxIcon icon, const QString& text)
     {
-        QVERIFY(window_->ScanDir.isEmpty());
-        QVERIFY(!window_->Command4->isEnabled());
-        QVERIFY(window_->isEnabled());
-        QVERIFY(!frmProgress2::instance().isVisible());
+        QVERIFY(window_->ScanDir.isEmpty() && !window_->Command4->isEnabled() && window_->isEnabled()
+                && !frmProgress2::instance().isVisible());
         QCOMPARE(d_->boxes.shown.size(), 1);
-        QCOMPARE(d_->boxes.shown[0].title, QStringLiteral("File Operations"));
-        QCOMPARE(d_->boxes.shown[0].text, text);
-        QCOMPARE(d_->boxes.shown[0].icon, icon);
+        QCOMPARE(std::tuple(d_->boxes.shown[0].title, d_->boxes.shown[0].text, d_->boxes.shown[0].icon),
+                 std::tuple(QStringLiteral("File Operations"), text, icon));
     }
 
 private slots:
@@ -141,102 +123,86 @@ private slots:
     {
         frmDumpOptions& dialog = frmDumpOptions::instance();
         QCOMPARE(std::tuple(dialog.OK, dialog.Compressed, dialog.Filename), std::tuple(false, false, QString()));
-        const auto ok = [](frmDumpOptions& d) { d.Command1->click(); };
-        const auto cancel = [](frmDumpOptions& d) { d.Command2->click(); };
-        const auto closeBox = [](frmDumpOptions& d) { d.close(); };
+        enum Close { Ok, Cancel, CloseBox };
         const struct {
-            const char* what;
-            std::function<void(frmDumpOptions&)> choose, close;
+            bool consolidated;
+            const char* name;  // typed into the name field; nullptr: left as it comes
+            bool backToUnpacked;
+            Close close;
             bool OK, Compressed;
-            QString Filename;
+            const char* Filename;
         } steps[] = {
-            {"unpacked", [](frmDumpOptions&) {}, ok, true, false, QString()},
-            {"consolidated", chooseConsolidated, ok, true, true, QStringLiteral("Pack.ufo")},
-            {"consolidated, name emptied", [](frmDumpOptions& d) { chooseConsolidated(d); d.Text1->clear(); }, ok,
-             true, true, QString()},
-            {"named, then unpacked again",
-             [](frmDumpOptions& d) {
-                 chooseConsolidated(d);
-                 d.Text1->setText(QStringLiteral("Mine.ufo"));
-                 QTest::mouseClick(d.Option1[0], Qt::LeftButton);
-                 QVERIFY(!d.Text1->isEnabled());
-             },
-             ok, true, false, QString()},
-            {"consolidated for a later cancel", chooseConsolidated, ok, true, true, QStringLiteral("Pack.ufo")},
-            {"cancel", [](frmDumpOptions& d) { d.Text1->setText(QStringLiteral("X.ufo")); }, cancel, false, true,
-             QStringLiteral("Pack.ufo")},
-            {"title-bar close", chooseConsolidated, closeBox, false, true, QStringLiteral("Pack.ufo")},
+            {false, nullptr, false, Ok, true, false, ""},      {true, "", false, Ok, true, true, ""},
+            {true, "Mine.ufo", true, Ok, true, false, ""},     {true, nullptr, false, Ok, true, true, "Pack.ufo"},
+            {true, "X.ufo", false, Cancel, false, true, "Pack.ufo"},
+            {true, nullptr, false, CloseBox, false, true, "Pack.ufo"},
         };
         for (const auto& step : steps) {
-            answerDumpOptions(
-                [&step](frmDumpOptions& d) {
-                    QVERIFY2(d.Option1[0]->isChecked() && !d.Text1->isEnabled()
-                                 && d.Text1->text() == QStringLiteral("Pack.ufo"),
-                             "every showing starts from the design state");
-                    step.choose(d);
-                },
-                step.close);
+            answerDumpOptions([&step](frmDumpOptions& d) {
+                QVERIFY2(d.Option1[0]->isChecked() && !d.Text1->isEnabled() && d.Text1->text() == u"Pack.ufo",
+                         "every showing starts from the design state");
+                if (step.consolidated)
+                    QTest::mouseClick(d.Option1[1], Qt::LeftButton);
+                if (step.name)
+                    d.Text1->setText(QString::fromUtf8(step.name));
+                if (step.backToUnpacked)
+                    QTest::mouseClick(d.Option1[0], Qt::LeftButton);
+                step.close == Ok ? d.Command1->click() : step.close == Cancel ? d.Command2->click() : (void)d.close();
+            });
             dialog.ShowModal(window_.get());
-            QVERIFY2(!dialog.isVisible(), step.what);
+            QVERIFY(!dialog.isVisible());
             QCOMPARE(std::tuple(dialog.OK, dialog.Compressed, dialog.Filename),
-                     std::tuple(step.OK, step.Compressed, step.Filename));
+                     std::tuple(step.OK, step.Compressed, QString::fromUtf8(step.Filename)));
         }
     }
 
-    void unpackedDumpRebuildsEveryTreeAndEmptiesTheList()
+    // First with an empty target field: a message asks for one. Then the
+    // third archive is damaged: the other two are dumped, and the closing
+    // message lists the damaged one.
+    void unpackedDumpRebuildsTheTreesEmptiesTheListAndListsFailures()
     {
         listThreeArchives(path("out"));
-        answerDumpOptions([](frmDumpOptions&) {});
+        writer_test::write_file(path("c.gp3"), std::string("damaged"));
+        const QString target = window_->txtTarget->text();
+        window_->txtTarget->clear();
+        window_->Command4_Click();
+        QCOMPARE(d_->boxes.shown.takeFirst().icon, platform::MsgBoxIcon::Exclamation);
+        QCOMPARE(window_->lstFiles->ListCount(), 3);  // no dialog came up: nothing would answer it
+
+        window_->txtTarget->setText(target);
+        answerDumpOptions([](frmDumpOptions& d) { d.Command1->click(); });
         window_->Command4_Click();
 
         QCOMPARE(window_->lstFiles->ListCount(), 0);
-        QCOMPARE(dumptest::snapshot(path("out")).size(), 4u);  // units/ and 3 files, the last archive's
-        QCOMPARE(dumptest::snapshot(path("out"))["units/2.fbi"], std::string("c.gp3units\\2.fbi"));
-        verifyEndStateAndClosingBox(platform::MsgBoxIcon::Information, QStringLiteral("Operation Complete"));
+        QCOMPARE(dumptest::snapshot(path("out")), (dumptest::Tree{{"a/", ""}, {"a/1", "1"}, {"a/2", "2"}, {"a/3", "3"},
+                                                                {"b/", ""}, {"b/1", "1"}, {"b/2", "2"}, {"b/3", "3"}}));
+        verifyEndStateAndClosingBox(platform::MsgBoxIcon::Exclamation,
+                                    QStringLiteral("Operation Complete\n\n%1: cannot be opened as an archive")
+                                        .arg(QString::fromStdString(path("c.gp3").string())));
     }
 
-    // Cancel is clicked while the second archive is extracted: its files
-    // from then on and the third archive are left, and what was extracted is
-    // packed all the same.
+    // Cancel is clicked while the first file of the second archive is
+    // extracted: the rest of it and the third archive are left, and what was
+    // extracted is packed all the same.
     void cancelDuringTheSecondArchiveStillPacks()
     {
         listThreeArchives(path("target"));
         frmProgress2& progress = frmProgress2::instance();
         atFirstYieldWhere(
-            [&progress] { return progress.lblWork->text() == u"b" && progress.Label2->text() == u"Exctracting 1"; },
+            [&progress] { return progress.lblWork->text() == u"b" && progress.Label2->text() == u"Exctracting b\\1"; },
             [&progress] { QTest::mouseClick(progress.Command1, Qt::LeftButton); });
-        answerDumpOptions(chooseConsolidated);
+        answerDumpOptions(okConsolidated);
         window_->Command4_Click();
 
         QCOMPARE(window_->lstFiles->ListCount(), 1);
         QVERIFY(!fs::exists(d_->appDir.filePath(QStringLiteral("temp")).toStdString()));
-        QCOMPARE(entryText(path("target/Pack.ufo"), "units\\1.fbi"), std::string("b.ufounits\\1.fbi"));
-        QCOMPARE(entryText(path("target/Pack.ufo"), "units\\2.fbi"), std::string("a.hpiunits\\2.fbi"));
+        auto packed = hpi::Archive::open(path("target/Pack.ufo"));
+        QVERIFY(packed);
+        std::vector<std::string> names;
+        for (const hpi::Entry& entry : packed.value()->entries())
+            names.push_back(entry.path);
+        QCOMPARE(names, (std::vector<std::string>{"a", "a\\1", "a\\2", "a\\3", "b", "b\\1"}));
         verifyEndStateAndClosingBox(platform::MsgBoxIcon::Information, QStringLiteral("Operation Complete"));
-    }
-
-    void failuresAreListedInAWarningBox()
-    {
-        listThreeArchives(path("out"));
-        writer_test::write_file(path("b.ufo"), std::string("damaged"));
-        answerDumpOptions([](frmDumpOptions&) {});
-        window_->Command4_Click();
-
-        verifyEndStateAndClosingBox(platform::MsgBoxIcon::Exclamation,
-                                    QStringLiteral("Operation Complete\n\n%1: cannot be opened as an archive")
-                                        .arg(QString::fromStdString(path("b.ufo").string())));
-    }
-
-    void anEmptyTargetAsksForOneAndWritesNothing()
-    {
-        listThreeArchives(path("out"));
-        window_->txtTarget->clear();
-        window_->Command4_Click();
-
-        QCOMPARE(d_->boxes.shown.size(), 1);
-        QCOMPARE(d_->boxes.shown[0].icon, platform::MsgBoxIcon::Exclamation);
-        QCOMPARE(window_->lstFiles->ListCount(), 3);
-        QVERIFY(fs::is_empty(path("out")));
     }
 };
 

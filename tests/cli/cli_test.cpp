@@ -1,9 +1,8 @@
 // quarrix-cli as a user meets it: the text of list, the bytes of cat, the
 // verdict of test, and the exit status of each, including usage errors.
-#include "commands.h"
+#include "run_cli.h"
 
 #include <array>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,21 +13,6 @@
 #include "hpiutil_testkit.h"
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome run_cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "quarrix-cli");
-    std::vector<const char*> argv;
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::ostringstream out, err;
-    const int status = quarrix::cli::run(int(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
 
 std::string fixture(const std::string& name) { return (testkit::testdata_dir() / name).string(); }
 

@@ -10,7 +10,6 @@
 
 #include <csignal>
 #include <algorithm>
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -34,29 +33,6 @@ Tree snapshotOutside(const fs::path& root, const std::string& inside)
     return tree;
 }
 
-// Files larger than `bytes` cannot be written while it lives; a write past
-// the limit fails with EFBIG instead of ending the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved_;
-        limited.rlim_cur = std::min(bytes, saved_.rlim_max);
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
 // An archive holding these entries in this order; a path ending in "\" is a
 // folder. Names are Windows-1252, as stored.
 fs::path build_archive(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& entries)
@@ -74,20 +50,15 @@ fs::path build_archive(const fs::path& file, const std::vector<std::pair<std::st
 
 struct Recorder final : dump::ExtractionProgress {
     std::vector<std::string> calls;
-    void StartMain(const std::string& part, const std::string& work) override
-    {
-        calls.push_back("StartMain " + part + " | " + work);
-    }
-    void UpdateMain(std::int32_t value, std::int32_t max) override
-    {
-        calls.push_back("UpdateMain " + std::to_string(value) + "/" + std::to_string(max));
-    }
-    void StartSub(const std::string& part) override { calls.push_back("StartSub " + part); }
-    void UpdateSub(std::int32_t value, std::int32_t max) override
-    {
-        calls.push_back("UpdateSub " + std::to_string(value) + "/" + std::to_string(max));
-    }
+    void StartMain(const std::string& part, const std::string& work) override { note("StartMain " + part + " | " + work); }
+    void UpdateMain(std::int32_t value, std::int32_t max) override { note("UpdateMain", value, max); }
+    void StartSub(const std::string& part) override { note("StartSub " + part); }
+    void UpdateSub(std::int32_t value, std::int32_t max) override { note("UpdateSub", value, max); }
     bool Cancel() override { return false; }
+    void note(std::string call, std::int32_t value = 0, std::int32_t max = -1)
+    {
+        calls.push_back(max < 0 ? call : call + " " + std::to_string(value) + "/" + std::to_string(max));
+    }
 };
 
 struct Dumped {
@@ -110,11 +81,6 @@ Dumped extract(const std::vector<fs::path>& archives, const fs::path& target)
     return dumped;
 }
 
-std::string reasons(const dump::DumpFailures& failures)
-{
-    return failures.Lines(1000);
-}
-
 TEST(ExtractArchives, RebuildsEachTreeAndReportsProgressArchiveByArchive)
 {
     writer_test::ScratchDir scratch;
@@ -126,7 +92,7 @@ TEST(ExtractArchives, RebuildsEachTreeAndReportsProgressArchiveByArchive)
     };
     const Dumped dumped = extract(archives, scratch / "out");
 
-    EXPECT_TRUE(dumped.failures.Empty()) << reasons(dumped.failures);
+    EXPECT_TRUE(dumped.failures.Empty()) << dumped.failures.Lines();
     EXPECT_EQ(dumped.rowsLeft, 0);
     EXPECT_EQ(dumped.calls, (std::vector<std::string>{
                                 "StartMain a | Decompressing Archive", "UpdateMain 1/3",
@@ -142,88 +108,72 @@ TEST(ExtractArchives, RebuildsEachTreeAndReportsProgressArchiveByArchive)
                                                {"units/ARMCOM.FBI", "C"}}));
 }
 
-// Each case dumps its archives into scratch/<target>; nothing may appear
-// outside the target but what the case made there, and no temporary file
-// may be left anywhere.
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// Each case dumps its archives (no entries: a file that is no archive) into
+// scratch/<target>; nothing may appear outside the target but what the case
+// made there, and no temporary file may be left anywhere.
 TEST(ExtractArchives, WritesNothingOutsideTheTargetAndReportsWhatItCouldNotWrite)
 {
-    struct Case {
+    const struct {
         const char* what;
         const char* target;
-        std::function<std::vector<fs::path>(const fs::path& scratch, const fs::path& target)> setUp;
+        std::vector<std::pair<std::string, Entries>> archives;
+        bool unitsLinksOut;  // target/units is a link to scratch/outside
         Tree expected;
         std::vector<std::string> failures;
         rlim_t fileSizeLimit = RLIM_INFINITY;
-    };
-    const std::vector<Case> cases = {
-        {"an unopenable file with an archive extension", "out",
-         [](const fs::path& s, const fs::path&) {
-             writer_test::write_file(s / "junk.ufo", std::string("not an archive at all"));
-             return std::vector<fs::path>{s / "junk.ufo", build_archive(s / "good.hpi", {{"x.txt", "x"}})};
-         },
-         {{"x.txt", "x"}},
-         {"junk.ufo: cannot be opened"}},
+    } cases[] = {
+        {"an unopenable file with an archive extension", "out", {{"junk.ufo", {}}, {"good.hpi", {{"x.txt", "x"}}}},
+         false, {{"x.txt", "x"}}, {"junk.ufo: cannot be opened"}},
         {"hostile names", "out",
-         [](const fs::path& s, const fs::path&) {
-             return std::vector<fs::path>{
-                 build_archive(s / "drive.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok.txt", "ok"}}),
-                 build_archive(s / "up.hpi", {{"..", "e"}})};
-         },
-         {{"ok.txt", "ok"}},
+         {{"drive.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok.txt", "ok"}}}, {"up.hpi", {{"..", "e"}}}},
+         false, {{"ok.txt", "ok"}},
          {"drive.hpi: skipped C:: its path leads out", "drive.hpi: skipped C:\\evil.txt", "up.hpi: cannot be opened"}},
-        {"a link in the target leading out of it", "out",
-         [](const fs::path& s, const fs::path& t) {
-             fs::create_directories(s / "outside");
-             fs::create_directories(t);
-             fs::create_directory_symlink(s / "outside", t / "units");
-             return std::vector<fs::path>{build_archive(s / "a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}})};
-         },
-         {{"units", "-> "}},
-         {"a.hpi: cannot make the folder units", "a.hpi: cannot extract units\\a.fbi"}},
-        {"names differing only in case", "out",
-         [](const fs::path& s, const fs::path&) {
-             return std::vector<fs::path>{
-                 build_archive(s / "1.hpi", {{"UNITS\\", ""}, {"UNITS\\A.FBI", "one"}}),
-                 build_archive(s / "2.hpi", {{"units\\", ""}, {"units\\sub\\", ""}, {"units\\a.fbi", "two"}})};
-         },
-         {{"UNITS/", ""}, {"UNITS/A.FBI", "two"}, {"UNITS/sub/", ""}},
-         {}},
-        {"a target named outside Windows-1252", "выход 目标",
-         [](const fs::path& s, const fs::path&) {
-             return std::vector<fs::path>{build_archive(s / "a.hpi", {{"units\\", ""}, {"units\\caf\xe9.fbi", "c"}})};
-         },
-         {{"units/", ""}, {"units/café.fbi", "c"}},
-         {}},
-        {"a disk that runs out of space", "out",
-         [](const fs::path& s, const fs::path&) {
-             return std::vector<fs::path>{
-                 build_archive(s / "a.hpi", {{"big.bin", std::string(100000, 'b')}, {"small.txt", "s"}})};
-         },
-         {{"small.txt", "s"}},
-         {"a.hpi: cannot extract big.bin"},
-         65536},
+        {"a link in the target leading out of it", "out", {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}}}},
+         true, {{"units", "-> "}}, {"a.hpi: cannot make the folder units", "a.hpi: cannot extract units\\a.fbi"}},
+        {"a target named outside Windows-1252", "выход 目标", {{"a.hpi", {{"units\\", ""}, {"units\\caf\xe9.fbi", "c"}}}},
+         false, {{"units/", ""}, {"units/café.fbi", "c"}}, {}},
+        {"a disk that runs out of space", "out", {{"a.hpi", {{"big.bin", std::string(100000, 'b')}, {"small.txt", "s"}}}},
+         false, {{"small.txt", "s"}}, {"a.hpi: cannot extract big.bin"}, 65536},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writer_test::ScratchDir scratch;
         const fs::path target = scratch / c.target;
-        const std::vector<fs::path> archives = c.setUp(scratch.path(), target);
-        const Tree outsideBefore = snapshotOutside(scratch.path(), c.target);
-        Dumped dumped;
-        {
-            FileSizeLimit limit(c.fileSizeLimit);
-            dumped = extract(archives, target);
+        std::vector<fs::path> archives;
+        for (const auto& [name, entries] : c.archives) {
+            archives.push_back(scratch / name);
+            if (entries.empty())
+                writer_test::write_file(scratch / name, std::string("not an archive at all"));
+            else
+                build_archive(scratch / name, entries);
         }
+        if (c.unitsLinksOut) {
+            fs::create_directories(scratch / "outside");
+            fs::create_directories(target);
+            fs::create_directory_symlink(scratch / "outside", target / "units");
+        }
+        const Tree outsideBefore = snapshotOutside(scratch.path(), c.target);
+        // Past the limit a write fails with EFBIG instead of ending the process.
+        rlimit saved{}, limited{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        limited = {std::min(c.fileSizeLimit, saved.rlim_max), saved.rlim_max};
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        const Dumped dumped = extract(archives, target);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
         Tree expected = c.expected;
-        for (auto& [name, content] : expected)
-            if (content == "-> ")
-                content += (scratch / "outside").string();
+        if (c.unitsLinksOut)
+            expected["units"] += (scratch / "outside").string();
         EXPECT_EQ(snapshot(target), expected);
         EXPECT_EQ(snapshotOutside(scratch.path(), c.target), outsideBefore);
-        EXPECT_EQ(dumped.failures.Items().size(), c.failures.size()) << reasons(dumped.failures);
-        for (const std::string& failure : c.failures)
-            EXPECT_NE(reasons(dumped.failures).find(failure), std::string::npos) << failure << "\n" << reasons(dumped.failures);
         EXPECT_EQ(dumped.rowsLeft, 0);
+        const std::string reasons = dumped.failures.Lines(1000);
+        EXPECT_EQ(dumped.failures.Items().size(), c.failures.size()) << reasons;
+        for (const std::string& failure : c.failures)
+            EXPECT_NE(reasons.find(failure), std::string::npos) << failure << "\n" << reasons;
     }
 }
 
@@ -246,6 +196,9 @@ struct PackingRecorder final : dump::MonolithicHost {
     void Update(std::int32_t, std::int32_t) override {}
 };
 
+// A first consolidated dump cannot create its archive (a missing target, a
+// name leading out of it): the temporary folder stays, and the next one packs
+// those files with its own.
 TEST(CreateMonolithic, PacksTheUnionOfTheArchivesLaterOnesWinningAndLosesNoFile)
 {
     writer_test::ScratchDir scratch;
@@ -254,65 +207,39 @@ TEST(CreateMonolithic, PacksTheUnionOfTheArchivesLaterOnesWinningAndLosesNoFile)
         build_archive(scratch / "2.ufo", {{"UNITS\\", ""}, {"UNITS\\A.FBI", "second"}, {"b.txt", "b"}}),
         build_archive(scratch / "3.gp4", {{"maps\\", ""}}),
     };
-    ASSERT_TRUE(extract(archives, scratch / "unpacked").failures.Empty());
-
     const fs::path temp = scratch / "temp";
-    fs::create_directory(temp);
+    fs::create_directories(scratch / "target");
+    fs::create_directories(temp);
+    writer_test::write_file(temp / "left.txt", std::string("left over"));
+    for (const auto& [target, name] : {std::pair{"missing", "Pack.ufo"}, {"target", "../escape.ufo"}}) {
+        PackingRecorder host;
+        dump::DumpFailures failures;
+        dump::CreateMonolithic((scratch / target).string(), name, temp.string(), host, failures);
+        EXPECT_EQ(host.calls, std::vector<std::string>{"Message Error on HPICreate"}) << name;
+        EXPECT_EQ(failures.Items().size(), 1u) << name;
+    }
     ASSERT_TRUE(extract(archives, temp).failures.Empty());
-    fs::create_directory(scratch / "target");
     PackingRecorder host;
     dump::DumpFailures failures;
     dump::CreateMonolithic((scratch / "target").string(), "Pack.ufo", temp.string() + "/", host, failures);
 
-    EXPECT_TRUE(failures.Empty()) << reasons(failures);
+    EXPECT_TRUE(failures.Empty()) << failures.Lines();
     EXPECT_EQ(host.calls, (std::vector<std::string>{"PackingStarts", "Start Creating monolithic archive",
                                                     "PackingEnds", "DeleteFolder"}));
-    EXPECT_FALSE(fs::exists(temp));
     ASSERT_TRUE(extract({scratch / "target/Pack.ufo"}, scratch / "repacked").failures.Empty());
-    EXPECT_EQ(snapshot(scratch / "repacked"), snapshot(scratch / "unpacked"));
-    EXPECT_EQ(snapshot(scratch / "unpacked"), (Tree{{"b.txt", "b"}, {"empty.txt", ""}, {"maps/", ""},
-                                                    {"units/", ""}, {"units/a.fbi", "second"}}));
-}
-
-TEST(CreateMonolithic, KeepsTheTemporaryFolderWhenTheArchiveCannotBeCreatedAndPacksItNextTime)
-{
-    writer_test::ScratchDir scratch;
-    const fs::path temp = scratch / "temp";
-    fs::create_directory(temp);
-    writer_test::write_file(temp / "left.txt", std::string("left over"));
-    for (const std::string name : {"Pack.ufo", "../escape.ufo"}) {
-        PackingRecorder host;
-        dump::DumpFailures failures;
-        const fs::path target = scratch / (name == "Pack.ufo" ? "missing" : "target");
-        dump::CreateMonolithic(target.string(), name, temp.string(), host, failures);
-        EXPECT_EQ(host.calls, std::vector<std::string>{"Message Error on HPICreate"}) << name;
-        EXPECT_EQ(failures.Items().size(), 1u) << name;
-    }
-    EXPECT_TRUE(fs::exists(temp / "left.txt"));
-    EXPECT_FALSE(fs::exists(scratch / "escape.ufo"));
-
-    fs::create_directory(scratch / "target");
-    writer_test::write_file(temp / "new.txt", std::string("new"));
-    PackingRecorder host;
-    dump::DumpFailures failures;
-    dump::CreateMonolithic((scratch / "target").string(), "Pack.ufo", temp.string(), host, failures);
-    ASSERT_TRUE(extract({scratch / "target/Pack.ufo"}, scratch / "out").failures.Empty());
-    EXPECT_EQ(snapshot(scratch / "out"), (Tree{{"left.txt", "left over"}, {"new.txt", "new"}}));
+    EXPECT_EQ(scratch.listing(), (std::vector<std::string>{"1.hpi", "2.ufo", "3.gp4", "repacked", "target"}));
+    EXPECT_EQ(snapshot(scratch / "repacked"), (Tree{{"b.txt", "b"}, {"empty.txt", ""}, {"left.txt", "left over"},
+                                                    {"maps/", ""}, {"units/", ""}, {"units/a.fbi", "second"}}));
 }
 
 TEST(TextRules, BaseNamesNamesFromBuffersAndTheFailureListCap)
 {
     const std::pair<std::string, std::string> baseNames[] = {
-        {"C:\\Games\\Data\\units.ufo", "units"}, {"units\\ARMCOM.FBI", "ARMCOM"}, {"a.b.c", "a"},
-        {"scripts\\readme", "scripts\\readme"},  {"C:\\x\\.cfg", ""},            {"/data/pack/b.gp3", "b"}};
+        {"C:\\Games\\Data\\units.ufo", "units"}, {"a.b.c", "a"}, {"C:\\x\\.cfg", ""}, {"/data/pack/b.gp3", "b"}};
     for (const auto& [path, expected] : baseNames)
         EXPECT_EQ(dump::GetBaseName(path), expected) << path;
-
-    const std::pair<std::string, std::string> stripped[] = {
-        {std::string("units\0   ", 9), "units"}, {"units   ", "units"}, {"  ", ""}, {std::string("\0ab", 3), ""}};
-    for (const auto& [text, expected] : stripped)
-        EXPECT_EQ(dump::StripNull(text), expected);
-
+    EXPECT_EQ(dump::StripNull(std::string("units\0   ", 9)), "units");
+    EXPECT_EQ(dump::StripNull("units   "), "units");
     const std::string noEnd(256, 'x');
     EXPECT_EQ(Callback::BytesToString(noEnd.c_str()), "");
     EXPECT_EQ(Callback::BytesToString(noEnd.substr(0, 255).c_str()), noEnd.substr(0, 255));

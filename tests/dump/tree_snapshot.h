@@ -3,10 +3,10 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
-
-#include "support/writer_view.h"
 
 namespace dumptest {
 
@@ -19,14 +19,12 @@ inline Tree snapshot(const std::filesystem::path& root)
     std::error_code error;
     for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().lexically_relative(root).generic_string();
-        if (it->is_symlink()) {
+        if (it->is_symlink())
             tree[name] = "-> " + fs::read_symlink(it->path()).string();
-        } else if (it->is_directory()) {
+        else if (it->is_directory())
             tree[name + "/"] = "";
-        } else {
-            const auto bytes = writer_test::read_file(it->path());
-            tree[name] = std::string(bytes.begin(), bytes.end());
-        }
+        else
+            tree[name] = std::string(std::istreambuf_iterator<char>(std::ifstream(it->path(), std::ios::binary).rdbuf()), {});
     }
     return tree;
 }

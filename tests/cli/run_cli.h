@@ -1,0 +1,23 @@
+// quarrix-cli run in the test's own process, with its two streams captured.
+#pragma once
+
+#include "commands.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline Outcome run_cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "quarrix-cli");
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::ostringstream out, err;
+    const int status = quarrix::cli::run(int(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
