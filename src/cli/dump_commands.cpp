@@ -4,6 +4,7 @@
 
 #include "dump/extraction.h"
 #include "dump/monolithic.h"
+#include "dump/text.h"
 #include "progress_bar.h"
 #include "terminal_text.h"
 
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
-#include <set>
 
 namespace quarrix::cli {
 
@@ -30,8 +30,7 @@ volatile std::sig_atomic_t interrupted = 0;
 
 class InterruptCatcher {
 public:
-    InterruptCatcher()
-    {
+    InterruptCatcher() {
         interrupted = 0;
         struct sigaction action {};
         action.sa_handler = [](int) { interrupted = 1; };
@@ -52,16 +51,16 @@ private:
 class BarExtraction final : public dump::ExtractionProgress {
 public:
     explicit BarExtraction(ProgressBar& bar) : bar_(bar) {}
-    void StartMain(const std::string& strPart, const std::string&) override { bar_.set_name(strPart); }
-    void UpdateMain(std::int32_t Value, std::int32_t Max) override
-    {
+    void StartMain(const std::string& strPart, const std::string&) override {
+        bar_.set_name(strPart);
+    }
+    void UpdateMain(std::int32_t Value, std::int32_t Max) override {
         archive_ = Value;
         archives_ = Max;
         bar_.set_fraction(Value - 1, Max);
     }
     void StartSub(const std::string&) override {}
-    void UpdateSub(std::int32_t Value, std::int32_t Max) override
-    {
+    void UpdateSub(std::int32_t Value, std::int32_t Max) override {
         if (Max > 0)
             bar_.set_fraction(archive_ - 1 + std::min(1.0, double(Value) / Max), archives_);
     }
@@ -82,8 +81,7 @@ public:
     void Message(const std::string&) override {}
     void PackingStarts() override { bar_.set_fraction(0, 1); }
     void PackingEnds() override { bar_.finish(); }
-    void DeleteFolder(const std::string& folder) override
-    {
+    void DeleteFolder(const std::string& folder) override {
         std::error_code ignored;
         fs::remove_all(folder, ignored);
     }
@@ -94,31 +92,27 @@ private:
     ProgressBar& bar_;
 };
 
-int summarise(const dump::DumpFailures& failures, std::ostream& err)
-{
+int summarise(const dump::DumpFailures& failures, std::ostream& err) {
     for (const dump::DumpFailure& failure : failures.Items())
-        err << kProgram << ": " << without_controls(failure.archive.empty() ? failure.reason
+        err << kProgram << ": "
+            << without_controls(failure.archive.empty() ? failure.reason
                                                         : failure.archive + ": " + failure.reason)
             << '\n';
-    if (failures.Empty())
-        return kSuccess;
+    if (failures.Empty()) return kSuccess;
     err << kProgram << ": " << failures.Items().size()
         << (failures.Items().size() == 1 ? " problem\n" : " problems\n");
     return kFailure;
 }
 
-bool make_folder(const std::string& folder, dump::DumpFailures& failures)
-{
+bool make_folder(const std::string& folder, dump::DumpFailures& failures) {
     std::error_code error;
     fs::create_directories(folder, error);
-    if (error)
-        failures.Add(folder, "cannot make the folder: " + error.message());
+    if (error) failures.Add(folder, "cannot make the folder: " + error.message());
     return !error;
 }
 
 void extract_into(const std::vector<std::string>& archives, const std::string& folder,
-                  ProgressBar& bar, dump::DumpFailures& failures)
-{
+                  ProgressBar& bar, dump::DumpFailures& failures) {
     dump::PlainArchiveList list(archives);
     BarExtraction progress(bar);
     dump::ExtractArchives(folder, list, progress, failures);
@@ -131,21 +125,17 @@ void extract_into(const std::vector<std::string>& archives, const std::string& f
 // ---- extract ---------------------------------------------------------------
 
 int extract_command(const std::vector<std::string>& archives, const std::string& folder,
-                    ProgressBar& bar, std::ostream& err)
-{
+                    ProgressBar& bar, std::ostream& err) {
     InterruptCatcher catcher;
     dump::DumpFailures failures;
-    if (make_folder(folder, failures))
-        extract_into(archives, folder, bar, failures);
+    if (make_folder(folder, failures)) extract_into(archives, folder, bar, failures);
     return summarise(failures, err);
 }
 
 // ---- pack ------------------------------------------------------------------
 
-hpi::Method method_named(const std::string& name)
-{
-    if (name == "lz77")
-        return hpi::Method::Lz77;
+hpi::Method method_named(const std::string& name) {
+    if (name == "lz77") return hpi::Method::Lz77;
     return name == "store" ? hpi::Method::Stored : hpi::Method::Zlib;
 }
 
@@ -153,18 +143,14 @@ hpi::Method method_named(const std::string& name)
 class FolderWalk {
 public:
     FolderWalk(hpi::Writer& writer, dump::DumpFailures& failures, const std::string& archive)
-        : writer_(writer), failures_(failures), archive_(archive)
-    {
-    }
+        : writer_(writer), failures_(failures), archive_(archive) {}
 
-    void add_tree(const fs::path& folder, const fs::path& skipped)
-    {
+    void add_tree(const fs::path& folder, const fs::path& skipped) {
         std::error_code error;
         fs::recursive_directory_iterator walk(folder, error), end;
         for (; !error && walk != end; walk.increment(error)) {
             const fs::directory_entry& entry = *walk;
-            if (entry.path() == skipped)
-                continue;
+            if (entry.path() == skipped) continue;
             add(entry, entry.path().lexically_relative(folder), walk);
         }
         if (error)
@@ -173,19 +159,17 @@ public:
 
 private:
     void add(const fs::directory_entry& entry, const fs::path& relative,
-             fs::recursive_directory_iterator& walk)
-    {
+             fs::recursive_directory_iterator& walk) {
         std::string stored;
         if (!hpi::utf8_to_cp1252(relative.generic_string(), stored)) {
             skip(entry, "its name has characters an archive cannot hold", walk);
             return;
         }
         for (char& c : stored)
-            if (c == '/')
-                c = '\\';
+            if (c == '/') c = '\\';
         // An archive compares names without regard to case: of two such names
         // only one could be kept, so the second is reported, not dropped.
-        const auto [earlier, added] = seen_.try_emplace(fold(stored), entry.path().string());
+        const auto [earlier, added] = seen_.try_emplace(dump::FoldCase(stored), entry.path().string());
         if (!added) {
             skip(entry, "differs only in case from " + earlier->second, walk);
             return;
@@ -202,20 +186,11 @@ private:
             failures_.Add(archive_, "cannot add " + entry.path().string() + ": " + result.message);
     }
 
-    void skip(const fs::directory_entry& entry, const std::string& why, fs::recursive_directory_iterator& walk)
-    {
+    void skip(const fs::directory_entry& entry, const std::string& why,
+              fs::recursive_directory_iterator& walk) {
         failures_.Add(archive_, "skipped " + entry.path().string() + ": " + why);
         std::error_code error;
-        if (entry.is_directory(error))
-            walk.disable_recursion_pending();
-    }
-
-    static std::string fold(std::string text)
-    {
-        for (char& c : text)
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        return text;
+        if (entry.is_directory(error)) walk.disable_recursion_pending();
     }
 
     hpi::Writer& writer_;
@@ -224,9 +199,8 @@ private:
     std::map<std::string, std::string> seen_;
 };
 
-int pack_command(const std::string& folder, const std::string& archive, const hpi::PackOptions& options,
-                 ProgressBar& bar, std::ostream& err)
-{
+int pack_command(const std::string& folder, const std::string& archive,
+                 const hpi::PackOptions& options, ProgressBar& bar, std::ostream& err) {
     dump::DumpFailures failures;
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
@@ -240,13 +214,13 @@ int pack_command(const std::string& folder, const std::string& archive, const hp
     const fs::path base = fs::weakly_canonical(folder, error);
     walk.add_tree(base, fs::weakly_canonical(archive, error));
     bar.set_name(fs::path(archive).filename().string());
-    const hpi::Error packed = writer.pack(archive, options, [&bar](const hpi::PackProgress& progress) {
-        bar.set_bytes(progress.bytes_done);
-        bar.set_fraction(double(progress.bytes_done), double(progress.bytes_total));
-    });
+    const hpi::Error packed =
+        writer.pack(archive, options, [&bar](const hpi::PackProgress& progress) {
+            bar.set_bytes(progress.bytes_done);
+            bar.set_fraction(double(progress.bytes_done), double(progress.bytes_total));
+        });
     bar.finish();
-    if (packed)
-        failures.Add(archive, packed.message);
+    if (packed) failures.Add(archive, packed.message);
     return summarise(failures, err);
 }
 
@@ -256,17 +230,13 @@ int pack_command(const std::string& folder, const std::string& archive, const hp
 // that will be written, removed whatever happens.
 class PrivateFolder {
 public:
-    explicit PrivateFolder(const std::string& parent)
-    {
+    explicit PrivateFolder(const std::string& parent) {
         std::string pattern = (fs::path(parent) / ".quarrix-dump-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
+        if (::mkdtemp(pattern.data())) path_ = pattern;
     }
-    ~PrivateFolder()
-    {
+    ~PrivateFolder() {
         std::error_code ignored;
-        if (!path_.empty())
-            fs::remove_all(path_, ignored);
+        if (!path_.empty()) fs::remove_all(path_, ignored);
     }
     PrivateFolder(const PrivateFolder&) = delete;
     PrivateFolder& operator=(const PrivateFolder&) = delete;
@@ -278,16 +248,13 @@ private:
 
 int dump_command(const std::string& scan_folder, const std::string& target, bool recursive,
                  const std::string& types, const std::optional<std::string>& consolidated,
-                 ProgressBar& bar, std::ostream& err)
-{
+                 ProgressBar& bar, std::ostream& err) {
     int status = kSuccess;
     const auto archives = find_archives(scan_folder, recursive, types, err, status);
-    if (!archives)
-        return status;
+    if (!archives) return status;
     InterruptCatcher catcher;
     dump::DumpFailures failures;
-    if (!make_folder(target, failures))
-        return summarise(failures, err);
+    if (!make_folder(target, failures)) return summarise(failures, err);
     if (!consolidated) {
         extract_into(*archives, target, bar, failures);
         return summarise(failures, err);
@@ -305,30 +272,37 @@ int dump_command(const std::string& scan_folder, const std::string& target, bool
     return summarise(failures, err);
 }
 
-const char* const kFooter = "Exit status: 0 all good, 1 something failed (listed on standard error), 2 usage error.";
+const char* const kFooter =
+    "Exit status: 0 all good, 1 something failed (listed on standard error), 2 usage error.";
 
 }  // namespace
 
-DumpCommands::DumpCommands(CLI::App& app)
-{
+DumpCommands::DumpCommands(CLI::App& app) {
     extract_ = app.add_subcommand("extract", "Extract every file of each archive below a folder.");
     extract_->add_option("ARCHIVE", archives_, "Archive files")->required();
-    extract_->add_option("-o,--output", output_, "Folder to extract into (made when missing)")->required();
-    extract_->footer(std::string("Each archive's folder tree is rebuilt below the folder; names that differ\n"
-                                 "only in case go to one file, the later archive winning. Entries whose path\n"
-                                 "would leave the folder are skipped and reported.\n") +
-                     kFooter);
+    extract_->add_option("-o,--output", output_, "Folder to extract into (made when missing)")
+        ->required();
+    extract_->footer(
+        std::string("Each archive's folder tree is rebuilt below the folder; names that differ\n"
+                    "only in case go to one file, the later archive winning. Entries whose path\n"
+                    "would leave the folder are skipped and reported.\n") +
+        kFooter);
 
     pack_ = app.add_subcommand("pack", "Pack a folder tree into a new archive.");
     pack_->add_option("FOLDER", folder_, "Folder to pack")->required();
     pack_->add_option("-o,--output", output_, "Archive to write")->required();
     pack_->add_option("--method", method_, "zlib (default), lz77 or store")
         ->check(CLI::IsMember({"zlib", "lz77", "store"}));
-    pack_->add_option("--level", level_, "zlib level, 1 to 12 (default 6)")->check(CLI::Range(1, 12));
+    pack_->add_option("--level", level_, "zlib level, 1 to 12 (default 6)")
+        ->check(CLI::Range(1, 12));
     pack_->add_option("--threads", threads_, "Compression threads (default 0: every core)");
-    pack_->footer(kFooter);
+    pack_->footer(std::string("Names an archive cannot hold (outside Windows-1252), names that differ only\n"
+                              "in case from one already packed and links to folders are reported and\n"
+                              "left out.\n") +
+                  kFooter);
 
-    dump_ = app.add_subcommand("dump", "Find the archives in a folder and dump them, as the window does.");
+    dump_ = app.add_subcommand("dump",
+                               "Find the archives in a folder and dump them, as the window does.");
     dump_->add_option("SCANDIR", folder_, "Folder to scan for archives")->required();
     dump_->add_option("-o,--output", output_, "Target folder (made when missing)")->required();
     dump_->add_flag("-r,--recursive", recursive_, "Scan the subfolders too");
@@ -337,10 +311,11 @@ DumpCommands::DumpCommands(CLI::App& app)
                       "in Options.ini beside quarrix-cli, or hpi,ufo,gp3,gp4 when none is)");
     dump_->add_option("--consolidated", consolidated_,
                       "Pack everything into one new archive of this name in the target folder");
-    dump_->footer(std::string("Without --consolidated every archive is extracted below the target folder.\n"
-                              "With it, they are extracted into a private temporary folder, packed into\n"
-                              "TARGET/NAME and the temporary folder is removed.\n") +
-                  kFooter);
+    dump_->footer(
+        std::string("Without --consolidated every archive is extracted below the target folder.\n"
+                    "With it, they are extracted into a private temporary folder, packed into\n"
+                    "TARGET/NAME and the temporary folder is removed.\n") +
+        kFooter);
 
     for (CLI::App* command : {extract_, pack_, dump_}) {
         command->add_flag("-q,--quiet", quiet_, "No progress bar");
@@ -350,11 +325,9 @@ DumpCommands::DumpCommands(CLI::App& app)
     }
 }
 
-std::optional<int> DumpCommands::run_parsed(std::ostream& err, bool show_progress)
-{
+std::optional<int> DumpCommands::run_parsed(std::ostream& err, bool show_progress) {
     ProgressBar bar(err, show_progress && !quiet_);
-    if (extract_->parsed())
-        return extract_command(archives_, output_, bar, err);
+    if (extract_->parsed()) return extract_command(archives_, output_, bar, err);
     if (pack_->parsed()) {
         hpi::PackOptions options;
         options.method = method_named(method_);
