@@ -30,7 +30,8 @@ void AddDirectory(std::int32_t handle, const std::string& source, const std::str
                   MonolithicHost& host, DumpFailures& failures, const std::string& archive)
 {
     platform::WIN32_FIND_DATAA data;
-    const platform::FindHandle search = platform::FindFirstFileA(Joined(source, "*.*").c_str(), &data, platform::FindDetail::KindAndName);
+    const platform::FindHandle search =
+        platform::FindFirstFileA(Joined(source, "*.*").c_str(), &data, platform::FindDetail::KindAndName);
     if (search == platform::INVALID_HANDLE_VALUE)
         return;
     do {
@@ -39,7 +40,8 @@ void AddDirectory(std::int32_t handle, const std::string& source, const std::str
         const std::string entryPath = archivePath.empty() ? name : archivePath + "\\" + name;
         if (data.dwFileAttributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
             if (name != "." && name != "..") {
-                HPICreateDirectory(handle, entryPath.c_str());
+                if (HPICreateDirectory(handle, entryPath.c_str()) == 0)
+                    failures.Add(archive, "cannot add the folder " + sourcePath);
                 AddDirectory(handle, sourcePath, entryPath, host, failures, archive);
             }
         } else if (HPIAddFile(handle, entryPath.c_str(), sourcePath.c_str()) == 0) {
