@@ -157,8 +157,8 @@ void frmMain::Form_Load()
 {
     // Creating the folder first guarantees that the delete always finds it;
     // together they leave no temporary folder of an earlier run behind.
-    frmFile_IO::MakeFolder(platform::AppPath(u"temp\\"));
-    modFileShell::DeleteFolder(platform::AppPath(u"temp"));
+    frmFile_IO::MakeFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"));
+    modFileShell::DeleteFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp"));
     mnuRecur->setChecked(modIniFiles::ReadIni(kRecursivitySection, kEtatKey)
                          == QStringLiteral("Checked"));
 }

@@ -104,8 +104,8 @@ void frmMain::Command4_Click()
 
     dump::DumpFailures failures;
     if (options.Compressed) {
-        frmFile_IO::MakeFolder(platform::AppPath(u"temp\\"));
-        ExtractArchives(platform::AppPath(u"temp\\"), failures);
+        frmFile_IO::MakeFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"));
+        ExtractArchives(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"), failures);
         CreateMonolithic(failures);
     } else {
         ExtractArchives(txtTarget->text(), failures);
@@ -136,8 +136,9 @@ void frmMain::ExtractArchives(const QString& destination, dump::DumpFailures& fa
 void frmMain::CreateMonolithic(dump::DumpFailures& failures)
 {
     WindowPacking host(*this);
+    const QString temp = platform::JoinPath(platform::WorkingDirectory(), u"temp");
     dump::CreateMonolithic(ToDisk(txtTarget->text()), frmDumpOptions::instance().Filename.toStdString(),
-                           ToDisk(platform::AppPath(u"temp")), host, failures);
+                           ToDisk(temp), host, failures);
 }
 
 }  // namespace quarrix

@@ -7,8 +7,8 @@
 #include "commands.h"
 
 int main(int argc, char** argv) {
-    // Tells the program's own directory, where Options.ini lies; no display
-    // is needed.
+    // Tells the program's own directory, from which it finds Options.ini; no
+    // display is needed.
     QCoreApplication application(argc, argv);
     std::ios::sync_with_stdio(false);
     const int status = quarrix::cli::run(argc, argv, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace quarrix::platform {
 
@@ -18,6 +20,30 @@ QString withoutTrailingSeparators(QString path)
     while (path.size() > 1 && (path.endsWith(u'/') || path.endsWith(QDir::separator())))
         path.chop(1);
     return path;
+}
+
+QString installedDataDirectory()
+{
+    return QDir::toNativeSeparators(
+        QDir::cleanPath(ApplicationDirectory() + QStringLiteral("/" QUARRIX_DATA_FROM_BIN)));
+}
+
+// An installed copy finds its guide in the data directory, not beside itself.
+// Its bin directory is shared with other programs, so it keeps nothing there
+// even when it could write there (root, or an install into ~/.local).
+bool keepsFilesBesideItself()
+{
+    const QString marker = QStringLiteral("help.html");
+    const bool installed = !QFileInfo::exists(JoinPath(ApplicationDirectory(), marker))
+        && QFileInfo::exists(JoinPath(installedDataDirectory(), marker));
+    return !installed && QFileInfo(ApplicationDirectory()).isWritable();
+}
+
+QString usersDirectory(QStandardPaths::StandardLocation location)
+{
+    const QString directory = JoinPath(QStandardPaths::writableLocation(location), u"quarrix");
+    QDir().mkpath(directory);
+    return directory;
 }
 }  // namespace
 
@@ -48,9 +74,25 @@ QString JoinPath(const QString& directory, QStringView relative)
     return QDir::toNativeSeparators(joined + name);
 }
 
-QString AppPath(QStringView relative)
+QString SettingsDirectory()
 {
-    return JoinPath(ApplicationDirectory(), relative);
+    return keepsFilesBesideItself() ? ApplicationDirectory()
+                                    : usersDirectory(QStandardPaths::GenericConfigLocation);
+}
+
+QString WorkingDirectory()
+{
+    return keepsFilesBesideItself() ? ApplicationDirectory()
+                                    : usersDirectory(QStandardPaths::GenericCacheLocation);
+}
+
+QString AssetPath(QStringView name)
+{
+    const QString beside = JoinPath(ApplicationDirectory(), name);
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = JoinPath(installedDataDirectory(), name);
+    return QFileInfo::exists(installed) ? installed : beside;
 }
 
 std::filesystem::path ToFsPath(const QString& path)

@@ -1,4 +1,6 @@
-// The application directory and the paths the program keeps beside itself.
+// The application directory and where the program's own files are: those it
+// ships with (the guide, the About picture and music) and those it makes (the
+// options file, the temporary folder).
 #pragma once
 
 #include <QString>
@@ -20,8 +22,19 @@ void SetApplicationDirectory(const QString& directory);
 // "\" in the name is kept as a trailing separator.
 QString JoinPath(const QString& directory, QStringView relative);
 
-// JoinPath(ApplicationDirectory(), relative).
-QString AppPath(QStringView relative);
+// A copy run from its own folder (a build, or that folder copied anywhere)
+// keeps Options.ini and temp beside itself when it may write there. An
+// installed copy, and one whose folder is read-only, keeps them in the user's
+// directories instead: these two return ~/.config/quarrix and
+// ~/.cache/quarrix (XDG_CONFIG_HOME, XDG_CACHE_HOME), made when missing.
+QString SettingsDirectory();
+QString WorkingDirectory();
+
+// A file the program ships with ("help.html", "BH.jpg"): beside the program
+// when it is there, else in the installed data directory
+// (<prefix>/share/quarrix, found from <prefix>/bin), else the path beside the
+// program all the same.
+QString AssetPath(QStringView name);
 
 // A Qt path as the operating system spells it.
 std::filesystem::path ToFsPath(const QString& path);

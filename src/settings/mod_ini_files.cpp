@@ -21,7 +21,7 @@ QString firstCharacters(const QString& text, int limit)
 
 QString OptionsFilePath()
 {
-    return platform::AppPath(u"Options.ini");
+    return platform::JoinPath(platform::SettingsDirectory(), u"Options.ini");
 }
 
 QString ReadIni(const QString& section, const QString& key)

@@ -40,7 +40,7 @@ frmAbout& frmAbout::instance()
 void frmAbout::Form_Load()
 {
     // A missing or unreadable picture leaves the window black.
-    picture_ = QPixmap(platform::AppPath(u"BH.jpg"));
+    picture_ = QPixmap(platform::AssetPath(u"BH.jpg"));
     update();
 
     // Without a sound device (a remote or headless desktop) the window opens
@@ -51,7 +51,7 @@ void frmAbout::Form_Load()
     }
     StopStream();
     closeStream();
-    const QByteArray music = QFile::encodeName(platform::AppPath(kMusicFile));
+    const QByteArray music = QFile::encodeName(platform::AssetPath(kMusicFile));
     stream1 = fsound::FSOUND_Stream_OpenFile(music.constData(), fsound::FSOUND_2D, 0);
     if (stream1 == 0)
         showSoundError(QStringLiteral("Error while opening file"));

@@ -35,7 +35,7 @@ frmHelp& frmHelp::instance()
 
 void frmHelp::Form_Load()
 {
-    const QString page = platform::AppPath(u"help.html");
+    const QString page = platform::AssetPath(u"help.html");
     if (QFileInfo(page).isFile()) {
         WebBrowser1->setSource(QUrl::fromLocalFile(page));
         return;

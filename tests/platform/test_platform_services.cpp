@@ -1,22 +1,61 @@
-// Where the program's own files are (beside the executable, with relative
-// paths written the Windows way joined onto it), and the program's end.
+// Where the program's own files are (beside the executable or, installed, in
+// the data and the user's directories; relative paths written the Windows way
+// joined onto them), and the program's end.
 #include "desktop_testkit.h"
 #include "platform/atomic_file.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
+
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
 using namespace quarrix;
 
-TEST(AppPath, OptionsFileSitsBesideTheExecutable)
+// A copy run from its own folder keeps Options.ini and temp there; an
+// installed one (its guide in <prefix>/share/quarrix, none beside it) keeps
+// them in the user's directories and finds its shipped files in the data
+// directory.
+TEST(ProgramFiles, PortableCopyKeepsThemBesideItselfInstalledOneInTheUsersDirectories)
 {
-    EXPECT_EQ(platform::AppPath(u"Options.ini"),
-              QCoreApplication::applicationDirPath() + QStringLiteral("/Options.ini"));
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    const auto at = [&dir](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
+    for (const char* name : {"portable/help.html", "usr/share/quarrix/help.html"}) {
+        dir.mkpath(QFileInfo(at(name)).path());
+        QFile(at(name)).open(QIODevice::WriteOnly);
+    }
+    dir.mkpath(QStringLiteral("usr/bin"));
+    qputenv("XDG_CONFIG_HOME", at("config").toUtf8());
+    qputenv("XDG_CACHE_HOME", at("cache").toUtf8());
+    struct Row {
+        const char *application, *settings, *working, *guide;
+    };
+    const Row rows[] = {
+        {"portable", "portable", "portable", "portable/help.html"},
+        {"usr/bin", "config/quarrix", "cache/quarrix", "usr/share/quarrix/help.html"},
+    };
+    for (const Row& row : rows) {
+        platform::SetApplicationDirectory(at(row.application));
+        EXPECT_EQ(platform::SettingsDirectory(), at(row.settings));
+        EXPECT_EQ(platform::WorkingDirectory(), at(row.working));
+        EXPECT_EQ(platform::AssetPath(u"help.html"), at(row.guide));
+        EXPECT_TRUE(QDir(at(row.settings)).exists() && QDir(at(row.working)).exists());
+    }
+    platform::SetApplicationDirectory(QString());
+    EXPECT_EQ(platform::SettingsDirectory(), QCoreApplication::applicationDirPath());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CACHE_HOME");
 }
 
 TEST(JoinPath, BackslashesBecomeNativeSeparatorsAndATrailingOneIsKept)
