@@ -258,7 +258,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     scan->add_flag("-r,--recursive", scan_recursive, "Search its subdirectories too");
     scan->add_option("--types", scan_types,
                      "Extensions to look for, separated by | or , (default: the types registered "
-                     "in Options.ini beside quarrix-cli, or hpi,ufo,gp3,gp4 when none is)");
+                     "in Quarrix's Options.ini, or hpi,ufo,gp3,gp4 when none is)");
     scan->footer(std::string(kScanFooter) + "\n" +
                  "Exit status: 0 done, 1 the directory cannot be read, 2 usage error.");
 

@@ -40,7 +40,7 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
 // One full path per line of every archive in `directory` (and with
 // `recursive` in its subdirectories), in the order the program's own scan
 // lists them. `types` are extensions separated by "|" or ","; empty means the
-// types registered in Options.ini beside the program, or hpi, ufo, gp3 and
+// types registered in the program's Options.ini, or hpi, ufo, gp3 and
 // gp4 when none is. A directory that cannot be listed is a failure.
 int scan_directory(const std::string& directory, bool recursive, std::string_view types,
                    std::ostream& out, std::ostream& err);

@@ -308,7 +308,7 @@ DumpCommands::DumpCommands(CLI::App& app) {
     dump_->add_flag("-r,--recursive", recursive_, "Scan the subfolders too");
     dump_->add_option("--types", types_,
                       "Extensions to look for, separated by | or , (default: the types registered "
-                      "in Options.ini beside quarrix-cli, or hpi,ufo,gp3,gp4 when none is)");
+                      "in Quarrix's Options.ini, or hpi,ufo,gp3,gp4 when none is)");
     dump_->add_option("--consolidated", consolidated_,
                       "Pack everything into one new archive of this name in the target folder");
     dump_->footer(

@@ -18,7 +18,7 @@ public:
     // The window of the run, created on first use.
     static frmAbout& instance();
 
-    // The music file, beside the program.
+    // The music file, shipped with the program.
     static constexpr char16_t kMusicFile[] = u"About.mp3";
 
     // The open music stream, 0 when none; the channel it plays on, 0 when it
