@@ -206,7 +206,9 @@ void frmMain::mnuType_Click()
 // The guide opens over this window, which stays visible.
 void frmMain::mnuGuide_Click()
 {
-    frmHelp::instance().ShowAt(this);
+    frmHelp& guide = frmHelp::instance();
+    guide.ShowAt(this);
+    guide.activateWindow();
 }
 
 void frmMain::mnuAbout_Click()

@@ -35,6 +35,7 @@ frmHelp& frmHelp::instance()
 
 void frmHelp::Form_Load()
 {
+    hasBeenActive_ = false;
     const QString page = platform::AssetPath(u"help.html");
     if (QFileInfo(page).isFile()) {
         WebBrowser1->setSource(QUrl::fromLocalFile(page));
@@ -53,9 +54,14 @@ void frmHelp::Command1_Click()
 void frmHelp::focusMovedTo(QWindow* window)
 {
     // No window means another application took the focus: the guide stays.
-    // Its own menus and dialogs leave it open too.
-    if (!isVisible() || !window || window == windowHandle()
-        || window->transientParent() == windowHandle())
+    // Its own menus and dialogs leave it open too. Until the guide has been
+    // active it has nothing to lose: the focus that goes back to the main
+    // window as the Help menu closes must not close the guide just opened.
+    if (window && window == windowHandle()) {
+        hasBeenActive_ = true;
+        return;
+    }
+    if (!isVisible() || !hasBeenActive_ || !window || window->transientParent() == windowHandle())
         return;
     Command1_Click();
 }

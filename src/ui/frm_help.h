@@ -30,6 +30,10 @@ protected:
 
 private:
     void focusMovedTo(QWindow* window);
+
+    // Set once the guide itself has been the active window since it was
+    // loaded: only then does another window's activation take it away.
+    bool hasBeenActive_ = false;
 };
 
 }  // namespace quarrix

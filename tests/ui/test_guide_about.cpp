@@ -59,8 +59,12 @@ private slots:
         frmMain main;
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
-        main.mnuGuide->trigger();
         frmHelp& guide = frmHelp::instance();
+        guide.Show(nullptr);
+        emit qGuiApp->focusWindowChanged(main.windowHandle());  // before the guide was ever active
+        QVERIFY(guide.isVisible());
+        guide.Unload();
+        main.mnuGuide->trigger();
         QVERIFY(QTest::qWaitForWindowActive(&guide));
         QCOMPARE(guide.pos(), main.pos());  // over the main window, which stays shown
         QScrollBar* scroll = guide.WebBrowser1->verticalScrollBar();
