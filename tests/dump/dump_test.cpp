@@ -50,21 +50,21 @@ fs::path build_archive(const fs::path& file, const std::vector<std::pair<std::st
 
 struct Recorder final : dump::ExtractionProgress {
     std::vector<std::string> calls;
-    void StartMain(const std::string& part, const std::string& work) override { note("StartMain " + part + " | " + work); }
-    void UpdateMain(std::int32_t value, std::int32_t max) override { note("UpdateMain", value, max); }
-    void StartSub(const std::string& part) override { note("StartSub " + part); }
-    void UpdateSub(std::int32_t value, std::int32_t max) override { note("UpdateSub", value, max); }
+    void StartMain(const std::string& part, const std::string& work) override { calls.push_back("StartMain " + part + " | " + work); }
+    void UpdateMain(std::int32_t value, std::int32_t max) override { note("UpdateMain ", value, max); }
+    void StartSub(const std::string& part) override { calls.push_back("StartSub " + part); }
+    void UpdateSub(std::int32_t value, std::int32_t max) override { note("UpdateSub ", value, max); }
     bool Cancel() override { return false; }
-    void note(std::string call, std::int32_t value = 0, std::int32_t max = -1)
+    void note(const std::string& call, std::int32_t value, std::int32_t max)
     {
-        calls.push_back(max < 0 ? call : call + " " + std::to_string(value) + "/" + std::to_string(max));
+        calls.push_back(call + std::to_string(value) + "/" + std::to_string(max));
     }
 };
 
 struct Dumped {
     dump::DumpFailures failures;
     std::int32_t rowsLeft = -1;
-    std::vector<std::string> calls;
+    Recorder progress;
 };
 
 Dumped extract(const std::vector<fs::path>& archives, const fs::path& target)
@@ -73,39 +73,10 @@ Dumped extract(const std::vector<fs::path>& archives, const fs::path& target)
     for (const fs::path& archive : archives)
         rows.push_back(archive.string());
     dump::PlainArchiveList list(rows);
-    Recorder progress;
     Dumped dumped;
-    dump::ExtractArchives(target.string(), list, progress, dumped.failures);
+    dump::ExtractArchives(target.string(), list, dumped.progress, dumped.failures);
     dumped.rowsLeft = list.ListCount();
-    dumped.calls = std::move(progress.calls);
     return dumped;
-}
-
-TEST(ExtractArchives, RebuildsEachTreeAndReportsProgressArchiveByArchive)
-{
-    writer_test::ScratchDir scratch;
-    const std::vector<fs::path> archives = {
-        build_archive(scratch / "a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}, {"units\\b.fbi", "B"},
-                                          {"readme.txt", "R"}}),
-        build_archive(scratch / "b.ufo", {{"scripts\\", ""}, {"scripts\\readme", "S"}}),
-        build_archive(scratch / "c.gp3", {{"units\\", ""}, {"units\\ARMCOM.FBI", "C"}}),
-    };
-    const Dumped dumped = extract(archives, scratch / "out");
-
-    EXPECT_TRUE(dumped.failures.Empty()) << dumped.failures.Lines();
-    EXPECT_EQ(dumped.rowsLeft, 0);
-    EXPECT_EQ(dumped.calls, (std::vector<std::string>{
-                                "StartMain a | Decompressing Archive", "UpdateMain 1/3",
-                                "StartSub Exctracting a", "UpdateSub 0/2",
-                                "StartSub Exctracting b", "UpdateSub 1/2",
-                                "StartSub Exctracting readme", "UpdateSub 2/2",
-                                "StartMain b | Decompressing Archive", "UpdateMain 2/3",
-                                "StartSub Exctracting scripts\\readme", "UpdateSub 0/1",
-                                "StartMain c | Decompressing Archive", "UpdateMain 3/3",
-                                "StartSub Exctracting ARMCOM", "UpdateSub 0/1"}));
-    EXPECT_EQ(snapshot(scratch / "out"), (Tree{{"readme.txt", "R"}, {"scripts/", ""}, {"scripts/readme", "S"},
-                                               {"units/", ""}, {"units/a.fbi", "A"}, {"units/b.fbi", "B"},
-                                               {"units/ARMCOM.FBI", "C"}}));
 }
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
@@ -113,7 +84,7 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 // Each case dumps its archives (no entries: a file that is no archive) into
 // scratch/<target>; nothing may appear outside the target but what the case
 // made there, and no temporary file may be left anywhere.
-TEST(ExtractArchives, WritesNothingOutsideTheTargetAndReportsWhatItCouldNotWrite)
+TEST(ExtractArchives, RebuildsEachTreeWritesNothingOutsideTheTargetAndReportsWhatItCouldNotWrite)
 {
     const struct {
         const char* what;
@@ -123,17 +94,29 @@ TEST(ExtractArchives, WritesNothingOutsideTheTargetAndReportsWhatItCouldNotWrite
         Tree expected;
         std::vector<std::string> failures;
         rlim_t fileSizeLimit = RLIM_INFINITY;
+        std::vector<std::string> calls = {};  // the progress reported, when the case checks it
     } cases[] = {
-        {"an unopenable file with an archive extension", "out", {{"junk.ufo", {}}, {"good.hpi", {{"x.txt", "x"}}}},
-         false, {{"x.txt", "x"}}, {"junk.ufo: cannot be opened"}},
+        {"three archives, progress archive by archive", "out",
+         {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}, {"units\\b.fbi", "B"}, {"readme.txt", "R"}}},
+          {"b.ufo", {{"scripts\\", ""}, {"scripts\\readme", "S"}}}, {"c.gp3", {{"units\\", ""}, {"units\\ARMCOM.FBI", "C"}}}},
+         false,
+         {{"readme.txt", "R"}, {"scripts/", ""}, {"scripts/readme", "S"}, {"units/", ""}, {"units/a.fbi", "A"},
+          {"units/b.fbi", "B"}, {"units/ARMCOM.FBI", "C"}},
+         {}, RLIM_INFINITY,
+         {"StartMain a | Decompressing Archive", "UpdateMain 1/3", "StartSub Exctracting a", "UpdateSub 0/2",
+          "StartSub Exctracting b", "UpdateSub 1/2", "StartSub Exctracting readme", "UpdateSub 2/2",
+          "StartMain b | Decompressing Archive", "UpdateMain 2/3", "StartSub Exctracting scripts\\readme",
+          "UpdateSub 0/1", "StartMain c | Decompressing Archive", "UpdateMain 3/3", "StartSub Exctracting ARMCOM",
+          "UpdateSub 0/1"}},
+        {"an unopenable file with an archive extension; a target named outside Windows-1252", "выход 目标",
+         {{"junk.ufo", {}}, {"good.hpi", {{"units\\", ""}, {"units\\caf\xe9.fbi", "c"}}}},
+         false, {{"units/", ""}, {"units/café.fbi", "c"}}, {"junk.ufo: cannot be opened"}},
         {"hostile names", "out",
          {{"drive.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok.txt", "ok"}}}, {"up.hpi", {{"..", "e"}}}},
          false, {{"ok.txt", "ok"}},
          {"drive.hpi: skipped C:: its path leads out", "drive.hpi: skipped C:\\evil.txt", "up.hpi: cannot be opened"}},
         {"a link in the target leading out of it", "out", {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}}}},
          true, {{"units", "-> "}}, {"a.hpi: cannot make the folder units", "a.hpi: cannot extract units\\a.fbi"}},
-        {"a target named outside Windows-1252", "выход 目标", {{"a.hpi", {{"units\\", ""}, {"units\\caf\xe9.fbi", "c"}}}},
-         false, {{"units/", ""}, {"units/café.fbi", "c"}}, {}},
         {"a disk that runs out of space", "out", {{"a.hpi", {{"big.bin", std::string(100000, 'b')}, {"small.txt", "s"}}}},
          false, {{"small.txt", "s"}}, {"a.hpi: cannot extract big.bin"}, 65536},
     };
@@ -170,6 +153,9 @@ TEST(ExtractArchives, WritesNothingOutsideTheTargetAndReportsWhatItCouldNotWrite
         EXPECT_EQ(snapshot(target), expected);
         EXPECT_EQ(snapshotOutside(scratch.path(), c.target), outsideBefore);
         EXPECT_EQ(dumped.rowsLeft, 0);
+        if (!c.calls.empty()) {
+            EXPECT_EQ(dumped.progress.calls, c.calls);
+        }
         const std::string reasons = dumped.failures.Lines(1000);
         EXPECT_EQ(dumped.failures.Items().size(), c.failures.size()) << reasons;
         for (const std::string& failure : c.failures)

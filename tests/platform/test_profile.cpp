@@ -157,38 +157,34 @@ TEST_F(ProfileFile, ReplacementLeavesNoTemporaryFileAndKeepsPermissionsAndLinks)
 // Without any write bit a file or folder is read-only for everyone, root
 // included (the tests may well run as root). A folder in the file's place is
 // the main window's failed-save test.
-TEST_F(ProfileFile, WritesThatCannotBeDoneChangeNothing)
+TEST_F(ProfileFile, WritesThatCannotBeDoneOrWouldBreakTheFileChangeNothing)
 {
-    const fs::path notAFolder = folder_ / "plain";
-    put(notAFolder, "data");
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", notAFolder / "Options.ini"));
-    EXPECT_EQ(contents(notAFolder), "data");
-
-    put(file_, "[S]\r\nk=old\r\n");
-    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_FALSE(set("S", "k", "new"));
-    fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
-    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(set("S", "k", "new"));
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", folder_ / "New.ini"));
-    fs::permissions(folder_, fs::perms::owner_all);
-    EXPECT_EQ(contents(file_), "[S]\r\nk=old\r\n");
-    EXPECT_EQ(entriesInFolder(), 2);
-    EXPECT_TRUE(set("S", "k", "new"));  // writable again
-}
-
-TEST_F(ProfileFile, TextThatWouldBreakTheFileIsRefused)
-{
+    using enum fs::perms;
     const std::string before = "[S]\r\nk=old\r\n";
     put(file_, before);
-    EXPECT_FALSE(set("S", "k", "new\r\n[Injected]"));
-    EXPECT_FALSE(set("S", "k", std::string("a\0b", 3)));
-    EXPECT_FALSE(set("S", "a=b", "v"));
-    EXPECT_FALSE(set("S", "[T]", "v"));
-    EXPECT_FALSE(set("S]", "k", "v"));
-    EXPECT_FALSE(set(" ", "k", "v"));
-    EXPECT_FALSE(set("S", "", "v"));
+    put(folder_ / "plain", "data");
+    const struct {
+        std::string section, key, value;
+        fs::perms file = owner_read | owner_write, folder = owner_all;
+        const char* elsewhere = nullptr;  // a file in the folder other than the options file
+    } refused[] = {
+        {"S", "k", "new\r\n[Injected]"}, {"S", "k", std::string("a\0b", 3)}, {"S", "a=b", "v"}, {"S", "[T]", "v"},
+        {"S]", "k", "v"}, {" ", "k", "v"}, {"S", "", "v"}, {"S", "k", "new", owner_read | group_read},
+        {"S", "k", "new", owner_read | owner_write, owner_read | owner_exec},
+        {"S", "k", "v", owner_read | owner_write, owner_read | owner_exec, "New.ini"},
+        {"S", "k", "v", owner_read | owner_write, owner_all, "plain/Options.ini"},
+    };
+    for (const auto& r : refused) {
+        fs::permissions(file_, r.file);
+        fs::permissions(folder_, r.folder);
+        EXPECT_FALSE(WritePrivateProfileString(r.section, r.key, r.value, r.elsewhere ? folder_ / r.elsewhere : file_))
+            << r.section << " " << r.key << " " << r.value;
+        fs::permissions(folder_, owner_all);
+    }
     EXPECT_EQ(contents(file_), before);
+    EXPECT_EQ(contents(folder_ / "plain"), "data");
+    EXPECT_EQ(entriesInFolder(), 2);
+    EXPECT_TRUE(set("S", "k", "new"));  // writable again
 }
 
 }  // namespace
