@@ -8,17 +8,10 @@
 #include "ui/frm_dump_options.h"
 #include "ui/frm_progress2.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <QApplication>
 
-#include <filesystem>
 #include <functional>
-#include <memory>
 
 #include "../dump/tree_snapshot.h"
 #include "support/archive_builder.h"
@@ -38,25 +31,14 @@ void answerDumpOptions(std::function<void(frmDumpOptions&)> answer)
     });
 }
 
-// Runs `action` at the first yield to the window system at which `ready`
-// holds: a queued call is handed out at every yield, and one queued while
-// they are handed out waits for the next.
+// Runs `action` at the first yield to the window system at which `ready` holds.
 void atFirstYieldWhere(std::function<bool()> ready, std::function<void()> action)
 {
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [poll, ready, action] {
-        if (ready())
-            action();
-        else
-            QMetaObject::invokeMethod(qApp, *poll, Qt::QueuedConnection);
+        ready() ? action() : (void)QMetaObject::invokeMethod(qApp, *poll, Qt::QueuedConnection);
     };
     QMetaObject::invokeMethod(qApp, *poll, Qt::QueuedConnection);
-}
-
-void okConsolidated(frmDumpOptions& dialog)
-{
-    QTest::mouseClick(dialog.Option1[1], Qt::LeftButton);
-    dialog.Command1->click();
 }
 
 }  // namespace
@@ -65,15 +47,17 @@ class FrmMainDumpTest : public QObject {
     Q_OBJECT
 
 private:
-    struct Doubles {
+    // Made fresh for each test, and removed in the reverse order.
+    struct Fixture {
         testkit::TemporaryAppDir appDir;
         testkit::RecordingMessageBoxes boxes;
+        writer_test::ScratchDir scratch;
+        frmMain window;
     };
-    std::unique_ptr<Doubles> d_;
-    std::unique_ptr<writer_test::ScratchDir> scratch_;
-    std::unique_ptr<frmMain> window_;
+    std::unique_ptr<Fixture> d_;
+    frmMain* window_ = nullptr;
 
-    fs::path path(const std::string& name) const { return *scratch_ / name; }
+    fs::path path(const std::string& name) const { return d_->scratch / name; }
 
     // Three archives a.hpi, b.ufo, c.gp3 holding the files 1, 2 and 3 in a
     // folder named a, b or c, listed as a scan would list them, with `target`
@@ -89,7 +73,7 @@ private:
             window_->lstFiles->AddItem(QString::fromStdString(path(name).string()));
         }
         fs::create_directories(target);
-        window_->ScanDir = QString::fromStdString(scratch_->path().string());
+        window_->ScanDir = QString::fromStdString(d_->scratch.path().string());
         window_->txtTarget->setText(QString::fromStdString(target.string()));
         window_->Command4->setEnabled(true);
     }
@@ -106,17 +90,11 @@ private:
 private slots:
     void init()
     {
-        d_ = std::make_unique<Doubles>();
-        scratch_ = std::make_unique<writer_test::ScratchDir>();
-        window_ = std::make_unique<frmMain>();
+        d_ = std::make_unique<Fixture>();
+        window_ = &d_->window;
     }
 
-    void cleanup()
-    {
-        window_.reset();
-        scratch_.reset();
-        d_.reset();
-    }
+    void cleanup() { d_.reset(); }
 
     // First, while the dialog has never been used.
     void dumpOptionsKeepTheirAnswerAcrossShowings()
@@ -149,7 +127,7 @@ private slots:
                     QTest::mouseClick(d.Option1[0], Qt::LeftButton);
                 step.close == Ok ? d.Command1->click() : step.close == Cancel ? d.Command2->click() : (void)d.close();
             });
-            dialog.ShowModal(window_.get());
+            dialog.ShowModal(window_);
             QVERIFY(!dialog.isVisible());
             QCOMPARE(std::tuple(dialog.OK, dialog.Compressed, dialog.Filename),
                      std::tuple(step.OK, step.Compressed, QString::fromUtf8(step.Filename)));
@@ -191,7 +169,10 @@ private slots:
         atFirstYieldWhere(
             [&progress] { return progress.lblWork->text() == u"b" && progress.Label2->text() == u"Exctracting b\\1"; },
             [&progress] { QTest::mouseClick(progress.Command1, Qt::LeftButton); });
-        answerDumpOptions(okConsolidated);
+        answerDumpOptions([](frmDumpOptions& d) {
+            QTest::mouseClick(d.Option1[1], Qt::LeftButton);
+            d.Command1->click();
+        });
         window_->Command4_Click();
 
         QCOMPARE(window_->lstFiles->ListCount(), 1);
