@@ -8,10 +8,17 @@
 #include "ui/frm_dump_options.h"
 #include "ui/frm_progress2.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "../dump/tree_snapshot.h"
 #include "support/archive_builder.h"
