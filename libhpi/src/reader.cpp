@@ -34,6 +34,10 @@ using format::kMaxDirectoryDepth;
 using format::kMaxPathLength;
 // Stored files stream through a buffer of this size.
 constexpr std::size_t kStoredPiece = 64 * 1024;
+// A chunked file's data is read ahead by up to this much at a time: a small
+// file's length array and chunks then take one system call, a big file's a
+// call every few chunks, and memory stays small.
+constexpr std::size_t kReadAhead = 256 * 1024;
 // A chunk of at most 64 KiB never needs more than a little over 64 KiB of
 // LZ77 or zlib data; anything past this bound is refused instead of being
 // loaded, so one read never holds more than this much payload.
@@ -49,8 +53,15 @@ std::string hex(std::uint32_t value) {
     return text;
 }
 
+std::string in_quotes(std::string_view text) {
+    std::string quoted = "'";
+    quoted += text;
+    quoted += '\'';
+    return quoted;
+}
+
 std::string display_path(std::string_view archive_path) {
-    return "'" + cp1252_to_utf8(archive_path) + "'";
+    return in_quotes(cp1252_to_utf8(archive_path));
 }
 
 std::string entry_label(const Entry& entry) {
@@ -298,6 +309,7 @@ private:
 }  // namespace
 
 struct ChunkReadState;
+struct ChunkPlace;
 
 struct Archive::Impl {
     FileHandle file;
@@ -320,9 +332,8 @@ struct Archive::Impl {
 
     Error read_stored(const Entry& entry, const Sink& sink) const;
     Error read_chunked(const Entry& entry, const Sink& sink) const;
-    Error read_chunk(const std::string& where, std::uint64_t pos, std::uint32_t stored_length,
-                     std::uint32_t expected, ChunkReadState& state,
-                     std::span<std::uint8_t>& out) const;
+    Error read_chunk(const ChunkPlace& place, std::uint32_t stored_length, std::uint32_t expected,
+                     ChunkReadState& state, std::span<std::uint8_t>& out) const;
     Error check_data_start(const Entry& entry) const;
 };
 
@@ -405,53 +416,108 @@ std::string chunk_header_fault(const ChunkHeader& chunk, std::uint32_t stored_le
 
 }  // namespace
 
-// Working memory of one chunked read: one decoder, one payload buffer and
-// one 64 KiB output buffer, reused for every chunk.
-struct ChunkReadState {
-    detail::ChunkDecoder decoder;
-    std::vector<std::uint8_t> payload;
-    std::vector<std::uint8_t> plain = std::vector<std::uint8_t>(format::kChunkSize);
+// Where a chunk is, for messages: built only when something is wrong.
+struct ChunkPlace {
+    const Entry& entry;
+    std::uint32_t index;
+    std::uint32_t count;
+    std::uint64_t pos;
+
+    std::string label() const {
+        return entry_label(entry) + ": chunk " + std::to_string(index + 1) + " of " +
+               std::to_string(count) + " at offset " + std::to_string(pos) + ": ";
+    }
 };
 
-// Reads, checks and decodes the chunk at `pos`; on success `out` holds its
-// plain bytes. `where` names the entry and the chunk for messages.
-Error Archive::Impl::read_chunk(const std::string& where, std::uint64_t pos,
-                                std::uint32_t stored_length, std::uint32_t expected,
-                                ChunkReadState& state, std::span<std::uint8_t>& out) const {
+// Working memory of one chunked read: the bytes read ahead, one decoder,
+// one 64 KiB output buffer and, for obfuscated chunks only, a copy of the
+// payload; all reused for every chunk.
+struct ChunkReadState {
+    ChunkReadState(const FileHandle& file, std::optional<std::uint8_t> key,
+                   std::uint64_t read_ahead_end, std::size_t plain_size)
+        : file(file), key(key), end(read_ahead_end),
+          plain(std::make_unique_for_overwrite<std::uint8_t[]>(plain_size)) {}
+
+    // Points `out` at `length` decrypted bytes at `offset`, reading them (and
+    // what follows, up to the read-ahead end) unless they are held already.
+    // The view lasts until the next call. The caller has checked that the
+    // bytes lie inside the file.
+    Error view(std::uint64_t offset, std::size_t length, std::span<const std::uint8_t>& out) {
+        if (offset < start || offset - start > held || length > held - (offset - start)) {
+            const std::uint64_t ahead =
+                end > offset ? std::min<std::uint64_t>(end - offset, kReadAhead) : 0;
+            const auto n = static_cast<std::size_t>(std::max<std::uint64_t>(length, ahead));
+            if (n > capacity) {
+                buffer = std::make_unique_for_overwrite<std::uint8_t[]>(n);
+                capacity = n;
+            }
+            held = 0;
+            const std::span<std::uint8_t> bytes(buffer.get(), n);
+            if (Error error = file.read_at(offset, bytes)) return error;
+            if (key) format::decrypt(bytes, offset, *key);
+            start = offset;
+            held = n;
+        }
+        out = std::span<const std::uint8_t>(buffer.get() + (offset - start), length);
+        return {};
+    }
+
+    const FileHandle& file;
+    std::optional<std::uint8_t> key;
+    std::uint64_t end;
+    std::unique_ptr<std::uint8_t[]> buffer;
+    std::size_t capacity = 0;
+    std::uint64_t start = 0;
+    std::size_t held = 0;
+    detail::ChunkDecoder decoder;
+    std::vector<std::uint8_t> obfuscated;
+    std::unique_ptr<std::uint8_t[]> plain;
+};
+
+// Reads, checks and decodes the chunk at place.pos; on success `out` holds
+// its plain bytes.
+Error Archive::Impl::read_chunk(const ChunkPlace& place, std::uint32_t stored_length,
+                                std::uint32_t expected, ChunkReadState& state,
+                                std::span<std::uint8_t>& out) const {
+    const std::uint64_t pos = place.pos;
     if (stored_length < format::kChunkHeaderSize)
         return failure(ErrorKind::BadCompressedData,
-                       where + "stored length " + std::to_string(stored_length) +
+                       place.label() + "stored length " + std::to_string(stored_length) +
                            " cannot hold the 19-byte chunk header");
     if (pos + stored_length > size)
-        return failure(ErrorKind::Truncated, where + std::to_string(stored_length) +
+        return failure(ErrorKind::Truncated, place.label() + std::to_string(stored_length) +
                                                  " bytes run past the end of the file at " +
                                                  std::to_string(size));
 
-    std::uint8_t header_bytes[format::kChunkHeaderSize];
-    if (Error error = read_plain(pos, header_bytes)) {
-        error.message = where + error.message;
+    std::span<const std::uint8_t> bytes;
+    if (Error error = state.view(pos, format::kChunkHeaderSize, bytes)) {
+        error.message = place.label() + error.message;
         return error;
     }
-    const ChunkHeader chunk = parse_chunk_header(header_bytes);
+    const ChunkHeader chunk = parse_chunk_header(bytes.data());
     ErrorKind kind;
     if (std::string fault = chunk_header_fault(chunk, stored_length, expected, kind);
         !fault.empty())
-        return failure(kind, where + fault);
+        return failure(kind, place.label() + fault);
 
-    state.payload.resize(chunk.payload_size);
-    if (Error error = read_plain(pos + format::kChunkHeaderSize, state.payload)) {
-        error.message = where + error.message;
+    std::span<const std::uint8_t> payload;
+    if (Error error = state.view(pos + format::kChunkHeaderSize, chunk.payload_size, payload)) {
+        error.message = place.label() + error.message;
         return error;
     }
-    const std::uint32_t sum = format::chunk_checksum(state.payload);
+    const std::uint32_t sum = format::chunk_checksum(payload);
     if (sum != chunk.checksum)
         return failure(ErrorKind::BadChecksum,
-                       where + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
-    if (chunk.obfuscated) format::deobfuscate(state.payload);
+                       place.label() + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
+    if (chunk.obfuscated) {
+        state.obfuscated.assign(payload.begin(), payload.end());
+        format::deobfuscate(state.obfuscated);
+        payload = state.obfuscated;
+    }
 
-    out = std::span<std::uint8_t>(state.plain.data(), chunk.plain_size);
-    if (std::string fault = state.decoder.decode(chunk.method, state.payload, out); !fault.empty())
-        return failure(ErrorKind::BadCompressedData, where + fault);
+    out = std::span<std::uint8_t>(state.plain.get(), chunk.plain_size);
+    if (std::string fault = state.decoder.decode(chunk.method, payload, out); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, place.label() + fault);
     return {};
 }
 
@@ -464,24 +530,28 @@ Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
                        entry_label(entry) + ": chunk length array [" +
                            std::to_string(entry.data_offset) + ", " + std::to_string(array_end) +
                            ") runs past the end of the file at " + std::to_string(size));
-    std::vector<std::uint8_t> lengths(std::size_t(count) * 4);
-    if (Error error = read_plain(entry.data_offset, lengths)) {
+    // Where the data most likely ends: a chunk that does not compress grows
+    // by its header and a few bytes of framing.
+    const std::uint64_t likely_end = std::min(
+        size, array_end + entry.size + std::uint64_t(count) * (format::kChunkHeaderSize + 64));
+    ChunkReadState state(file, key, likely_end,
+                         std::min<std::size_t>(format::kChunkSize, entry.size));
+    std::span<const std::uint8_t> array;
+    if (Error error = state.view(entry.data_offset, std::size_t(count) * 4, array)) {
         error.message = entry_label(entry) + ": " + error.message;
         return error;
     }
+    const std::vector<std::uint8_t> lengths(array.begin(), array.end());
 
-    ChunkReadState state;
     std::uint64_t pos = array_end;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t stored_length = load_u32(lengths.data() + 4 * std::size_t(i));
         const std::uint64_t remaining = entry.size - std::uint64_t(i) * format::kChunkSize;
         const auto expected =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(format::kChunkSize, remaining));
-        const std::string where = entry_label(entry) + ": chunk " + std::to_string(i + 1) +
-                                  " of " + std::to_string(count) + " at offset " +
-                                  std::to_string(pos) + ": ";
         std::span<std::uint8_t> out;
-        if (Error error = read_chunk(where, pos, stored_length, expected, state, out)) return error;
+        const ChunkPlace place{entry, i, count, pos};
+        if (Error error = read_chunk(place, stored_length, expected, state, out)) return error;
         if (!sink(out)) return {};
         pos += stored_length;
     }
@@ -489,7 +559,7 @@ Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
 }
 
 Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file) {
-    const std::string label = "'" + file.string() + "'";
+    const std::string label = in_quotes(file.native());
     // O_NONBLOCK keeps a named pipe given as an archive from blocking the
     // open; it is refused just below, and changes nothing for regular files.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
