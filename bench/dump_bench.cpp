@@ -4,6 +4,11 @@
 // not timed.
 //
 //   quarrix-bench-dump [--files N] [--mib M] [--repeat R] [--dir DIR]
+//   quarrix-bench-dump window SCANDIR TARGET
+//
+// The second form runs one unpacked dump of the archives found in SCANDIR
+// through the window and prints its seconds, for bench/run to set against
+// quarrix-cli dump.
 //
 // Two sets of three archives: N small files (200 bytes to 3 KiB, where the
 // cost per file shows), and M MiB of the game-like corpus. Everything goes
@@ -51,14 +56,18 @@ struct Settings {
     std::string dir = "/tmp";  // where the archives and the dumps go
 };
 
-// Answers every folder browser with `folder` and every message box with OK.
+// Answers every folder browser with `folder` and every message box with OK;
+// any message but a plain "Operation Complete" is printed and noted.
 struct Answers final : quarrix::platform::FolderChooser, quarrix::platform::MessageBoxPresenter {
     QString folder;
+    bool failed = false;
     QString chooseFolder(QWidget*, const QString&) override { return folder; }
     quarrix::platform::MsgBoxResult present(const quarrix::platform::MessageBoxRequest& request) override
     {
-        if (request.title != u"File Operations")
+        if (request.text != u"Operation Complete") {
+            failed = true;
             std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
+        }
         return quarrix::platform::MsgBoxResult::Ok;
     }
 };
@@ -164,8 +173,6 @@ double windowDump(Answers& answers, const fs::path& scan, const fs::path& target
     window.Command2_Click();
     answers.folder = QString::fromStdString(scan.string());
     window.Command3_Click();
-    if (window.lstFiles->ListCount() != 3)
-        std::fprintf(stderr, "the scan listed %d archives\n", window.lstFiles->ListCount());
     QTimer::singleShot(0, [consolidated] {
         quarrix::frmDumpOptions& dialog = quarrix::frmDumpOptions::instance();
         if (consolidated)
@@ -177,10 +184,38 @@ double windowDump(Answers& answers, const fs::path& scan, const fs::path& target
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The window's settings in `appDir`: the types both scans look for.
+void useAppDir(const fs::path& appDir, Answers& answers)
+{
+    fs::create_directories(appDir);
+    quarrix::platform::SetApplicationDirectory(QString::fromStdString(appDir.string()));
+    std::ofstream(appDir / "Options.ini") << "[FileType]\r\nType_Count=3\r\n0=hpi\r\n1=ufo\r\n2=gp3\r\n";
+    quarrix::platform::InstallFolderChooser(&answers);
+    quarrix::platform::InstallMessageBoxPresenter(&answers);
+}
+
+int dumpOnce(const fs::path& scan, const fs::path& target)
+{
+    char pattern[] = "/tmp/quarrix-bench-dump-app-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    Answers answers;
+    useAppDir(pattern, answers);
+    std::printf("%.6f\n", windowDump(answers, scan, target, false));
+    fs::remove_all(pattern);
+    return answers.failed ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (argc == 4 && !std::strcmp(argv[1], "window")) {
+        QApplication application(argc, argv);
+        return dumpOnce(argv[2], argv[3]);
+    }
     Settings settings;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--files")) settings.files = std::atoi(argv[i + 1]);
@@ -188,21 +223,14 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--repeat")) settings.repeat = std::max(1, std::atoi(argv[i + 1]));
         else if (!std::strcmp(argv[i], "--dir")) settings.dir = argv[i + 1];
     }
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
 
     std::string pattern = settings.dir + "/quarrix-bench-dump-XXXXXX";
     if (!mkdtemp(pattern.data()))
         return 1;
     const fs::path work = pattern;
-    quarrix::platform::SetApplicationDirectory(QString::fromStdString((work / "app").string()));
-    fs::create_directories(work / "app");
-    // The types both scans look for.
-    std::ofstream(work / "app/Options.ini") << "[FileType]\r\nType_Count=3\r\n0=hpi\r\n1=ufo\r\n2=gp3\r\n";
     Answers answers;
-    quarrix::platform::InstallFolderChooser(&answers);
-    quarrix::platform::InstallMessageBoxPresenter(&answers);
+    useAppDir(work / "app", answers);
 
     smallFiles(work / "small", settings.files);
     packThree(work / "small", work / "scan-small");
