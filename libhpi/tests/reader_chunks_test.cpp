@@ -63,6 +63,17 @@ TEST(ReaderChunks, LayoutsTheFixedArchivesLackDecodeExactly) {
     }
 }
 
+// A big file is read a few hundred KiB at a time, chunks straddling the
+// pieces; each piece is decrypted at its own offset.
+TEST(ReaderChunks, AnEncryptedFileReadInPiecesDecodesExactly) {
+    const Bytes content = test::noise(700000, 3);
+    const auto chunks = test::chunks_of(content, test::stored_chunk, true);
+    Bytes got;
+    const Error error = read_one(one_file(Method::Zlib, content, chunks).encrypted(0x5A17), got);
+    ASSERT_FALSE(error) << error.message;
+    EXPECT_EQ(got, content);
+}
+
 // Each case spoils the chunks before the archive is built, or a number of the
 // built archive's file record or chunk length array.
 TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding) {
