@@ -1,7 +1,6 @@
 #include "destination_tree.h"
 
 #include "platform/beneath.h"
-#include "text.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,20 +12,6 @@
 namespace quarrix::dump {
 
 DestinationTree::DestinationTree(std::filesystem::path root) : root_(std::move(root)) {}
-
-void DestinationTree::Folder::Add(const std::string& name)
-{
-    if (names.insert(name).second)
-        byFolded.try_emplace(FoldCase(name), name);
-}
-
-std::string DestinationTree::Folder::Match(const std::string& name) const
-{
-    if (names.count(name) != 0)
-        return name;
-    const auto folded = byFolded.find(FoldCase(name));
-    return folded == byFolded.end() ? name : folded->second;
-}
 
 std::string DestinationTree::Key(const std::vector<std::string>& onDisk, std::size_t depth)
 {
@@ -76,7 +61,7 @@ bool DestinationTree::MakeFolders(const std::vector<std::string>& components, st
     for (std::size_t depth = 0; depth < components.size(); ++depth) {
         const Folder& parent = FolderAt(onDisk, depth);
         onDisk.push_back(parent.Match(components[depth]));
-        isNew.push_back(parent.names.count(onDisk.back()) == 0);
+        isNew.push_back(!parent.Contains(onDisk.back()));
     }
     platform::OpenFolderBeneath(root_, onDisk, true, error);
     if (error)

@@ -3,18 +3,20 @@
 // Archives come from a system where names are compared without regard to
 // case, so "UNITS\a.fbi" and "units\A.FBI" name one file. Each folder and
 // file an entry names therefore goes to the one already on disk whose name
-// differs only in ASCII case, when there is one. Every folder is read from
-// disk at most once per dump; what the dump makes itself is noted as it goes.
+// differs only in ASCII case, when there is one (FolderNames). Every folder
+// is read from disk at most once per dump; what the dump makes itself is
+// noted as it goes.
 //
 // Folders are made and opened one level at a time below the root without
 // following links, so a link inside the destination never leads out of it.
 #pragma once
 
+#include "folder_names.h"
+
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace quarrix::dump {
@@ -41,12 +43,7 @@ public:
     std::filesystem::path DiskPath(const std::vector<std::string>& onDisk) const;
 
 private:
-    struct Folder {
-        std::unordered_set<std::string> names;
-        std::unordered_map<std::string, std::string> byFolded;
-        void Add(const std::string& name);
-        std::string Match(const std::string& name) const;
-    };
+    using Folder = FolderNames;
 
     // The folder whose path below the root is onDisk[0, depth), read from
     // disk on first use (a folder that cannot be read counts as empty).
