@@ -1,0 +1,160 @@
+#include "collection/conflicts.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <thread>
+
+namespace quarrix::collection {
+namespace {
+
+// Pieces of one file handed from the thread that reads it to the thread that
+// compares, at most a few at a time so that memory stays small.
+class PieceChannel {
+public:
+    // Producer side; false once the consumer has stopped listening.
+    bool push(std::span<const std::uint8_t> piece) {
+        std::unique_lock lock(mutex_);
+        space_.wait(lock, [this] { return pieces_.size() < kDepth || closed_; });
+        if (closed_) return false;
+        pieces_.emplace_back(piece.begin(), piece.end());
+        data_.notify_one();
+        return true;
+    }
+    void finish(hpi::Error error) {
+        std::lock_guard lock(mutex_);
+        error_ = std::move(error);
+        finished_ = true;
+        data_.notify_one();
+    }
+
+    // Consumer side: the next piece, or false at the end of the file.
+    bool next(std::vector<std::uint8_t>& piece) {
+        std::unique_lock lock(mutex_);
+        data_.wait(lock, [this] { return !pieces_.empty() || finished_; });
+        if (pieces_.empty()) return false;
+        piece = std::move(pieces_.front());
+        pieces_.pop_front();
+        space_.notify_one();
+        return true;
+    }
+    void close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        space_.notify_one();
+    }
+    // Valid once the producer has finished.
+    const hpi::Error& error() const { return error_; }
+
+private:
+    static constexpr std::size_t kDepth = 4;
+    std::mutex mutex_;
+    std::condition_variable space_;
+    std::condition_variable data_;
+    std::deque<std::vector<std::uint8_t>> pieces_;
+    bool finished_ = false;
+    bool closed_ = false;
+    hpi::Error error_;
+};
+
+// Reads `first` here and `second` on a thread of its own, comparing as the
+// pieces come.
+class SideBySide {
+public:
+    SideBySide(const MergedView& view, const Copy& first, const Copy& second)
+        : view_(view), first_(first), second_(second) {}
+
+    Comparison run() {
+        std::thread reader([this] {
+            channel_.finish(view_.archive_of(second_).read(
+                second_.entry, [this](std::span<const std::uint8_t> piece) { return channel_.push(piece); }));
+        });
+        const hpi::Error first_error = view_.archive_of(first_).read(
+            first_.entry, [this](std::span<const std::uint8_t> piece) { return matches(piece); });
+        const bool second_ended = !first_error && !differs_ && !more_of_second();
+        channel_.close();
+        reader.join();
+        Comparison result;
+        if (first_error) {
+            result.error = first_error;
+            result.failed = first_;
+        } else if (channel_.error()) {
+            result.error = channel_.error();
+            result.failed = second_;
+        } else {
+            result.identical = second_ended;
+        }
+        return result;
+    }
+
+private:
+    bool matches(std::span<const std::uint8_t> piece) {
+        while (!piece.empty()) {
+            if (at_ == other_.size() && !more_of_second()) {
+                differs_ = true;  // the second copy ended first
+                return false;
+            }
+            const std::size_t n = std::min(piece.size(), other_.size() - at_);
+            if (std::memcmp(piece.data(), other_.data() + at_, n) != 0) {
+                differs_ = true;
+                return false;
+            }
+            piece = piece.subspan(n);
+            at_ += n;
+        }
+        return true;
+    }
+
+    // Whether the second copy holds bytes beyond those compared so far.
+    bool more_of_second() {
+        while (at_ == other_.size()) {
+            if (!channel_.next(other_)) return false;
+            at_ = 0;
+        }
+        return true;
+    }
+
+    const MergedView& view_;
+    const Copy first_;
+    const Copy second_;
+    PieceChannel channel_;
+    std::vector<std::uint8_t> other_;
+    std::size_t at_ = 0;
+    bool differs_ = false;
+};
+
+}  // namespace
+
+Comparison compare_copies(const MergedView& view, const Copy& first, const Copy& second) {
+    if (view.entry_of(first).size != view.entry_of(second).size) return {};
+    return SideBySide(view, first, second).run();
+}
+
+void for_each_conflict(const MergedView& view, const std::function<void(const Conflict&)>& found) {
+    for (NodeId id = 0; id < view.nodes().size(); ++id) {
+        const Node& node = view.node(id);
+        Conflict conflict;
+        conflict.file = id;
+        for (const Copy& copy : node.overridden)
+            if (copy.member != node.member &&
+                std::find(conflict.overridden.begin(), conflict.overridden.end(), copy.member) ==
+                    conflict.overridden.end())
+                conflict.overridden.push_back(copy.member);
+        if (conflict.overridden.empty()) continue;
+        conflict.identical = true;
+        for (const Copy& copy : node.overridden) {
+            Comparison comparison = compare_copies(view, node.kept(), copy);
+            if (comparison.error) conflict.failure = std::move(comparison);
+            if (!comparison.identical) {
+                conflict.identical = false;
+                break;
+            }
+        }
+        found(conflict);
+    }
+}
+
+}  // namespace quarrix::collection

@@ -1,0 +1,218 @@
+// The merged view against the dump itself: for each set of archives the
+// view's folders and files, spelled and filled as it says, are the tree that
+// dump::ExtractArchives writes on an empty target, and the entries the view
+// refuses are the ones the dump reports, in the same order. Then the copies
+// a conflict compares.
+#include "collection/conflicts.h"
+#include "collection/merged_view.h"
+#include "dump/extraction.h"
+
+#include <gtest/gtest.h>
+
+#include "support/archive_builder.h"
+#include "support/writer_view.h"
+#include "../dump/tree_snapshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quarrix;
+using dumptest::Tree;
+using hpi::test::Bytes;
+
+// Entries in stored order: a path ending in "\" is a folder, "zlib:" before
+// the content makes a file of 64 KiB zlib chunks, "bad:" one whose chunk sum
+// is wrong.
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+void build_archive(const fs::path& file, const Entries& entries) {
+    if (entries.empty()) {
+        writer_test::write_file(file, std::string("not an archive at all"));
+        return;
+    }
+    hpi::test::ArchiveBuilder builder;
+    for (const auto& [path, content] : entries) {
+        if (path.ends_with('\\')) {
+            builder.directory(path.substr(0, path.size() - 1));
+        } else if (content.starts_with("zlib:") || content.starts_with("bad:")) {
+            const Bytes plain = hpi::test::bytes_of(content.substr(content.find(':') + 1));
+            auto chunks = hpi::test::chunks_of(plain, hpi::test::zlib_chunk);
+            if (content.starts_with("bad:")) chunks.back().checksum = 12345;
+            builder.chunked_file(path, hpi::Method::Zlib, std::uint32_t(plain.size()), chunks);
+        } else {
+            builder.stored_file(path, hpi::test::bytes_of(content));
+        }
+    }
+    writer_test::write_file(file, builder.build().bytes);
+}
+
+std::vector<std::string> build_archives(const fs::path& folder,
+                                        const std::vector<std::pair<std::string, Entries>>& archives) {
+    std::vector<std::string> paths;
+    for (const auto& [name, entries] : archives) {
+        build_archive(folder / name, entries);
+        paths.push_back((folder / name).string());
+    }
+    return paths;
+}
+
+std::string content_of(const collection::MergedView& view, const collection::Copy& copy) {
+    Bytes bytes;
+    EXPECT_FALSE(hpi::test::read_all(view.archive_of(copy), copy.entry, bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The view as the snapshot of a folder shows it.
+Tree tree_of(const collection::MergedView& view) {
+    Tree tree;
+    for (collection::NodeId id = 1; id < view.nodes().size(); ++id) {
+        const collection::Node& node = view.node(id);
+        if (node.is_folder)
+            tree[view.path_of(id, '/') + "/"] = "";
+        else
+            tree[view.path_of(id, '/')] = content_of(view, node.kept());
+    }
+    return tree;
+}
+
+struct Silent final : dump::ExtractionProgress {
+    void StartMain(const std::string&, const std::string&) override {}
+    void UpdateMain(std::int32_t, std::int32_t) override {}
+    void StartSub(const std::string&) override {}
+    void UpdateSub(std::int32_t, std::int32_t) override {}
+    bool Cancel() override { return false; }
+};
+
+TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
+    const std::string long_name(300, 'n');
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, Entries>> archives;
+        std::vector<std::string> refused;  // "archive: entry", in the dump's order
+    } cases[] = {
+        {"overlapping archives in other cases, empty folders and files",
+         {{"a.hpi", {{"units\\", ""}, {"units\\ARMCOM.FBI", "a1"}, {"units\\Core.fbi", "c"},
+                     {"readme.txt", "r"}, {"Scripts\\", ""}, {"empty\\", ""}}},
+          {"b.ufo", {{"UNITS\\", ""}, {"UNITS\\armcom.fbi", "b1"}, {"UNITS\\New.fbi", "n"},
+                     {"scripts\\", ""}, {"scripts\\x.bos", ""}, {"README.TXT", "R"},
+                     {"sounds\\", ""}, {"sounds\\Fx\\", ""}}},
+          {"c.gp3", {{"Units\\", ""}, {"Units\\core.FBI", "zlib:" + std::string(70000, 'z')}}}},
+         {}},
+        {"one archive: two spellings of a folder and of a file, a path twice, a file before its folder",
+         {{"a.hpi", {{"Data\\", ""}, {"Data\\x.txt", "first"}, {"data\\", ""}, {"data\\X.TXT", "second"},
+                     {"data\\y.txt", "y"}, {"dup", "1"}, {"dup", "2"}, {"x", "file"}, {"X\\", ""},
+                     {"X\\in.txt", "i"}}}},
+         {"a.hpi: x"}},
+        {"a file where a later archive has a folder, and the other way round",
+         {{"a.hpi", {{"units", "file"}, {"maps\\", ""}, {"maps\\m.tnt", "m"}}},
+          {"b.hpi", {{"UNITS\\", ""}, {"UNITS\\a.fbi", "A"}, {"UNITS\\deep\\", ""}, {"MAPS", "file"}}},
+          {"c.hpi", {{"Maps\\", ""}, {"Maps\\M.TNT\\", ""}, {"Maps\\M.TNT\\x", "x"}}}},
+         {"b.hpi: UNITS", "b.hpi: UNITS\\deep", "b.hpi: UNITS\\a.fbi", "b.hpi: MAPS", "c.hpi: Maps\\M.TNT",
+          "c.hpi: Maps\\M.TNT\\x"}},
+        {"names that leave the target, one too long to be listed, an archive that is none",
+         {{"a.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok\\", ""}, {"ok\\" + long_name, "x"}}},
+          {"junk.hpi", {}}},
+         {"a.hpi: C:", "a.hpi: C:\\evil.txt", "junk.hpi: "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writer_test::ScratchDir scratch;
+        const std::vector<std::string> archives = build_archives(scratch.path(), c.archives);
+
+        dump::PlainArchiveList list(archives);
+        Silent progress;
+        dump::DumpFailures failures;
+        dump::ExtractArchives((scratch / "out").string(), list, progress, failures);
+        const auto view = collection::MergedView::build(archives);
+
+        EXPECT_EQ(tree_of(view), dumptest::snapshot(scratch / "out"));
+        std::vector<std::string> refused;
+        for (std::uint32_t m = 0; m < view.members().size(); ++m) {
+            const std::string name = fs::path(view.members()[m].path).filename().string() + ": ";
+            if (!view.members()[m].archive) refused.push_back(name);
+            for (const collection::Refused& r : view.refused())
+                if (r.member == m) refused.push_back(name + r.entry);
+        }
+        EXPECT_EQ(refused, c.refused);
+        ASSERT_EQ(failures.Items().size(), c.refused.size()) << failures.Lines(100);
+        for (std::size_t i = 0; i < c.refused.size(); ++i) {
+            const std::string archive = c.refused[i].substr(0, c.refused[i].find(':'));
+            const std::string entry = c.refused[i].substr(archive.size() + 2);
+            EXPECT_EQ(fs::path(failures.Items()[i].archive).filename(), archive) << i;
+            EXPECT_NE(failures.Items()[i].reason.find(entry), std::string::npos) << failures.Items()[i].reason;
+        }
+    }
+}
+
+TEST(MergedView, KnowsEachFilesProviderWhatItOverridesAndFindsNamesInAnyCase) {
+    writer_test::ScratchDir scratch;
+    const auto view = collection::MergedView::build(build_archives(
+        scratch.path(), {{"a.hpi", {{"units\\", ""}, {"units\\ARMCOM.FBI", "1"}}},
+                         {"b.hpi", {{"readme", "r"}}},
+                         {"c.hpi", {{"UNITS\\", ""}, {"UNITS\\armcom.fbi", "3"}, {"UNITS\\Armcom.Fbi", "4"}}}}));
+    const auto file = view.find("Units/armCOM.fbi");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(view.path_of(*file), "units\\ARMCOM.FBI");
+    const collection::Node& node = view.node(*file);
+    EXPECT_EQ(node.member, 2u);
+    EXPECT_EQ(content_of(view, node.kept()), "4");
+    ASSERT_EQ(node.overridden.size(), 2u);
+    EXPECT_EQ(node.overridden[0].member, 0u);
+    EXPECT_EQ(node.overridden[1].member, 2u);
+    EXPECT_EQ(view.node(*view.find("UNITS")).subfolders, 0u);
+    EXPECT_EQ(view.node(collection::kRoot).subfolders, 1u);
+    EXPECT_FALSE(view.find("units\\armcom.fbi\\x"));
+    EXPECT_FALSE(view.find("nothing"));
+}
+
+TEST(Conflicts, SameOnlyWhenEveryOverriddenCopyHoldsTheKeptBytes) {
+    const std::string big(200000, 'q');
+    std::string big_changed = big;
+    big_changed[150000] = 'x';
+    const struct {
+        const char* what;
+        std::string earlier;
+        std::string later;
+        bool identical;
+        bool failed;
+    } cases[] = {
+        {"equal stored copies", "same bytes", "same bytes", true, false},
+        {"equal empty files", "", "", true, false},
+        {"one stored, one in zlib chunks, same bytes", big, "zlib:" + big, true, false},
+        {"same size, one byte apart in the third chunk", "zlib:" + big, "zlib:" + big_changed, false, false},
+        {"different sizes", "abc", "abcd", false, false},
+        {"a damaged copy of the same size", "zlib:" + big, "bad:" + big, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writer_test::ScratchDir scratch;
+        const auto view = collection::MergedView::build(build_archives(
+            scratch.path(), {{"1.hpi", {{"f.bin", c.earlier}}}, {"2.hpi", {{"F.BIN", c.later}}}}));
+        const collection::Node& node = view.node(*view.find("f.bin"));
+        const collection::Comparison comparison = collection::compare_copies(view, node.kept(), node.overridden[0]);
+        EXPECT_EQ(comparison.identical, c.identical);
+        EXPECT_EQ(bool(comparison.error), c.failed) << comparison.error.message;
+        if (c.failed) {
+            EXPECT_EQ(comparison.error.kind, hpi::ErrorKind::BadChecksum);
+            EXPECT_EQ(comparison.failed.member, 1u);
+        }
+    }
+}
+
+TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder) {
+    writer_test::ScratchDir scratch;
+    const auto view = collection::MergedView::build(build_archives(
+        scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"only.txt", "o"}}},
+                         {"2.hpi", {{"A.TXT", "A"}, {"twice", "1"}, {"TWICE", "2"}}},
+                         {"3.hpi", {{"a.txt", "A"}, {"B.txt", "b"}}}}));
+    std::vector<std::string> seen;
+    collection::for_each_conflict(view, [&](const collection::Conflict& conflict) {
+        std::string line = view.path_of(conflict.file) + " kept " +
+                           std::to_string(view.node(conflict.file).member) + " over";
+        for (std::uint32_t member : conflict.overridden) line += " " + std::to_string(member);
+        seen.push_back(line + (conflict.identical ? " same" : " differs"));
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"a.txt kept 2 over 0 1 same", "b.txt kept 2 over 0 differs"}));
+}
+
+}  // namespace
