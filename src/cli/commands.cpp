@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "collection_commands.h"
 #include "dump_commands.h"
 #include "terminal_text.h"
 
@@ -25,15 +26,6 @@ namespace quarrix::cli {
 namespace {
 
 constexpr const char* kProgram = "quarrix-cli";
-
-// "<kind>: <message>". Every line already starts with the archive's path, so
-// the library's own quoted copy of it at the head of a message is dropped.
-std::string describe(const std::string& archive, const hpi::Error& error) {
-    const std::string label = "'" + archive + "': ";
-    std::string_view message = error.message;
-    if (message.substr(0, label.size()) == label) message.remove_prefix(label.size());
-    return std::string(hpi::to_string(error.kind)) + ": " + without_controls(message);
-}
 
 void report(std::ostream& err, const std::string& archive, const std::string& what) {
     err << kProgram << ": " << archive << ": " << what << '\n';
@@ -119,6 +111,13 @@ const char* const kExitFooter =
     "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
 
 }  // namespace
+
+std::string describe(const std::string& archive, const hpi::Error& error) {
+    const std::string label = "'" + archive + "': ";
+    std::string_view message = error.message;
+    if (message.substr(0, label.size()) == label) message.remove_prefix(label.size());
+    return std::string(hpi::to_string(error.kind)) + ": " + without_controls(message);
+}
 
 int list_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err) {
     const bool with_headers = archives.size() > 1;
@@ -219,7 +218,7 @@ int scan_directory(const std::string& directory, bool recursive, std::string_vie
 }
 
 int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool progress_on_err) {
-    CLI::App app{"Lists, extracts, packs, dumps and checks archives of the HPI family (hpi, ufo, gp3, gp4)."};
+    CLI::App app{"Lists, extracts, packs, dumps and checks archives of the HPI family (hpi, ufo, gp3, gp4), and shows a collection of them as the game sees it."};
     app.name(kProgram);
     app.set_version_flag("--version", std::string(kProgram) + " " + QUARRIX_VERSION);
     app.footer(kExitFooter);
@@ -263,6 +262,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                  "Exit status: 0 done, 1 the directory cannot be read, 2 usage error.");
 
     DumpCommands dump_commands(app);
+    CollectionCommands collection_commands(app);
 
     try {
         app.parse(argc, argv);
@@ -271,6 +271,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
         return code == 0 ? kSuccess : kUsageError;
     }
     if (const std::optional<int> status = dump_commands.run_parsed(err, progress_on_err)) return *status;
+    if (const std::optional<int> status = collection_commands.run_parsed(out, err)) return *status;
     if (list->parsed()) return list_archives(list_inputs, out, err);
     if (cat->parsed()) return cat_entry(cat_input, cat_path, out, err);
     if (scan->parsed()) return scan_directory(scan_input, scan_recursive, scan_types, out, err);

@@ -1,0 +1,90 @@
+// quarrix-cli conflicts as a script reads it: the lines, the JSON objects,
+// the summary, and the exit status with the failing archive's cause.
+#include "run_cli.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "support/archive_builder.h"
+#include "support/writer_view.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using hpi::test::bytes_of;
+
+std::string archive(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& files) {
+    hpi::test::ArchiveBuilder builder;
+    for (const auto& [path, content] : files) {
+        if (path.ends_with('\\')) {
+            builder.directory(path.substr(0, path.size() - 1));
+        } else if (content.starts_with("bad:")) {
+            auto chunks = hpi::test::chunks_of(bytes_of(content.substr(4)), hpi::test::zlib_chunk);
+            chunks[0].checksum = 7;
+            builder.chunked_file(path, hpi::Method::Zlib, std::uint32_t(content.size() - 4), chunks);
+        } else {
+            builder.stored_file(path, bytes_of(content));
+        }
+    }
+    writer_test::write_file(file, builder.build().bytes);
+    return file.string();
+}
+
+TEST(CliConflicts, PlainAndJsonLinesNameThePathTheKeptAndTheOverriddenArchives) {
+    writer_test::ScratchDir scratch;
+    fs::create_directories(scratch / "mods/sub");
+    const std::string a = archive(scratch / "a.hpi", {{"units\\", ""}, {"units\\Scout.fbi", "1"},
+                                                      {"same.txt", "s"}, {"only.txt", "o"}});
+    const std::string b = archive(scratch / "mods/b.ufo", {{"UNITS\\", ""}, {"UNITS\\SCOUT.FBI", "2"}});
+    const std::string c = archive(scratch / "mods/sub/c.gp3", {{"Same.TXT", "s"}, {"units\\", ""},
+                                                                {"units\\scout.fbi", "3"}});
+    writer_test::write_file(scratch / "mods/sub/ignored.hpi", std::string("not of the types asked for"));
+    const std::string expected_plain = "units\\Scout.fbi\t" + c + "\t" + a + "\t" + b + "\tdiffers\n" +
+                                       "same.txt\t" + c + "\t" + a + "\tsame\n";
+
+    const Outcome plain = run_cli({"conflicts", a, (scratch / "mods").string(), "-r", "--types", "ufo,gp3"});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, expected_plain);
+    EXPECT_EQ(plain.err, "2 files in more than one archive, 1 of them different\n");
+
+    const Outcome json = run_cli({"conflicts", "--json", a, b, c});
+    EXPECT_EQ(json.status, 0) << json.err;
+    std::istringstream lines(json.out);
+    std::vector<nlohmann::json> objects;
+    for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(objects.size(), 2u) << json.out;
+    EXPECT_EQ(objects[0], nlohmann::json::parse(nlohmann::json{{"path", "units\\Scout.fbi"}, {"kept", c},
+                                                               {"overridden", {a, b}}, {"identical", false}}
+                                                    .dump()));
+    EXPECT_EQ(objects[1]["overridden"], nlohmann::json::array({a}));
+    EXPECT_EQ(objects[1]["identical"], true);
+    EXPECT_EQ(objects[1].size(), 4u);
+}
+
+TEST(CliConflicts, AnArchiveThatFailsIsReportedWithItsCauseAndEndsWithStatusOne) {
+    writer_test::ScratchDir scratch;
+    const std::string good = archive(scratch / "good.hpi", {{"big.bin", std::string(70000, 'g')}});
+    const std::string damaged = archive(scratch / "damaged.hpi", {{"BIG.BIN", "bad:" + std::string(70000, 'g')}});
+    const std::string missing = (scratch / "missing.hpi").string();
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::vector<std::string> err;
+    } cases[] = {
+        {{"conflicts", good, damaged}, 1, "big.bin\t" + damaged + "\t" + good + "\tdiffers\n",
+         {"quarrix-cli: " + damaged + ": bad checksum: ", "BIG.BIN", "1 file in more than one archive, 1 of them"}},
+        {{"conflicts", good, missing}, 1, "",
+         {"quarrix-cli: " + missing + ": I/O error: cannot open", "0 files in more than one archive"}},
+        {{"conflicts"}, 2, "", {"SOURCE is required"}},
+        {{"conflicts", scratch.path().string(), "--types", "toolong"}, 2, "", {"'toolong' is not a three-character"}},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = run_cli(c.args);
+        EXPECT_EQ(outcome.status, c.status) << c.args.back() << outcome.err;
+        EXPECT_EQ(outcome.out, c.out);
+        for (const std::string& piece : c.err) EXPECT_NE(outcome.err.find(piece), std::string::npos) << outcome.err;
+    }
+}
+
+}  // namespace
