@@ -47,6 +47,12 @@ Error failure(ErrorKind kind, std::string message) {
     return Error{kind, std::move(message)};
 }
 
+// The system's refusal, kept typed beside the words.
+Error system_failure(std::string what, int err) {
+    const std::error_code code(err, std::generic_category());
+    return Error{ErrorKind::IoError, std::move(what) + ": " + code.message(), code};
+}
+
 std::string hex(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
@@ -105,10 +111,9 @@ public:
                                         static_cast<off_t>(offset + done));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0)
-                return failure(ErrorKind::IoError,
-                               "reading " + std::to_string(out.size()) + " bytes at offset " +
-                                   std::to_string(offset) + ": " +
-                                   std::error_code(errno, std::generic_category()).message());
+                return system_failure("reading " + std::to_string(out.size()) +
+                                          " bytes at offset " + std::to_string(offset),
+                                      errno);
             if (got == 0)
                 return failure(ErrorKind::Truncated,
                                "the file ends at offset " + std::to_string(offset + done) +
@@ -563,10 +568,7 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
     // O_NONBLOCK keeps a named pipe given as an archive from blocking the
     // open; it is refused just below, and changes nothing for regular files.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return failure(ErrorKind::IoError,
-                       "cannot open " + label + ": " +
-                           std::error_code(errno, std::generic_category()).message());
+    if (fd < 0) return system_failure("cannot open " + label, errno);
     auto impl = std::make_unique<Impl>(fd);
 
     struct stat info {};
