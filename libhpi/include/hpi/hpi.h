@@ -106,6 +106,13 @@ public:
     // markers, checksums and sizes. Safe to call from several threads at once.
     Error read(std::size_t index, const Sink& sink) const;
 
+    // Streams bytes [offset, offset + length) of entries()[index]'s content to
+    // sink, the range cut at the file's end (an offset at or past it gives
+    // nothing and no error). Reads and decodes only the chunks that hold the
+    // range, each checked as read() checks it. Safe from several threads.
+    Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
+                     const Sink& sink) const;
+
     // Reads every file entry and reports the first damage found, or no error.
     Error test() const;
 
