@@ -17,6 +17,7 @@ std::string_view to_string(ErrorKind kind) {
     case ErrorKind::IoError: return "I/O error";
     case ErrorKind::TooLarge: return "too large";
     case ErrorKind::InvalidArgument: return "invalid argument";
+    case ErrorKind::Interrupted: return "interrupted";
     }
     return "unknown error";
 }

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -45,6 +46,12 @@ constexpr std::uint32_t kMaxPayloadSize = 16 * format::kChunkSize;
 
 Error failure(ErrorKind kind, std::string message) {
     return Error{kind, std::move(message)};
+}
+
+// The system's refusal, kept typed beside the words.
+Error system_failure(std::string what, int err) {
+    const std::error_code code(err, std::generic_category());
+    return Error{ErrorKind::IoError, std::move(what) + ": " + code.message(), code};
 }
 
 std::string hex(std::uint32_t value) {
@@ -105,10 +112,9 @@ public:
                                         static_cast<off_t>(offset + done));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0)
-                return failure(ErrorKind::IoError,
-                               "reading " + std::to_string(out.size()) + " bytes at offset " +
-                                   std::to_string(offset) + ": " +
-                                   std::error_code(errno, std::generic_category()).message());
+                return system_failure("reading " + std::to_string(out.size()) +
+                                          " bytes at offset " + std::to_string(offset),
+                                      errno);
             if (got == 0)
                 return failure(ErrorKind::Truncated,
                                "the file ends at offset " + std::to_string(offset + done) +
@@ -330,8 +336,12 @@ struct Archive::Impl {
         return {};
     }
 
-    Error read_stored(const Entry& entry, const Sink& sink) const;
-    Error read_chunked(const Entry& entry, const Sink& sink) const;
+    // Both stream the bytes [begin, end) of the file's content, 0 <= begin <
+    // end <= entry.size.
+    Error read_stored(const Entry& entry, std::uint64_t begin, std::uint64_t end,
+                      const Sink& sink) const;
+    Error read_chunked(const Entry& entry, std::uint64_t begin, std::uint64_t end,
+                       const Sink& sink) const;
     Error read_chunk(const ChunkPlace& place, std::uint32_t stored_length, std::uint32_t expected,
                      ChunkReadState& state, std::span<std::uint8_t>& out) const;
     Error check_data_start(const Entry& entry) const;
@@ -350,15 +360,18 @@ Error Archive::Impl::check_data_start(const Entry& entry) const {
     return {};
 }
 
-Error Archive::Impl::read_stored(const Entry& entry, const Sink& sink) const {
-    const std::uint64_t end = std::uint64_t(entry.data_offset) + entry.size;
+Error Archive::Impl::read_stored(const Entry& entry, std::uint64_t begin,
+                                 std::uint64_t end_in_file, const Sink& sink) const {
+    // Only the bytes asked for must be there: a file cut after them is
+    // found out by the read that reaches the cut.
+    const std::uint64_t end = std::uint64_t(entry.data_offset) + end_in_file;
     if (end > size)
         return failure(ErrorKind::Truncated,
                        entry_label(entry) + ": data [" + std::to_string(entry.data_offset) + ", " +
-                           std::to_string(end) + ") runs past the end of the file at " +
-                           std::to_string(size));
-    std::vector<std::uint8_t> piece(std::min<std::uint64_t>(kStoredPiece, entry.size));
-    for (std::uint64_t pos = entry.data_offset; pos < end;) {
+                           std::to_string(entry.data_offset + std::uint64_t(entry.size)) +
+                           ") runs past the end of the file at " + std::to_string(size));
+    std::vector<std::uint8_t> piece(std::min<std::uint64_t>(kStoredPiece, end_in_file - begin));
+    for (std::uint64_t pos = entry.data_offset + begin; pos < end;) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), end - pos));
         const std::span<std::uint8_t> bytes(piece.data(), n);
         if (Error error = read_plain(pos, bytes)) {
@@ -521,7 +534,16 @@ Error Archive::Impl::read_chunk(const ChunkPlace& place, std::uint32_t stored_le
     return {};
 }
 
-Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
+// Where the data of `chunks` chunks holding `plain` bytes most likely ends
+// when it starts at `pos`: a chunk that does not compress grows by its header
+// and a few bytes of framing.
+std::uint64_t likely_data_end(std::uint64_t pos, std::uint64_t plain, std::uint64_t chunks,
+                              std::uint64_t file_size) {
+    return std::min(file_size, pos + plain + chunks * (format::kChunkHeaderSize + 64));
+}
+
+Error Archive::Impl::read_chunked(const Entry& entry, std::uint64_t begin, std::uint64_t end,
+                                  const Sink& sink) const {
     const auto count = static_cast<std::uint32_t>(
         (std::uint64_t(entry.size) + format::kChunkSize - 1) / format::kChunkSize);
     const std::uint64_t array_end = entry.data_offset + std::uint64_t(count) * 4;
@@ -530,11 +552,17 @@ Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
                        entry_label(entry) + ": chunk length array [" +
                            std::to_string(entry.data_offset) + ", " + std::to_string(array_end) +
                            ") runs past the end of the file at " + std::to_string(size));
-    // Where the data most likely ends: a chunk that does not compress grows
-    // by its header and a few bytes of framing.
-    const std::uint64_t likely_end = std::min(
-        size, array_end + entry.size + std::uint64_t(count) * (format::kChunkHeaderSize + 64));
-    ChunkReadState state(file, key, likely_end,
+    const auto first = static_cast<std::uint32_t>(begin / format::kChunkSize);
+    const auto last = static_cast<std::uint32_t>((end - 1) / format::kChunkSize);
+    const std::uint64_t range_plain =
+        std::min<std::uint64_t>(entry.size, (std::uint64_t(last) + 1) * format::kChunkSize) -
+        std::uint64_t(first) * format::kChunkSize;
+    // From the first chunk, the length array and the chunks come in one read;
+    // further in, the array is read alone and the read-ahead starts at the
+    // first chunk wanted.
+    ChunkReadState state(file, key,
+                         first == 0 ? likely_data_end(array_end, range_plain, last + 1, size)
+                                    : array_end,
                          std::min<std::size_t>(format::kChunkSize, entry.size));
     std::span<const std::uint8_t> array;
     if (Error error = state.view(entry.data_offset, std::size_t(count) * 4, array)) {
@@ -544,15 +572,19 @@ Error Archive::Impl::read_chunked(const Entry& entry, const Sink& sink) const {
     const std::vector<std::uint8_t> lengths(array.begin(), array.end());
 
     std::uint64_t pos = array_end;
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t i = 0; i < first; ++i) pos += load_u32(lengths.data() + 4 * std::size_t(i));
+    if (first != 0) state.end = likely_data_end(pos, range_plain, last - first + 1, size);
+    for (std::uint32_t i = first; i <= last; ++i) {
         const std::uint32_t stored_length = load_u32(lengths.data() + 4 * std::size_t(i));
-        const std::uint64_t remaining = entry.size - std::uint64_t(i) * format::kChunkSize;
-        const auto expected =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(format::kChunkSize, remaining));
+        const std::uint64_t chunk_start = std::uint64_t(i) * format::kChunkSize;
+        const auto expected = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(format::kChunkSize, entry.size - chunk_start));
         std::span<std::uint8_t> out;
         const ChunkPlace place{entry, i, count, pos};
         if (Error error = read_chunk(place, stored_length, expected, state, out)) return error;
-        if (!sink(out)) return {};
+        const std::uint64_t from = std::max(begin, chunk_start) - chunk_start;
+        const std::uint64_t to = std::min<std::uint64_t>(end - chunk_start, out.size());
+        if (!sink(out.subspan(std::size_t(from), std::size_t(to - from)))) return {};
         pos += stored_length;
     }
     return {};
@@ -563,10 +595,7 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
     // O_NONBLOCK keeps a named pipe given as an archive from blocking the
     // open; it is refused just below, and changes nothing for regular files.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return failure(ErrorKind::IoError,
-                       "cannot open " + label + ": " +
-                           std::error_code(errno, std::generic_category()).message());
+    if (fd < 0) return system_failure("cannot open " + label, errno);
     auto impl = std::make_unique<Impl>(fd);
 
     struct stat info {};
@@ -617,16 +646,22 @@ std::optional<std::size_t> Archive::find(std::string_view path) const {
 }
 
 Error Archive::read(std::size_t index, const Sink& sink) const {
+    return read_range(index, 0, std::numeric_limits<std::uint64_t>::max(), sink);
+}
+
+Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
+                          const Sink& sink) const {
     if (index >= impl_->entries.size())
         return failure(ErrorKind::InvalidArgument,
                        "no entry number " + std::to_string(index) + " in this archive");
     const Entry& entry = impl_->entries[index];
     if (entry.is_directory)
         return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
-    if (entry.size == 0) return {};
+    if (offset >= entry.size || length == 0) return {};
+    const std::uint64_t end = offset + std::min<std::uint64_t>(length, entry.size - offset);
     if (Error error = impl_->check_data_start(entry)) return error;
-    if (entry.method == Method::Stored) return impl_->read_stored(entry, sink);
-    return impl_->read_chunked(entry, sink);
+    if (entry.method == Method::Stored) return impl_->read_stored(entry, offset, end, sink);
+    return impl_->read_chunked(entry, offset, end, sink);
 }
 
 Error Archive::test() const {

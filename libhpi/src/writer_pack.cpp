@@ -7,14 +7,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <new>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "file_descriptor.h"
 #include "format.h"
+#include "temporary_archive.h"
 #include "writer_pipeline.h"
 
 namespace hpi::detail {
@@ -26,7 +27,8 @@ constexpr unsigned kMostWorkers = 64;
 constexpr std::uint64_t kProgressStep = 1u << 20;  // report big files every MiB
 
 Error io_error(std::string what, int err) {
-    return Error{ErrorKind::IoError, std::move(what) + ": " + std::strerror(err)};
+    return Error{ErrorKind::IoError, std::move(what) + ": " + std::strerror(err),
+                 std::error_code(err, std::generic_category())};
 }
 
 std::string in_quotes(const fs::path& p) { return "'" + p.string() + "'"; }
@@ -110,32 +112,6 @@ private:
 };
 
 // ---------------------------------------------------------------- disk files
-
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& o) noexcept {
-        reset();
-        fd_ = std::exchange(o.fd_, -1);
-        return *this;
-    }
-    ~FileDescriptor() { reset(); }
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    int release_and_close() {
-        int r = ::close(fd_);
-        fd_ = -1;
-        return r;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 // Opens a disk file added earlier and checks it still has the size it had
 // then: packing a file that changed underneath would write a record whose
@@ -221,67 +197,6 @@ private:
     std::size_t file_ = 0;
     std::uint64_t offset_ = 0;
     FileDescriptor source_;
-};
-
-// ---------------------------------------------------------------- output
-
-// The archive under construction: a new file beside the target that replaces
-// it only by commit(); destroyed uncommitted, it disappears.
-class TemporaryArchive {
-public:
-    static Result<TemporaryArchive> create_beside(const fs::path& target) {
-        static std::atomic<unsigned> counter{0};
-        const fs::path dir = target.parent_path();
-        const std::string base = "." + target.filename().string() + ".tmp";
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-            fs::path candidate = dir / (base + std::to_string(::getpid()) + "-" +
-                                        std::to_string(counter++) + "-" +
-                                        std::to_string(stamp & 0xFFFFFF));
-            int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) return TemporaryArchive(FileDescriptor(fd), candidate);
-            if (errno != EEXIST)
-                return io_error("cannot create a temporary file beside " + in_quotes(target), errno);
-        }
-        return Error{ErrorKind::IoError,
-                     "cannot find a free temporary name beside " + in_quotes(target)};
-    }
-
-    TemporaryArchive(TemporaryArchive&&) = default;
-    TemporaryArchive& operator=(TemporaryArchive&&) = delete;
-    ~TemporaryArchive() {
-        if (!path_.empty()) {
-            fd_.reset();
-            ::unlink(path_.c_str());
-        }
-    }
-
-    Error write_at(std::uint64_t pos, std::span<const std::uint8_t> bytes) {
-        while (!bytes.empty()) {
-            ssize_t put = ::pwrite(fd_.get(), bytes.data(), bytes.size(), off_t(pos));
-            if (put < 0 && errno == EINTR) continue;
-            if (put < 0) return io_error("cannot write " + in_quotes(path_), errno);
-            bytes = bytes.subspan(std::size_t(put));
-            pos += std::uint64_t(put);
-        }
-        return {};
-    }
-
-    // Flushes to the disk before the rename, so that a crash leaves either the
-    // old archive or the complete new one under the target name.
-    Error commit(const fs::path& target) {
-        if (::fsync(fd_.get()) != 0) return io_error("cannot flush " + in_quotes(path_), errno);
-        if (fd_.release_and_close() != 0) return io_error("cannot close " + in_quotes(path_), errno);
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            return io_error("cannot move the new archive to " + in_quotes(target), errno);
-        path_.clear();
-        return {};
-    }
-
-private:
-    TemporaryArchive(FileDescriptor fd, fs::path path) : fd_(std::move(fd)), path_(std::move(path)) {}
-    FileDescriptor fd_;
-    fs::path path_;  // empty once committed
 };
 
 // ---------------------------------------------------------------- assembly
@@ -418,6 +333,8 @@ Error write_file_data(TemporaryArchive& out, std::vector<PackedFile>& files, std
             if (!piece) return piece.error();
             pipeline.submit(std::move(*piece));
         }
+        if (options.stop && options.stop->load(std::memory_order_relaxed))
+            return Error{ErrorKind::Interrupted, "packing was interrupted"};
         std::unique_ptr<PieceJob> piece = pipeline.next_result();
         if (piece->error) return piece->error;
         if (Error e = writer.accept(*piece)) return e;
@@ -440,7 +357,7 @@ Error pack_unguarded(const TreeNode& root, const fs::path& target, const PackOpt
     layout.fill_file_records();
     if (Error e = out->write_at(format::kHeaderSize, layout.block())) return e;
     if (Error e = out->write_at(0, header_bytes(layout.block().size()))) return e;
-    if (Error e = out->commit(target)) return e;
+    if (Error e = out->commit()) return e;
 
     if (layout.files().empty() && progress) {
         PackProgress p;

@@ -107,13 +107,16 @@ Error PathTree::add_file(std::string_view archive_path, const std::filesystem::p
     std::error_code ec;
     std::filesystem::file_status status = std::filesystem::status(disk_file, ec);
     if (ec || !std::filesystem::exists(status))
-        return Error{ErrorKind::IoError, "cannot read '" + disk_file.string() + "': " +
-                                             (ec ? ec.message() : "no such file")};
+        return Error{ErrorKind::IoError,
+                     "cannot read '" + disk_file.string() + "': " +
+                         (ec ? ec.message() : "no such file"),
+                     ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)};
     if (!std::filesystem::is_regular_file(status))
         return invalid("'" + disk_file.string() + "' is not a regular file");
     std::uint64_t size = std::filesystem::file_size(disk_file, ec);
-    if (ec) return Error{ErrorKind::IoError, "cannot read the size of '" + disk_file.string() +
-                                                 "': " + ec.message()};
+    if (ec)
+        return Error{ErrorKind::IoError,
+                     "cannot read the size of '" + disk_file.string() + "': " + ec.message(), ec};
     if (size > kLargestFile)
         return Error{ErrorKind::TooLarge, "'" + disk_file.string() + "' has " +
                                               std::to_string(size) +

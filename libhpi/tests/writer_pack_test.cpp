@@ -2,6 +2,7 @@
 // progress contract and the 32-bit size limit.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <set>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "hpi/hpi.h"
 #include "support/writer_view.h"
+#include "temporary_archive.h"
 #include "writer_pack.h"
 #include "writer_tree.h"
 
@@ -108,6 +110,42 @@ TEST(WriterPack, AFailedPackLeavesTheExistingTargetAndNoTemporaryFile) {
             EXPECT_EQ(dir.listing(), (std::vector<std::string>{"out.hpi", "src"}));
         }
     }
+}
+
+// While it is written the new archive has no name (or, where unnamed files
+// are refused, a hidden one); it replaces an earlier archive in one step, and
+// a pack stopped half-way leaves the earlier archive and nothing else.
+TEST(WriterPack, TheNewArchiveIsNamelessUntilCompleteAndAStoppedPackLeavesNothing) {
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary file" : "unnamed temporary file");
+        hpi::detail::force_named_temporary_archives(named);
+        ScratchDir dir;
+        const auto files = make_sources(dir);
+        writer_test::write_file(dir / "out.hpi", std::string("the old archive"));
+        hpi::Writer w;
+        add_all(w, files);
+        std::atomic<bool> stop{false};
+        hpi::PackOptions o = options(hpi::Method::Zlib);
+        o.stop = &stop;
+        std::size_t names_while_packing = 0;
+        const hpi::Error e = w.pack(dir / "out.hpi", o, [&](const hpi::PackProgress&) {
+            names_while_packing = dir.listing().size();
+            stop = true;
+        });
+        EXPECT_EQ(e.kind, hpi::ErrorKind::Interrupted) << e.message;
+        EXPECT_EQ(names_while_packing, named ? 3u : 2u);
+        EXPECT_EQ(dir.listing(), (std::vector<std::string>{"out.hpi", "src"}));
+        Bytes old = writer_test::read_file(dir / "out.hpi");
+        EXPECT_EQ(std::string(old.begin(), old.end()), "the old archive");
+
+        stop = false;
+        ASSERT_FALSE(w.pack(dir / "out.hpi", o));
+        ASSERT_FALSE(w.pack(dir / "new.hpi", o));
+        EXPECT_EQ(dir.listing(), (std::vector<std::string>{"new.hpi", "out.hpi", "src"}));
+        EXPECT_TRUE(writer_test::read_file(dir / "out.hpi") == writer_test::read_file(dir / "new.hpi"));
+        EXPECT_TRUE(hpi::Archive::open(dir / "out.hpi").ok());
+    }
+    hpi::detail::force_named_temporary_archives(false);
 }
 
 TEST(WriterPack, RefusedPacksWriteNothing) {

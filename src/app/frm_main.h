@@ -30,6 +30,10 @@ public:
     // The main window, created on first use.
     static frmMain& instance();
 
+    // From now on SIGINT and SIGTERM (a desktop logout) end the program as
+    // Exit does, and take the consolidated dump's working folder with them.
+    static void EndOnStopSignals();
+
     // The directory to scan; held by the window only, never saved.
     QString ScanDir;
 

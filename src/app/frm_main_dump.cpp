@@ -7,14 +7,18 @@
 
 #include "dump/extraction.h"
 #include "dump/monolithic.h"
+#include "platform/desktop.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/stop_signals.h"
 #include "support/frm_file_io.h"
 #include "support/list_box.h"
 #include "support/mod_file_shell.h"
 #include "ui/frm_dump_options.h"
 #include "ui/frm_progress.h"
 #include "ui/frm_progress2.h"
+
+#include <hpi/hpi.h>
 
 #include <QFile>
 #include <QLineEdit>
@@ -55,7 +59,9 @@ public:
     void UpdateMain(std::int32_t Value, std::int32_t Max) override { window_.UpdateMain(Value, Max); }
     void StartSub(const std::string& strPart) override { window_.StartSub(FromDisk(strPart)); }
     void UpdateSub(std::int32_t Value, std::int32_t Max) override { window_.UpdateSub(Value, Max); }
-    bool Cancel() override { return window_.Cancel; }
+    // A stop asked for by a signal ends the program at the next yield; until
+    // then the extraction goes no further.
+    bool Cancel() override { return window_.Cancel || platform::StopRequested(); }
 
 private:
     frmProgress2& window_;
@@ -87,6 +93,14 @@ private:
 };
 
 }  // namespace
+
+void frmMain::EndOnStopSignals()
+{
+    platform::AddLastMomentCleanup(&hpi::remove_temporary_archives);
+    platform::EndOnStopSignals([] {
+        modFileShell::DeleteFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp"));
+    });
+}
 
 void frmMain::Command4_Click()
 {

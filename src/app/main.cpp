@@ -14,6 +14,7 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(desktopId);
     QApplication::setWindowIcon(QIcon::fromTheme(desktopId));
     quarrix::platform::UseDesktopDialogs();
+    quarrix::frmMain::EndOnStopSignals();
     quarrix::frmMain::instance().show();
     return QApplication::exec();
 }

@@ -3,17 +3,18 @@
 #include "commands.h"
 
 #include "dump/extraction.h"
+#include "dump/folder_walk.h"
 #include "dump/monolithic.h"
-#include "dump/text.h"
+#include "platform/folder_listing.h"
+#include "platform/private_folder.h"
+#include "platform/stop_signals.h"
 #include "progress_bar.h"
 #include "terminal_text.h"
 
 #include <hpi/hpi.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <ostream>
 
 namespace quarrix::cli {
@@ -24,27 +25,22 @@ namespace {
 
 constexpr const char* kProgram = "quarrix-cli";
 
-// Ctrl-C stops a dump between two files, so that no half-written file and no
-// temporary folder is left behind; a second one ends the program at once.
-volatile std::sig_atomic_t interrupted = 0;
-
-class InterruptCatcher {
+// For the length of a command, Ctrl-C and SIGTERM ask the work to stop: the
+// extraction gives up the file in hand and stops, a pack stops within a
+// chunk; every temporary file goes, and the command ends with 130 or 143. A
+// second signal ends the program at once, its temporary files removed first.
+class StopOnSignals {
 public:
-    InterruptCatcher() {
-        interrupted = 0;
-        struct sigaction action {};
-        action.sa_handler = [](int) { interrupted = 1; };
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptCatcher() { ::sigaction(SIGINT, &previous_, nullptr); }
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+    StopOnSignals() { platform::AddLastMomentCleanup(&hpi::remove_temporary_archives); }
 
 private:
-    struct sigaction previous_ {};
+    platform::StopSignalScope scope_;
 };
+
+const char* SignalName(int signal)
+{
+    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
+}
 
 // The extraction's two bars folded into one: archives done plus the share of
 // the archive in hand.
@@ -64,8 +60,10 @@ public:
         if (Max > 0)
             bar_.set_fraction(archive_ - 1 + std::min(1.0, double(Value) / Max), archives_);
     }
-    bool Cancel() override { return interrupted != 0; }
+    bool Cancel() override { return platform::StopRequested(); }
     void FileWritten(std::uint64_t bytes) override { bar_.add_file(bytes); }
+    // The ordinal of the archive in hand, from 1; 0 before the first.
+    std::int32_t ordinal() const { return archive_; }
 
 private:
     ProgressBar& bar_;
@@ -74,7 +72,7 @@ private:
 };
 
 // Packing for the command line: messages are left to the final summary,
-// which holds every failure with its reason.
+// which holds every failure with its cause.
 class BarPacking final : public dump::MonolithicHost {
 public:
     explicit BarPacking(ProgressBar& bar) : bar_(bar) {}
@@ -92,44 +90,53 @@ private:
     ProgressBar& bar_;
 };
 
-int summarise(const dump::DumpFailures& failures, std::ostream& err) {
-    for (const dump::DumpFailure& failure : failures.Items())
-        err << kProgram << ": "
-            << without_controls(failure.archive.empty() ? failure.reason
-                                                        : failure.archive + ": " + failure.reason)
-            << '\n';
-    if (failures.Empty()) return kSuccess;
-    err << kProgram << ": " << failures.Items().size()
-        << (failures.Items().size() == 1 ? " problem\n" : " problems\n");
-    return kFailure;
+// Every failure with its cause, then how many; a run stopped by a signal
+// says so last and ends with the shell's status for that signal.
+int summarise(const dump::DumpFailures& failures, const std::string& interrupted, std::ostream& err) {
+    for (const std::string& line : failures.ReportLines())
+        err << kProgram << ": " << without_controls(line) << '\n';
+    if (!failures.Empty())
+        err << kProgram << ": " << failures.Items().size()
+            << (failures.Items().size() == 1 ? " problem\n" : " problems\n");
+    if (platform::StopRequested()) {
+        err << kProgram << ": interrupted by " << SignalName(platform::StopSignal())
+            << (interrupted.empty() ? "" : "; ") << interrupted << '\n';
+        return platform::StopExitStatus();
+    }
+    return failures.Empty() ? kSuccess : kFailure;
 }
 
 bool make_folder(const std::string& folder, dump::DumpFailures& failures) {
     std::error_code error;
     fs::create_directories(folder, error);
-    if (error) failures.Add(folder, "cannot make the folder: " + error.message());
+    if (error) failures.AddFolder(folder, std::string(), hpiutil::FromSystem(error));
     return !error;
 }
 
-void extract_into(const std::vector<std::string>& archives, const std::string& folder,
-                  ProgressBar& bar, dump::DumpFailures& failures) {
+// What an interrupted extraction left undone, for the summary: the archive
+// it was in (its files that were written are whole) and those after it.
+std::string extract_into(const std::vector<std::string>& archives, const std::string& folder,
+                         ProgressBar& bar, dump::DumpFailures& failures) {
     dump::PlainArchiveList list(archives);
     BarExtraction progress(bar);
     dump::ExtractArchives(folder, list, progress, failures);
     bar.finish();
-    if (interrupted && list.ListCount() > 0)
-        failures.Add(std::string(), "interrupted; " + std::to_string(list.ListCount()) +
-                                        " archive(s) not extracted");
+    const std::int32_t left = list.ListCount();
+    std::string undone = std::to_string(left) + (left == 1 ? " archive" : " archives") + " not extracted";
+    if (progress.ordinal() > 0)
+        undone = "stopped in " + archives[std::size_t(progress.ordinal() - 1)] + ", " + undone;
+    return undone;
 }
 
 // ---- extract ---------------------------------------------------------------
 
 int extract_command(const std::vector<std::string>& archives, const std::string& folder,
                     ProgressBar& bar, std::ostream& err) {
-    InterruptCatcher catcher;
+    StopOnSignals stop;
     dump::DumpFailures failures;
-    if (make_folder(folder, failures)) extract_into(archives, folder, bar, failures);
-    return summarise(failures, err);
+    std::string interrupted;
+    if (make_folder(folder, failures)) interrupted = extract_into(archives, folder, bar, failures);
+    return summarise(failures, interrupted, err);
 }
 
 // ---- pack ------------------------------------------------------------------
@@ -139,112 +146,61 @@ hpi::Method method_named(const std::string& name) {
     return name == "store" ? hpi::Method::Stored : hpi::Method::Zlib;
 }
 
-// Every folder and file below `folder`, by its path inside the archive.
-class FolderWalk {
+// The folder's tree straight into the library's writer, with the command's
+// own method, level and threads.
+class WriterTarget final : public dump::PackingTarget {
 public:
-    FolderWalk(hpi::Writer& writer, dump::DumpFailures& failures, const std::string& archive)
-        : writer_(writer), failures_(failures), archive_(archive) {}
-
-    void add_tree(const fs::path& folder, const fs::path& skipped) {
-        std::error_code error;
-        fs::recursive_directory_iterator walk(folder, error), end;
-        for (; !error && walk != end; walk.increment(error)) {
-            const fs::directory_entry& entry = *walk;
-            if (entry.path() == skipped) continue;
-            add(entry, entry.path().lexically_relative(folder), walk);
-        }
-        if (error)
-            failures_.Add(archive_, "cannot read " + folder.string() + ": " + error.message());
+    explicit WriterTarget(hpi::Writer& writer) : writer_(writer) {}
+    hpiutil::Failure AddFolder(const std::string& archivePath) override {
+        return hpiutil::FromLibrary(writer_.add_directory(stored(archivePath)));
+    }
+    hpiutil::Failure AddFile(const std::string& archivePath, const std::string& diskPath) override {
+        return hpiutil::FromLibrary(writer_.add_file(stored(archivePath), diskPath));
     }
 
 private:
-    void add(const fs::directory_entry& entry, const fs::path& relative,
-             fs::recursive_directory_iterator& walk) {
-        std::string stored;
-        if (!hpi::utf8_to_cp1252(relative.generic_string(), stored)) {
-            skip(entry, "its name has characters an archive cannot hold", walk);
-            return;
-        }
-        for (char& c : stored)
-            if (c == '/') c = '\\';
-        // An archive compares names without regard to case: of two such names
-        // only one could be kept, so the second is reported, not dropped.
-        const auto [earlier, added] = seen_.try_emplace(dump::FoldCase(stored), entry.path().string());
-        if (!added) {
-            skip(entry, "differs only in case from " + earlier->second, walk);
-            return;
-        }
-        std::error_code error;
-        hpi::Error result;
-        if (entry.is_symlink(error) && entry.is_directory(error))
-            skip(entry, "is a link to a folder", walk);
-        else if (entry.is_directory(error))
-            result = writer_.add_directory(stored);
-        else
-            result = writer_.add_file(stored, entry.path());
-        if (result)
-            failures_.Add(archive_, "cannot add " + entry.path().string() + ": " + result.message);
+    // The walk has checked that Windows-1252 holds the name.
+    static std::string stored(const std::string& archivePath) {
+        std::string cp1252;
+        hpi::utf8_to_cp1252(archivePath, cp1252);
+        return cp1252;
     }
-
-    void skip(const fs::directory_entry& entry, const std::string& why,
-              fs::recursive_directory_iterator& walk) {
-        failures_.Add(archive_, "skipped " + entry.path().string() + ": " + why);
-        std::error_code error;
-        if (entry.is_directory(error)) walk.disable_recursion_pending();
-    }
-
     hpi::Writer& writer_;
-    dump::DumpFailures& failures_;
-    const std::string& archive_;
-    std::map<std::string, std::string> seen_;
 };
 
-int pack_command(const std::string& folder, const std::string& archive,
-                 const hpi::PackOptions& options, ProgressBar& bar, std::ostream& err) {
+int pack_command(const std::string& folder, const std::string& archive, hpi::PackOptions options,
+                 ProgressBar& bar, std::ostream& err) {
+    StopOnSignals stop;
     dump::DumpFailures failures;
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
-        failures.Add(folder, "not a folder");
-        return summarise(failures, err);
+        failures.AddFolder(folder, std::string(),
+                           error ? hpiutil::FromSystem(error)
+                                 : hpiutil::Because(hpiutil::Cause::Other, "not a folder"));
+        return summarise(failures, std::string(), err);
     }
     hpi::Writer writer;
-    FolderWalk walk(writer, failures, archive);
+    WriterTarget target(writer);
     // An earlier archive of that name inside the folder is not packed into
     // the new one.
-    const fs::path base = fs::weakly_canonical(folder, error);
-    walk.add_tree(base, fs::weakly_canonical(archive, error));
+    platform::FileIdentity earlier;
+    const bool hasEarlier = platform::IdentityOf(archive, earlier);
+    dump::WalkFolderForPacking(folder, std::string(), target, failures, archive,
+                               hasEarlier ? std::optional(earlier) : std::nullopt);
     bar.set_name(fs::path(archive).filename().string());
+    options.stop = &platform::StopFlag();
     const hpi::Error packed =
         writer.pack(archive, options, [&bar](const hpi::PackProgress& progress) {
             bar.set_bytes(progress.bytes_done);
             bar.set_fraction(double(progress.bytes_done), double(progress.bytes_total));
         });
     bar.finish();
-    if (packed) failures.Add(archive, packed.message);
-    return summarise(failures, err);
+    if (packed && packed.kind != hpi::ErrorKind::Interrupted)
+        failures.Add(archive, std::string(), hpiutil::FromLibrary(packed, true));
+    return summarise(failures, "the archive was not written", err);
 }
 
 // ---- dump ------------------------------------------------------------------
-
-// A folder of our own inside the target, on the same disk as the archive
-// that will be written, removed whatever happens.
-class PrivateFolder {
-public:
-    explicit PrivateFolder(const std::string& parent) {
-        std::string pattern = (fs::path(parent) / ".quarrix-dump-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~PrivateFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 int dump_command(const std::string& scan_folder, const std::string& target, bool recursive,
                  const std::string& types, const std::optional<std::string>& consolidated,
@@ -252,28 +208,34 @@ int dump_command(const std::string& scan_folder, const std::string& target, bool
     int status = kSuccess;
     const auto archives = find_archives(scan_folder, recursive, types, err, status);
     if (!archives) return status;
-    InterruptCatcher catcher;
+    StopOnSignals stop;
     dump::DumpFailures failures;
-    if (!make_folder(target, failures)) return summarise(failures, err);
-    if (!consolidated) {
-        extract_into(*archives, target, bar, failures);
-        return summarise(failures, err);
-    }
-    PrivateFolder temp(target);
+    if (!make_folder(target, failures)) return summarise(failures, std::string(), err);
+    // What a killed consolidated dump left in this target goes first.
+    platform::SweepAbandonedPrivateFolders(target);
+    if (!consolidated) return summarise(failures, extract_into(*archives, target, bar, failures), err);
+
+    // A folder of our own inside the target, on the same disk as the
+    // archive that will be written.
+    std::error_code error;
+    platform::PrivateFolder temp(target, error);
     if (temp.path().empty()) {
-        failures.Add(target, "cannot make a temporary folder in it");
-        return summarise(failures, err);
+        failures.AddFolder(target, std::string(),
+                           hpiutil::FromSystem(error, "cannot make a temporary folder in it"));
+        return summarise(failures, std::string(), err);
     }
-    extract_into(*archives, temp.path(), bar, failures);
-    if (!interrupted) {
+    std::string interrupted = extract_into(*archives, temp.path().string(), bar, failures);
+    if (!platform::StopRequested()) {
         BarPacking host(bar);
-        dump::CreateMonolithic(target, *consolidated, temp.path(), host, failures);
+        dump::CreateMonolithic(target, *consolidated, temp.path().string(), host, failures);
     }
-    return summarise(failures, err);
+    if (platform::StopRequested()) interrupted += "; the consolidated archive was not written";
+    return summarise(failures, interrupted, err);
 }
 
 const char* const kFooter =
-    "Exit status: 0 all good, 1 something failed (listed on standard error), 2 usage error.";
+    "Exit status: 0 all good, 1 something failed (listed on standard error), 2 usage error,\n"
+    "130 or 143 stopped by Ctrl-C (SIGINT) or SIGTERM, with nothing half-written left.";
 
 }  // namespace
 
@@ -298,7 +260,8 @@ DumpCommands::DumpCommands(CLI::App& app) {
     pack_->add_option("--threads", threads_, "Compression threads (default 0: every core)");
     pack_->footer(std::string("Names an archive cannot hold (outside Windows-1252), names that differ only\n"
                               "in case from one already packed and links to folders are reported and\n"
-                              "left out.\n") +
+                              "left out. Ctrl-C stops the packing; an earlier archive of that name is\n"
+                              "then left as it was.\n") +
                   kFooter);
 
     dump_ = app.add_subcommand("dump",

@@ -1,5 +1,6 @@
 #include "collection/merged_view.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -30,16 +31,13 @@ Member open_member(const std::string& path) {
     return member;
 }
 
-}  // namespace
-
-std::string_view describe(Refusal refusal) {
-    switch (refusal) {
-    case Refusal::LeavesTarget: return "its path leads out of the target folder";
-    case Refusal::PathThroughFile: return "a file of an earlier entry stands where its folder would be";
-    case Refusal::FileOverFolder: return "a folder of that name is there already";
-    }
-    return "refused";
+// A file where a folder would go, or a folder where a file would: what the
+// system answers the dump then.
+hpiutil::Failure in_the_way(int error) {
+    return hpiutil::FromSystem(std::error_code(error, std::generic_category()));
 }
+
+}  // namespace
 
 MergedView MergedView::build(const std::vector<std::string>& archives) {
     MergedView view;
@@ -51,39 +49,41 @@ MergedView MergedView::build(const std::vector<std::string>& archives) {
     return view;
 }
 
-// The dump makes all of an archive's folders before it writes any of its
-// files, both in listing order.
+// The dump names what its listing leaves out, then makes all of an archive's
+// folders before it writes any of its files, both in listing order.
 void MergedView::merge(std::uint32_t member) {
     const hpi::Archive& archive = *members_[member].archive;
-    const std::vector<hpiutil::ListedEntry> listing = hpiutil::build_listing(archive.entries());
-    for (const hpiutil::ListedEntry& listed : listing)
+    const hpiutil::Listing listing = hpiutil::build_listing(archive.entries());
+    for (const std::string& omitted : listing.omitted)
+        refuse(member, omitted, false,
+               hpiutil::Because(hpiutil::Cause::NameTooLong, "over 255 bytes, not extracted"));
+    for (const hpiutil::ListedEntry& listed : listing.entries)
         if (listed.is_directory) make_folders(member, listed.name);
-    for (const hpiutil::ListedEntry& listed : listing)
+    for (const hpiutil::ListedEntry& listed : listing.entries)
         if (!listed.is_directory) place_file(member, listed.name, listed.index);
 }
 
-bool MergedView::make_folders(std::uint32_t member, const std::string& listed) {
+void MergedView::make_folders(std::uint32_t member, const std::string& listed) {
     const auto components = dump::SafeComponents(listed);
     if (!components) {
-        refuse(member, listed, Refusal::LeavesTarget);
-        return false;
+        refuse(member, listed, false, hpiutil::Because(hpiutil::Cause::UnsafeName));
+        return;
     }
     NodeId folder = kRoot;
     for (const std::string& component : *components) {
         const auto next = folder_in(folder, component, member);
         if (!next) {
-            refuse(member, listed, Refusal::PathThroughFile);
-            return false;
+            refuse(member, listed, true, in_the_way(ENOTDIR));
+            return;
         }
         folder = *next;
     }
-    return true;
 }
 
 void MergedView::place_file(std::uint32_t member, const std::string& listed, std::size_t index) {
     const auto components = dump::SafeComponents(listed);
     if (!components) {
-        refuse(member, listed, Refusal::LeavesTarget);
+        refuse(member, listed, false, hpiutil::Because(hpiutil::Cause::UnsafeName));
         return;
     }
     NodeId folder = kRoot;
@@ -91,7 +91,7 @@ void MergedView::place_file(std::uint32_t member, const std::string& listed, std
     for (std::size_t level = 0; level + 1 < components->size(); ++level) {
         const auto next = folder_in(folder, (*components)[level], member);
         if (!next) {
-            refuse(member, listed, Refusal::PathThroughFile);
+            refuse(member, listed, false, in_the_way(ENOTDIR));
             return;
         }
         folder = *next;
@@ -106,7 +106,7 @@ void MergedView::place_file(std::uint32_t member, const std::string& listed, std
     const FolderIndex& names = folders_[folder_slot_[folder]];
     const auto existing = child_named(folder, names.names.Match(name));
     if (entry.is_directory || (existing && nodes_[*existing].is_folder)) {
-        refuse(member, listed, Refusal::FileOverFolder);
+        refuse(member, listed, false, in_the_way(EISDIR));
         return;
     }
     if (!existing) {
@@ -158,8 +158,26 @@ NodeId MergedView::add_node(NodeId parent, const std::string& name, bool is_fold
     return id;
 }
 
-void MergedView::refuse(std::uint32_t member, const std::string& listed, Refusal why) {
-    refused_.push_back({member, listed, why});
+void MergedView::refuse(std::uint32_t member, const std::string& listed, bool folder,
+                        hpiutil::Failure cause) {
+    refused_.push_back({member, listed, folder, std::move(cause)});
+}
+
+dump::DumpFailures MergedView::failures() const {
+    dump::DumpFailures failures;
+    auto refused = refused_.begin();  // in the order of the archives
+    for (std::uint32_t m = 0; m < members_.size(); ++m) {
+        const std::string& path = members_[m].path;
+        if (!members_[m].archive)
+            failures.Add(path, std::string(), hpiutil::FromLibrary(members_[m].error, true));
+        for (; refused != refused_.end() && refused->member == m; ++refused) {
+            if (refused->folder)
+                failures.AddFolder(path, refused->entry, refused->cause);
+            else
+                failures.Add(path, refused->entry, refused->cause);
+        }
+    }
+    return failures;
 }
 
 std::optional<NodeId> MergedView::child(NodeId folder, const std::string& name) const {

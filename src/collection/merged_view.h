@@ -10,9 +10,10 @@
 // and the case-folded name matching of each folder. Each archive makes its
 // folders first and then writes its files, archives in order, so a later
 // archive's copy replaces an earlier one. Entries the dump could not write (a
-// path that leaves the target, a file where a folder should be, a file named
-// like a folder already there) are kept as refusals, so that the view and the
-// dump report the same entries.
+// name too long for the listing, a path that leaves the target, a file where
+// a folder should be, a file named like a folder already there) are kept as
+// refusals with the dump's causes, so that the view and the dump report the
+// same entries in the same order.
 #pragma once
 
 #include <chrono>
@@ -26,7 +27,9 @@
 
 #include <hpi/hpi.h>
 
+#include "dump/failures.h"
 #include "dump/folder_names.h"
+#include "hpiutil/failure.h"
 
 namespace quarrix::collection {
 
@@ -64,19 +67,12 @@ struct Node {
     Copy kept() const { return {member, entry}; }
 };
 
-enum class Refusal {
-    LeavesTarget,    // its path is empty, absolute, has a drive or a "." / ".." level
-    PathThroughFile, // a file stands where the entry's folder, or the folder itself, would be
-    FileOverFolder,  // a file entry named like a folder already there
-};
-
-// Words for a refusal, after the entry's name.
-std::string_view describe(Refusal refusal);
-
+// An entry the dump cannot write, with the cause the dump reports for it.
 struct Refused {
     std::uint32_t member = 0;
-    std::string entry;  // the entry's path as listed, UTF-8
-    Refusal why = Refusal::LeavesTarget;
+    std::string entry;    // the entry's path as listed, UTF-8
+    bool folder = false;  // the entry is a folder
+    hpiutil::Failure cause;
 };
 
 class MergedView {
@@ -91,6 +87,9 @@ public:
     const std::vector<Node>& nodes() const { return nodes_; }
     const Node& node(NodeId id) const { return nodes_[id]; }
     const std::vector<Refused>& refused() const { return refused_; }
+    // What a dump of the archives would report, in its order: the archives
+    // that cannot be opened and the refused entries.
+    dump::DumpFailures failures() const;
 
     // The child of `folder` that `name` goes to, names compared without
     // regard to ASCII case as the game compares them.
@@ -113,14 +112,14 @@ private:
     };
 
     void merge(std::uint32_t member);
-    bool make_folders(std::uint32_t member, const std::string& listed);
+    void make_folders(std::uint32_t member, const std::string& listed);
     void place_file(std::uint32_t member, const std::string& listed, std::size_t index);
     // The folder below `folder` named `name`, made when missing; nothing when
     // a file has that name.
     std::optional<NodeId> folder_in(NodeId folder, const std::string& name, std::uint32_t member);
     std::optional<NodeId> child_named(NodeId folder, const std::string& exact) const;
     NodeId add_node(NodeId parent, const std::string& name, bool is_folder, std::uint32_t member);
-    void refuse(std::uint32_t member, const std::string& listed, Refusal why);
+    void refuse(std::uint32_t member, const std::string& listed, bool folder, hpiutil::Failure cause);
 
     std::vector<Member> members_;
     std::vector<Node> nodes_;

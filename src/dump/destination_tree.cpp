@@ -1,12 +1,8 @@
 #include "destination_tree.h"
 
 #include "platform/beneath.h"
+#include "platform/folder_listing.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <utility>
 
 namespace quarrix::dump {
@@ -40,18 +36,11 @@ void DestinationTree::ReadFolder(const std::vector<std::string>& onDisk, std::si
     platform::UniqueFd opened = platform::OpenFolderBeneath(root_, path, false, error);
     if (error)
         return;
-    const int listed = ::openat(opened.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
-    if (!dir) {
-        if (listed >= 0)
-            ::close(listed);
+    std::vector<std::string> names;
+    if (!platform::ListFolderNames(opened.get(), names, error))
         return;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            folder.Add(entry->d_name);
-    }
-    ::closedir(dir);
+    for (const std::string& name : names)
+        folder.Add(name);
 }
 
 bool DestinationTree::MakeFolders(const std::vector<std::string>& components, std::error_code& error)

@@ -68,9 +68,17 @@ public:
                 continue;
             std::error_code error;
             if (!tree_.MakeFolders(*components, error))
-                failures_.Add(archive_, "cannot make the folder " + entry.name + ": " + error.message());
+                failures_.AddFolder(archive_, entry.name, hpiutil::FromSystem(error));
         }
         return directoryTotal;
+    }
+
+    // Entries the listing cannot name are not lost without a word.
+    void ReportOmittedEntries()
+    {
+        for (const std::string& name : HPIGetOmittedEntries(handle_))
+            failures_.Add(archive_, name,
+                          hpiutil::Because(hpiutil::Cause::NameTooLong, "over 255 bytes, not extracted"));
     }
 
     void ExtractFiles(std::int32_t directoryTotal)
@@ -93,7 +101,7 @@ private:
     {
         auto components = SafeComponents(name);
         if (!components)
-            failures_.Add(archive_, "skipped " + name + ": its path leads out of the target folder");
+            failures_.Add(archive_, name, hpiutil::Because(hpiutil::Cause::UnsafeName));
         return components;
     }
 
@@ -105,7 +113,10 @@ private:
         const std::vector<std::string> onDisk = tree_.ResolveFile(*components);
         const std::string diskPath = tree_.DiskPath(onDisk).string();
         if (HPIExtractFile(handle_, entry.name.c_str(), diskPath.c_str()) == 0) {
-            failures_.Add(archive_, "cannot extract " + entry.name + " to " + diskPath);
+            // A file given up for a stop request is not the entry's failure:
+            // the run as a whole says it was interrupted.
+            if (HPIGetLastFailure().cause != hpiutil::Cause::Interrupted)
+                failures_.Add(archive_, entry.name, HPIGetLastFailure());
             return;
         }
         tree_.NoteFile(onDisk);
@@ -127,7 +138,7 @@ void ExtractArchives(const std::string& destination, ArchiveList& lstFiles,
     // An empty destination would put the output in whatever folder the
     // program happens to run in.
     if (destination.empty()) {
-        failures.Add(std::string(), "no target folder was given");
+        failures.Add(std::string(), std::string(), hpiutil::Because(hpiutil::Cause::Other, "no target folder was given"));
         return;
     }
     const std::int32_t initialCount = lstFiles.ListCount();
@@ -138,9 +149,10 @@ void ExtractArchives(const std::string& destination, ArchiveList& lstFiles,
         progress.UpdateMain(initialCount - lstFiles.ListCount() + 1, initialCount);
         const std::int32_t handle = HPIOpen(archive.c_str());
         if (handle == 0) {
-            failures.Add(archive, "cannot be opened as an archive");
+            failures.Add(archive, std::string(), HPIGetLastFailure());
         } else {
             ArchiveExtraction extraction(handle, archive, tree, progress, failures);
+            extraction.ReportOmittedEntries();
             extraction.ExtractFiles(extraction.MakeFolders());
         }
         HPIClose(handle);

@@ -1,7 +1,7 @@
 #include "monolithic.h"
 
+#include "folder_walk.h"
 #include "hpiutil/hpiutil.h"
-#include "platform/find_file.h"
 #include "text.h"
 
 #include <filesystem>
@@ -26,43 +26,59 @@ std::string Joined(const std::string& folder, const std::string& name)
 
 }  // namespace
 
+namespace {
+
+// The new archive through the contract: each refused file is also shown in
+// a message of its own, as it happens.
+class ContractTarget final : public PackingTarget {
+public:
+    ContractTarget(std::int32_t handle, MonolithicHost& host) : handle_(handle), host_(host) {}
+
+    hpiutil::Failure AddFolder(const std::string& archivePath) override
+    {
+        if (HPICreateDirectory(handle_, archivePath.c_str()) != 0)
+            return {};
+        return HPIGetLastFailure();
+    }
+
+    hpiutil::Failure AddFile(const std::string& archivePath, const std::string& diskPath) override
+    {
+        // Empty files are added like any other: a consolidated dump loses no
+        // file.
+        if (HPIAddFile(handle_, archivePath.c_str(), diskPath.c_str()) != 0)
+            return {};
+        hpiutil::Failure failure = HPIGetLastFailure();
+        host_.Message("Error on HPIAddFile " + diskPath);
+        return failure;
+    }
+
+private:
+    std::int32_t handle_;
+    MonolithicHost& host_;
+};
+
+}  // namespace
+
 void AddDirectory(std::int32_t handle, const std::string& source, const std::string& archivePath,
                   MonolithicHost& host, DumpFailures& failures, const std::string& archive)
 {
-    platform::WIN32_FIND_DATAA data;
-    const platform::FindHandle search =
-        platform::FindFirstFileA(Joined(source, "*.*").c_str(), &data, platform::FindDetail::KindAndName);
-    if (search == platform::INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::string name = StripNull(std::string_view(data.cFileName, sizeof data.cFileName));
-        const std::string sourcePath = Joined(source, name);
-        const std::string entryPath = archivePath.empty() ? name : archivePath + "\\" + name;
-        if (data.dwFileAttributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != "." && name != "..") {
-                if (HPICreateDirectory(handle, entryPath.c_str()) == 0)
-                    failures.Add(archive, "cannot add the folder " + sourcePath);
-                AddDirectory(handle, sourcePath, entryPath, host, failures, archive);
-            }
-        } else if (HPIAddFile(handle, entryPath.c_str(), sourcePath.c_str()) == 0) {
-            // Empty files are added like any other: a consolidated dump loses
-            // no file.
-            host.Message("Error on HPIAddFile " + sourcePath);
-            failures.Add(archive, "cannot add " + sourcePath);
-        }
-    } while (platform::FindNextFileA(search, &data));
-    platform::FindClose(search);
+    ContractTarget target(handle, host);
+    WalkFolderForPacking(source, archivePath, target, failures, archive);
 }
 
 void CreateMonolithic(const std::string& target, const std::string& Filename,
                       const std::string& tempFolder, MonolithicHost& host, DumpFailures& failures)
 {
     const std::string archive = Joined(target, Filename);
-    const bool named = !target.empty() && IsPlainFileName(Filename);
-    const std::int32_t handle = named ? HPICreate(archive.c_str(), &Callback::PackCallback) : 0;
+    hpiutil::Failure refused;
+    if (target.empty())
+        refused = hpiutil::Because(hpiutil::Cause::Other, "no target folder was given");
+    else if (!IsPlainFileName(Filename))
+        refused = hpiutil::Because(hpiutil::Cause::UnsafeName);
+    const std::int32_t handle = refused ? 0 : HPICreate(archive.c_str(), &Callback::PackCallback);
     if (handle == 0) {
         host.Message("Error on HPICreate");
-        failures.Add(archive, "cannot create the archive");
+        failures.Add(archive, std::string(), refused ? refused : HPIGetLastFailure());
         return;
     }
     AddDirectory(handle, tempFolder, std::string(), host, failures, archive);
@@ -75,8 +91,13 @@ void CreateMonolithic(const std::string& target, const std::string& Filename,
     }
     host.PackingEnds();
     if (packed == 0) {
-        host.Message("Error on HPIPackArchive");
-        failures.Add(archive, "packing failed");
+        const hpiutil::Failure failure = HPIGetLastFailure();
+        // A stop asked for by a signal is the run's to report, not a fault
+        // of the archive.
+        if (failure.cause != hpiutil::Cause::Interrupted) {
+            host.Message("Error on HPIPackArchive");
+            failures.Add(archive, std::string(), failure);
+        }
     }
     host.DeleteFolder(tempFolder);
 }

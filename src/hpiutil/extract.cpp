@@ -4,6 +4,8 @@
 #include <span>
 #include <system_error>
 
+#include "platform/stop_signals.h"
+
 namespace hpiutil {
 
 using quarrix::platform::AtomicFile;
@@ -45,26 +47,36 @@ bool FolderCache::create_file(const Destination& destination, AtomicFile& file, 
     return file.CreateIn(folder_.get(), destination.file, error);
 }
 
-bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
-                     FolderCache& folders) {
+Failure extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
+                        FolderCache& folders) {
     const hpi::Entry& entry = archive.entries()[index];
-    if (entry.is_directory) return false;
+    if (entry.is_directory) return Because(Cause::Other, "a folder, not a file");
     std::error_code error;
     AtomicFile file;
-    if (!folders.create_file(destination, file, error)) return false;
+    if (!folders.create_file(destination, file, error)) return FromSystem(error);
     std::uint64_t written = 0;
     bool write_failed = false;
+    bool stopped = false;
     const hpi::Error read_error = archive.read(index, [&](std::span<const std::uint8_t> piece) {
-        write_failed = !file.Write(piece.data(), piece.size(), error);
+        // A large entry is given up between two pieces when a signal asks
+        // the program to stop: its temporary file goes with it.
+        stopped = quarrix::platform::StopRequested();
+        write_failed = !stopped && !file.Write(piece.data(), piece.size(), error);
         written += piece.size();
-        return !write_failed;
+        return !write_failed && !stopped;
     });
+    if (read_error) return FromLibrary(read_error);
+    if (write_failed) return FromSystem(error);
+    if (stopped) return Because(Cause::Interrupted);
     // The reader checks sizes itself; this keeps a short file from ever
     // replacing a good one should that check miss.
-    if (read_error || write_failed || written != entry.size) return false;
+    if (written != entry.size)
+        return Failure{Cause::Damaged, {}, hpi::ErrorKind::BadCompressedData, false,
+                       std::to_string(written) + " bytes instead of " + std::to_string(entry.size)};
     // Durability is left to the system: a dump writes thousands of files that
     // the archives can give again.
-    return file.Commit(quarrix::platform::Durability::None, error);
+    if (!file.Commit(quarrix::platform::Durability::None, error)) return FromSystem(error);
+    return {};
 }
 
 }  // namespace hpiutil

@@ -11,6 +11,7 @@
 
 #include <hpi/hpi.h>
 
+#include "hpiutil/failure.h"
 #include "platform/atomic_file.h"
 #include "platform/beneath.h"
 
@@ -48,11 +49,12 @@ private:
 
 // Writes entries()[index] of archive below destination.root: the folders are
 // made and opened one level at a time without following links, and the file
-// is written to a temporary file in its folder and renamed over the final
-// name only when the whole entry was read, checked and written. On failure
-// (damaged entry, full disk, unwritable folder, a link or file in the way)
-// nothing is left behind and an existing file is untouched.
-bool extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
-                     FolderCache& folders);
+// is written to a temporary file in its folder that takes the final name only
+// when the whole entry was read, checked and written. On failure (damaged
+// entry, full disk, unwritable folder, a link or file in the way, a stop
+// requested by a signal) nothing is left behind, an existing file is
+// untouched, and the result says why.
+Failure extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,
+                        FolderCache& folders);
 
 }  // namespace hpiutil

@@ -16,6 +16,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hpiutil/failure.h"
 
 // Progress callback of HPIPackArchive, called on the thread that called
 // HPIPackArchive:
@@ -103,3 +107,16 @@ std::int32_t HPIAddFile(std::int32_t handle, const char* archivePath, const char
 // earlier file of that name untouched. The handle is released whatever the
 // outcome. Returns 1 on success, 0 on failure.
 std::int32_t HPIPackArchive(std::int32_t handle, std::int32_t method);
+
+// Beneath the entry points ------------------------------------------------
+
+// Why the calling thread's last call of an entry point failed, typed (see
+// hpiutil/failure.h); Cause::None after a call that succeeded, and after
+// HPIGetFiles ends a listing. Each thread has its own, so calls made on
+// worker threads report their own causes.
+const hpiutil::Failure& HPIGetLastFailure();
+
+// The entries HPIGetFiles leaves out of the listing of `handle` because
+// their path needs more than 255 bytes (only the topmost of a left-out
+// subtree), by their full UTF-8 path; empty for an unknown handle.
+std::vector<std::string> HPIGetOmittedEntries(std::int32_t handle);

@@ -21,8 +21,9 @@ std::int32_t capped_size(std::uint32_t size) {
 
 }  // namespace
 
-std::vector<ListedEntry> build_listing(const std::vector<hpi::Entry>& entries) {
-    std::vector<ListedEntry> listing;
+Listing build_listing(const std::vector<hpi::Entry>& entries) {
+    Listing result;
+    std::vector<ListedEntry>& listing = result.entries;
     listing.reserve(entries.size());
     // A path that is too long makes every path below it too long as well,
     // so dropping entries one by one drops whole subtrees.
@@ -30,7 +31,14 @@ std::vector<ListedEntry> build_listing(const std::vector<hpi::Entry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const hpi::Entry& entry = entries[i];
         std::string name = hpi::cp1252_to_utf8(entry.path);
-        if (name.size() > kMaxListedPathBytes) continue;
+        if (name.size() > kMaxListedPathBytes) {
+            // Below a left-out folder everything is too long as well; only
+            // the folder itself is named.
+            const std::string_view parent = parent_of(entry.path);
+            if (parent.empty() || hpi::cp1252_to_utf8(parent).size() <= kMaxListedPathBytes)
+                result.omitted.push_back(std::move(name));
+            continue;
+        }
         if (entry.is_directory) {
             // Children follow their directory directly, so when an archive
             // holds the same directory path twice the latest one is theirs.
@@ -43,7 +51,7 @@ std::vector<ListedEntry> build_listing(const std::vector<hpi::Entry>& entries) {
         if (parent != directory_positions.end() && listing[parent->second].size < kMaxSize)
             ++listing[parent->second].size;
     }
-    return listing;
+    return result;
 }
 
 }  // namespace hpiutil

@@ -21,9 +21,16 @@ struct ListedEntry {
     std::string name;             // the entry's path in UTF-8
 };
 
+struct Listing {
+    std::vector<ListedEntry> entries;
+    // Left out for the length of their path: the topmost entry of each
+    // left-out subtree, by its full UTF-8 path.
+    std::vector<std::string> omitted;
+};
+
 // Keeps the library's order (depth first, each directory before its
 // contents). A directory's size counts only the listed files directly inside
 // it, so the caller's progress total matches the files it will be given.
-std::vector<ListedEntry> build_listing(const std::vector<hpi::Entry>& entries);
+Listing build_listing(const std::vector<hpi::Entry>& entries);
 
 }  // namespace hpiutil

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <functional>
 #include <random>
 
 #include <fcntl.h>
@@ -74,6 +75,22 @@ void release(RegistrySlot*& slot)
     slot = nullptr;
 }
 
+std::atomic<bool> namedForced{false};
+
+// The file systems and kernels that cannot make unnamed files say so with
+// these; any other refusal (permissions, a full disk) is the folder's.
+bool unnamedFilesUnsupported(int err)
+{
+    return err == EOPNOTSUPP || err == EISDIR || err == EINVAL;
+}
+
+// An unnamed file is given its name through /proc; without it, names it is.
+bool canLinkUnnamedFiles()
+{
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
 std::error_code lastError()
 {
     return {errno, std::generic_category()};
@@ -129,20 +146,40 @@ bool AtomicFile::CreateIn(int folderFd, std::string_view name, std::error_code& 
 
 bool AtomicFile::createInOwnFolder(std::error_code& error)
 {
+    if (!namedForced.load(std::memory_order_relaxed) && canLinkUnnamedFiles()) {
+        // 0666 lets the process's umask decide, as for any new file.
+        const int fd = ::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file_.reset(fd);
+            error.clear();
+            return true;
+        }
+        if (!unnamedFilesUnsupported(errno)) {
+            error = lastError();
+            Discard();
+            return false;
+        }
+    }
+    const int folder = folder_.get();
+    if (!claimHiddenName([&](const char* name) {
+            file_.reset(::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            return bool(file_);
+        }, error))
+        return false;
+    error.clear();
+    return true;
+}
+
+bool AtomicFile::claimHiddenName(const std::function<bool(const char*)>& makeFile, std::error_code& error)
+{
     slot_ = claimSlot();
     for (int attempt = 0; attempt < 16; ++attempt) {
         makeTemporaryName(temporaryName_);
         // Listed before it exists: a sudden end may then try to remove a file
         // that is not there, but never misses one that is.
         publish(slot_, folder_.get(), temporaryName_);
-        // 0666 lets the process's umask decide, as for any new file.
-        const int fd = ::openat(folder_.get(), temporaryName_,
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            file_.reset(fd);
-            error.clear();
+        if (makeFile(temporaryName_))
             return true;
-        }
         if (errno != EEXIST)
             break;
     }
@@ -181,11 +218,10 @@ bool AtomicFile::Commit(Durability durability, std::error_code& error)
         return false;
     }
     const bool synced = durability != Durability::Synced || ::fsync(file_.get()) == 0;
-    // A close can be the first to report a write the disk could not take.
-    const bool closed = synced && ::close(file_.release()) == 0;
-    if (!closed
-        || ::renameat(folder_.get(), temporaryName_, folder_.get(), finalName_.c_str()) != 0) {
-        error = lastError();
+    const bool placed = synced && (temporaryName_[0] == '\0' ? placeUnnamed(error) : placeNamed(error));
+    if (!placed) {
+        if (!synced)
+            error = lastError();
         Discard();
         return false;
     }
@@ -200,6 +236,44 @@ bool AtomicFile::Commit(Durability durability, std::error_code& error)
     return true;
 }
 
+bool AtomicFile::placeNamed(std::error_code& error)
+{
+    // A close can be the first to report a write the disk could not take.
+    if (::close(file_.release()) != 0
+        || ::renameat(folder_.get(), temporaryName_, folder_.get(), finalName_.c_str()) != 0) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::placeUnnamed(std::error_code& error)
+{
+    char procPath[40];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", file_.get());
+    // Closed only once it has its name, which needs the open descriptor; a
+    // close can still be the first to report a write the disk could not take,
+    // and then the file goes again.
+    const int folder = folder_.get();
+    if (::linkat(AT_FDCWD, procPath, folder, finalName_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (::close(file_.release()) == 0)
+            return true;
+        error = lastError();
+        ::unlinkat(folder, finalName_.c_str(), 0);
+        return false;
+    }
+    if (errno != EEXIST) {
+        error = lastError();
+        return false;
+    }
+    // A file (or link) of that name is replaced in one step: the new file
+    // takes a hidden name first, then is renamed over it.
+    return claimHiddenName([&](const char* name) {
+               return ::linkat(AT_FDCWD, procPath, folder, name, AT_SYMLINK_FOLLOW) == 0;
+           }, error)
+        && placeNamed(error);
+}
+
 void AtomicFile::Discard() noexcept
 {
     file_.reset();
@@ -211,6 +285,11 @@ void AtomicFile::Discard() noexcept
     release(slot_);
     folder_.reset();
     finalName_.clear();
+}
+
+void ForceNamedTemporaryFiles(bool named)
+{
+    namedForced.store(named, std::memory_order_relaxed);
 }
 
 void RemoveOpenTemporaryFiles() noexcept

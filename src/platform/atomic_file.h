@@ -1,18 +1,27 @@
 // Replacing a file all at once: the new content goes to a temporary file in
-// the target's folder and is renamed over the target only when complete, so a
+// the target's folder and takes the target's name only when complete, so a
 // reader sees the old file or the new one, never a part, and a failure leaves
 // the old file as it was.
 //
-// The temporary file is named ".quarrix-<16 hex digits>.part" (short, so it
-// fits whatever the length of the target's name; the dot keeps a leftover of a
-// crash out of ordinary listings). It is removed on any failure, and when the
-// object goes away without Commit. Every temporary file still open is also
-// listed in a process-wide registry, so that a program about to end at once
-// can remove them all with RemoveOpenTemporaryFiles().
+// Where the file system allows it the temporary file has no name (O_TMPFILE)
+// and is linked in at Commit, so even a killed process leaves nothing behind.
+// An existing target is replaced in one step: the new file takes a hidden
+// name for a moment and is renamed over it. Elsewhere the temporary file is
+// named ".quarrix-<16 hex digits>.part" (short, so it fits whatever the
+// length of the target's name; the dot keeps a leftover of a crash out of
+// ordinary listings). A named one is removed on any failure and when the
+// object goes away without Commit, and every one still open is listed in a
+// process-wide registry, so that a program about to end at once can remove
+// them all with RemoveOpenTemporaryFiles().
+//
+// The archive library keeps a twin of this policy for the archives it writes
+// (libhpi/src/temporary_archive): the library stays free of the program's
+// code, so each has its own, and both follow the same rules.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -43,10 +52,10 @@ public:
 
     // Creates the temporary file in the folder open as folderFd (for use under
     // OpenFolderBeneath; the descriptor is duplicated, the caller keeps its
-    // own); Commit renames it to name in that folder. name must be a single
-    // safe name (IsSingleSafeName), else EINVAL. The file is made with
-    // O_EXCL|O_NOFOLLOW, and the rename replaces a link found at name rather
-    // than writing through it.
+    // own); Commit gives it the name `name` in that folder. name must be a
+    // single safe name (IsSingleSafeName), else EINVAL. A named temporary file
+    // is made with O_EXCL|O_NOFOLLOW, and a link found at name is replaced
+    // rather than written through.
     bool CreateIn(int folderFd, std::string_view name, std::error_code& error);
 
     // The open temporary file (owned by this object), e.g. to set its mode;
@@ -57,10 +66,10 @@ public:
     // is an error, never a short file.
     bool Write(const void* data, std::size_t size, std::error_code& error);
 
-    // Closes the file (checking the close), renames it over the final name,
-    // and with Durability::Synced syncs the file before and its folder after
-    // the rename. On failure the temporary file is removed and the final name
-    // is untouched.
+    // Closes the file (checking the close), puts it in place under the final
+    // name, and with Durability::Synced syncs the file before and its folder
+    // after. On failure the temporary file is removed and the final name is
+    // untouched.
     bool Commit(Durability durability, std::error_code& error);
 
     // Drops the temporary file (nothing happens without one).
@@ -68,13 +77,20 @@ public:
 
 private:
     bool createInOwnFolder(std::error_code& error);
+    bool claimHiddenName(const std::function<bool(const char*)>& makeFile, std::error_code& error);
+    bool placeNamed(std::error_code& error);
+    bool placeUnnamed(std::error_code& error);
 
     UniqueFd folder_;
     UniqueFd file_;
     std::string finalName_;
-    char temporaryName_[32] = {};
+    char temporaryName_[32] = {};  // empty for an unnamed file
     RegistrySlot* slot_ = nullptr;
 };
+
+// Makes every later temporary file a named one, as on a file system without
+// unnamed files; lets the tests reach that path.
+void ForceNamedTemporaryFiles(bool named);
 
 // Removes every temporary file of an AtomicFile not yet committed or
 // discarded, in any thread. Takes no lock and allocates nothing, so it may be

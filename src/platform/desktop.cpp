@@ -1,9 +1,12 @@
 #include "desktop.h"
 
-#include "platform/atomic_file.h"
+#include "platform/stop_signals.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSocketNotifier>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,9 +70,31 @@ void EndApplication(int exitCode)
     // orderly shutdown that would run other windows' close processing. A
     // file being extracted at this moment is only a temporary file yet: it
     // goes, and no half-written file stays behind.
-    RemoveOpenTemporaryFiles();
+    RunLastMomentCleanups();
     std::fflush(nullptr);
     std::_Exit(exitCode);
+}
+
+void EndOnStopSignals(std::function<void()> beforeEnd)
+{
+    static std::function<void()> cleanUp;
+    cleanUp = std::move(beforeEnd);
+    static StopSignalScope scope;
+    static QSocketNotifier* notifier = nullptr;
+    const int fd = StopNotifierFd();
+    if (notifier || fd < 0)
+        return;
+    // Woken at the next yield even in the middle of a dump: the extraction
+    // gives up its file in hand as soon as the stop is asked for.
+    notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [fd] {
+        char bytes[16];
+        while (::read(fd, bytes, sizeof bytes) > 0) {
+        }
+        if (cleanUp)
+            cleanUp();
+        EndApplication(StopExitStatus());
+    });
 }
 
 }  // namespace quarrix::platform

@@ -35,11 +35,16 @@ void YieldToWindowSystem();
 
 // Ends the program at once with `exitCode`: no window's close processing and
 // no further code of the caller runs; temporary files of files still being
-// written are removed first (RemoveOpenTemporaryFiles, atomic_file.h). Tests install a handler that records the
+// written are removed first (RunLastMomentCleanups, stop_signals.h). Tests install a handler that records the
 // end and returns instead; code that calls EndApplication therefore stops its
 // own work right after the call. An empty handler restores the real end.
 using EndHandler = std::function<void(int exitCode)>;
 EndHandler InstallEndHandler(EndHandler handler);
 void EndApplication(int exitCode);
+
+// From now on SIGINT and SIGTERM (Ctrl-C, the desktop ending the session)
+// end the program as Exit does, with 130 or 143, once `beforeEnd` has run on
+// the user-interface thread. Needs the application object.
+void EndOnStopSignals(std::function<void()> beforeEnd);
 
 }  // namespace quarrix::platform

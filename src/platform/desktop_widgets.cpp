@@ -1,9 +1,13 @@
 #include "desktop.h"
 #include "message_box.h"
+#include "message_box_widget.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace quarrix::platform {
 
@@ -47,13 +51,33 @@ class QtMessageBoxPresenter final : public MessageBoxPresenter {
 public:
     MsgBoxResult present(const MessageBoxRequest& request) override
     {
-        QMessageBox box(toQtIcon(request.icon), request.title, request.text,
-                        toQtButtons(request.buttons), QApplication::activeWindow());
-        return fromQtButton(box.exec());
+        const auto box = MakeDesktopMessageBox(request, QApplication::activeWindow());
+        return fromQtButton(box->exec());
     }
 };
 
 }  // namespace
+
+int TitleBarWidth(const QString& title)
+{
+    // The window manager draws the title in a font of its own, often bold:
+    // a quarter more than the box's font, and room for the buttons beside it.
+    constexpr int kButtonsAndMargins = 130;
+    const int text = QFontMetrics(QApplication::font()).horizontalAdvance(title);
+    return text + text / 4 + kButtonsAndMargins;
+}
+
+std::unique_ptr<QMessageBox> MakeDesktopMessageBox(const MessageBoxRequest& request, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(toQtIcon(request.icon), request.title, request.text,
+                                             toQtButtons(request.buttons), parent);
+    // A box sizes itself to its text alone; a short text would cut its title
+    // ("File O...ations"). A spacer across its grid holds it wide enough.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(TitleBarWidth(request.title), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
 
 void UseDesktopDialogs()
 {

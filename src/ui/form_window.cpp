@@ -27,6 +27,8 @@ bool FormWindow::load()
 
 void FormWindow::Show(QWidget* owner)
 {
+    if (!isVisible())
+        RestoreDesignState();
     const bool loading = load();
     setOwner(owner);
     if (loading)
@@ -38,8 +40,11 @@ void FormWindow::ShowAt(QWidget* mainWindow)
 {
     mainWindow_ = mainWindow;
     load();
-    setOwner(nullptr);
+    // Placed before the window system knows the window: Qt then takes the
+    // position for the frame's, whose size is known only once it is shown.
+    // Placed after, it is the client area's, and the title bar goes above.
     move(mainWindow->pos());
+    setOwner(nullptr);
     show();
 }
 
@@ -73,6 +78,10 @@ void FormWindow::setOwner(QWidget* owner)
 {
     // A Qt parent would own the window and pass its disabled state on to it;
     // an owner only keeps it above itself, which is what a transient parent is.
+    // Without one, the window is not made known to the window system before
+    // it is shown (see ShowAt).
+    if (!owner && !windowHandle())
+        return;
     winId();
     QWindow* ownerWindow = nullptr;
     if (owner) {

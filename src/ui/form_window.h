@@ -14,12 +14,13 @@ public:
     // Loads the window when it is not loaded (Form_Load runs, and the window
     // is centred on its owner, or on the screen without one), then shows it
     // modeless, kept above `owner` while both are shown. The owner does not
-    // own the window: it may go away before the window does.
+    // own the window: it may go away before the window does. A window that
+    // was not on screen comes back in its design state (RestoreDesignState).
     void Show(QWidget* owner = nullptr);
 
-    // Loads the window when it is not loaded, puts it at `mainWindow`'s left
-    // and top edges and shows it modeless without owner. ShowMainWindowHere
-    // gives the place back to `mainWindow`.
+    // Loads the window when it is not loaded, puts its frame where
+    // `mainWindow`'s frame is and shows it modeless without owner.
+    // ShowMainWindowHere gives the place back to `mainWindow`.
     void ShowAt(QWidget* mainWindow);
 
     // Runs Form_Unload, hides the window and marks it unloaded; its members
@@ -36,6 +37,11 @@ protected:
     // Run at every load and at every unload; nothing by default.
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
+
+    // Puts the texts, bars and caption back as designed, before each showing
+    // of a window that was not on screen, so that nothing of an earlier job
+    // shows; nothing by default.
+    virtual void RestoreDesignState() {}
 
     // Puts the window given to ShowAt at this window's left and top edges and
     // shows it.

@@ -2,6 +2,7 @@
 
 #include "ui/form_layout.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 
 namespace quarrix {
@@ -17,6 +18,16 @@ frmFileScanning::frmFileScanning()
 {
     Label1 = MakeLabel(this, QString(), 120, 480, 6495, 615);
     Label2 = MakeLabel(this, QStringLiteral("File being scanned :"), 120, 120, 3615, 255);
+}
+
+void frmFileScanning::RestoreDesignState()
+{
+    Label1->clear();
+}
+
+void frmFileScanning::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
 }
 
 void frmFileScanning::ShowFileBeingScanned(const QString& fullPath)

@@ -2,7 +2,8 @@
 // walks a directory tree, with the path of the file in hand.
 //
 // Show it with frmFileScanning::instance().Show(owner) and hide it with
-// hide(); it is never unloaded, so Label1 keeps the last path shown.
+// hide(); it is never unloaded, so Label1 keeps the last path shown until the
+// next showing empties it.
 #pragma once
 
 #include "ui/form_window.h"
@@ -25,6 +26,11 @@ public:
     // PaintThrottle interval, since a scan examines thousands of files a
     // second.
     void ShowFileBeingScanned(const QString& fullPath);
+
+protected:
+    void RestoreDesignState() override;
+    // The scan cannot be stopped: a close from the title bar is refused.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     frmFileScanning();

@@ -3,7 +3,9 @@
 #include "ui/form_layout.h"
 #include "ui/progress_display.h"
 
+#include <QCloseEvent>
 #include <QLabel>
+#include <QProgressBar>
 
 namespace quarrix {
 
@@ -13,11 +15,28 @@ frmProgress& frmProgress::instance()
     return *window;
 }
 
-frmProgress::frmProgress() : FormWindow(QStringLiteral("Form2"), 4845, 1155)
+namespace {
+const QString kDesignCaption = QStringLiteral("Form2");
+}
+
+frmProgress::frmProgress() : FormWindow(kDesignCaption, 4845, 1155)
 {
     Progress = MakeProgressBar(this, 120, 120, 4575, 495);
     lblPercent = MakeLabel(this, QString(), 3480, 720, 1215, 255, Qt::AlignRight);
     lblWork = MakeLabel(this, QString(), 120, 720, 3015, 255);
+}
+
+void frmProgress::RestoreDesignState()
+{
+    setWindowTitle(kDesignCaption);
+    Progress->setValue(0);
+    lblPercent->clear();
+    lblWork->clear();
+}
+
+void frmProgress::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
 }
 
 void frmProgress::Start(const QString& strPart, const QString& strWork)

@@ -31,6 +31,11 @@ public:
     // lets the window system process its pending events.
     void Update(qint32 Value, qint32 Max);
 
+protected:
+    void RestoreDesignState() override;
+    // Packing cannot be stopped: a close from the title bar is refused.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     frmProgress();
 

@@ -3,7 +3,9 @@
 #include "ui/form_layout.h"
 #include "ui/progress_display.h"
 
+#include <QCloseEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace quarrix {
@@ -14,7 +16,11 @@ frmProgress2& frmProgress2::instance()
     return *window;
 }
 
-frmProgress2::frmProgress2() : FormWindow(QStringLiteral("Form1"), 4815, 2640)
+namespace {
+const QString kDesignCaption = QStringLiteral("Form1");
+}
+
+frmProgress2::frmProgress2() : FormWindow(kDesignCaption, 4815, 2640)
 {
     Progress = MakeProgressBar(this, 120, 120, 4575, 495);
     lblWork = MakeLabel(this, QString(), 120, 720, 3015, 255);
@@ -31,6 +37,23 @@ frmProgress2::frmProgress2() : FormWindow(QStringLiteral("Form1"), 4815, 2640)
 void frmProgress2::Form_Load()
 {
     Cancel = false;
+}
+
+void frmProgress2::RestoreDesignState()
+{
+    setWindowTitle(kDesignCaption);
+    for (QProgressBar* bar : {Progress, ProgressBar1})
+        bar->setValue(0);
+    for (QLabel* label : {lblWork, lblPercent, Label1, Label2})
+        label->clear();
+}
+
+void frmProgress2::closeEvent(QCloseEvent* event)
+{
+    // The program itself unloads the window, never closes it: a close
+    // request comes from the title bar.
+    Command1_Click();
+    event->ignore();
 }
 
 void frmProgress2::Command1_Click()

@@ -45,6 +45,10 @@ public:
 
 protected:
     void Form_Load() override;
+    void RestoreDesignState() override;
+    // A close request (the title bar's) asks to cancel, as the button does;
+    // the window stays until the extraction has ended.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     frmProgress2();

@@ -16,12 +16,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "../dump/small_tmpfs.h"
 #include "../dump/tree_snapshot.h"
+#include "platform/stop_signals.h"
 #include "support/archive_builder.h"
+#include "support/manifest.h"
 #include "support/writer_view.h"
 
 using namespace quarrix;
@@ -162,8 +166,98 @@ private slots:
         QCOMPARE(dumptest::snapshot(path("out")), (dumptest::Tree{{"a/", ""}, {"a/1", "1"}, {"a/2", "2"}, {"a/3", "3"},
                                                                 {"b/", ""}, {"b/1", "1"}, {"b/2", "2"}, {"b/3", "3"}}));
         verifyEndStateAndClosingBox(platform::MsgBoxIcon::Exclamation,
-                                    QStringLiteral("Operation Complete\n\n%1: cannot be opened as an archive")
+                                    QStringLiteral("Operation Complete\n\n%1: not an archive")
                                         .arg(QString::fromStdString(path("c.gp3").string())));
+    }
+
+    // The closing box names each failure's archive, entry and cause, in the
+    // words of quarrix-cli; one cause shared by all is said once.
+    void theClosingBoxNamesEachFailuresCause()
+    {
+        const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
+        window_->lstFiles->AddItem(QString::fromStdString(damaged.string()));
+        window_->lstFiles->AddItem(QString::fromStdString(path("gone.hpi").string()));
+        window_->ScanDir = QString::fromStdString(d_->scratch.path().string());
+        window_->txtTarget->setText(QString::fromStdString(path("out").string()));
+        answerDumpOptions([](frmDumpOptions& d) { d.Command1->click(); });
+        window_->Command4_Click();
+        verifyEndStateAndClosingBox(
+            platform::MsgBoxIcon::Exclamation,
+            QStringLiteral("Operation Complete\n\n%1: noise.bin: damaged entry: checksum mismatch (chunk 1 of 2 at "
+                           "offset 147: checksum 0x007F8F96 expected 0x007F8F97)\n%2: no such file or folder")
+                .arg(QString::fromStdString(damaged.string()), QString::fromStdString(path("gone.hpi").string())));
+    }
+
+    void aFullOrReadOnlyDiskIsSaidOnceInTheClosingBox()
+    {
+        for (const bool readOnly : {false, true}) {
+            const fs::path target = path(readOnly ? "ro" : "full");
+            const dumptest::SmallTmpfs disk(target, 8192, readOnly);
+            if (!disk.mounted())
+                QSKIP(disk.whyNot().c_str());
+            listThreeArchives(target);
+            if (!readOnly)
+                writer_test::write_file(target / "filler", std::string(8192, 'f'));
+            answerDumpOptions([](frmDumpOptions& d) { d.Command1->click(); });
+            window_->Command4_Click();
+            QVERIFY(d_->boxes.shown.size() == 1);
+            const QString text = d_->boxes.shown.takeFirst().text;
+            const QString cause = readOnly ? QStringLiteral("read-only file system")
+                                           : QStringLiteral("no space left on device");
+            QVERIFY2(text.startsWith(QStringLiteral("Operation Complete\n\nAll %1 failures: %2\n")
+                                         .arg(readOnly ? 12 : 9)
+                                         .arg(cause)),
+                     qPrintable(text));
+            QVERIFY2(text.contains(QString::fromStdString(path("b.ufo").string()) + QStringLiteral(": b\\2\n")),
+                     qPrintable(text));
+        }
+    }
+
+    // A close from the progress window's title bar is a Cancel: the window
+    // stays until the extraction stops, and the archives not yet done stay.
+    void aTitleBarCloseOfTheProgressWindowCancelsTheExtraction()
+    {
+        listThreeArchives(path("out"));
+        frmProgress2& progress = frmProgress2::instance();
+        bool stayed = false;
+        atFirstYieldWhere([&progress] { return progress.isVisible() && progress.lblWork->text() == u"b"; },
+                          [&progress, &stayed] {
+                              progress.close();
+                              stayed = progress.isVisible();
+                          });
+        answerDumpOptions([](frmDumpOptions& d) { d.Command1->click(); });
+        window_->Command4_Click();
+        QVERIFY(stayed);
+        QCOMPARE(window_->lstFiles->ListCount(), 1);
+        verifyEndStateAndClosingBox(platform::MsgBoxIcon::Information, QStringLiteral("Operation Complete"));
+    }
+
+    // SIGTERM (a desktop logout) in the middle of a consolidated dump ends the
+    // program as Exit does: no temporary file, no working folder, no archive.
+    void aStopSignalEndsTheProgramAndTakesTheWorkingFolder()
+    {
+        frmMain::EndOnStopSignals();
+        const platform::StopSignalScope forgetsTheStopAfterwards;
+        testkit::EndRecorder ends;
+        listThreeArchives(path("target"));
+        const fs::path temp = d_->appDir.filePath(QStringLiteral("temp")).toStdString();
+        bool tempWasThere = false;
+        frmProgress2& progress = frmProgress2::instance();
+        atFirstYieldWhere([&progress] { return progress.isVisible() && progress.lblWork->text() == u"b"; },
+                          [&] {
+                              tempWasThere = fs::exists(temp);
+                              platform::RequestStop(SIGTERM);
+                          });
+        answerDumpOptions([](frmDumpOptions& d) {
+            QTest::mouseClick(d.Option1[1], Qt::LeftButton);
+            d.Command1->click();
+        });
+        window_->Command4_Click();
+        QCoreApplication::processEvents();
+        QVERIFY(tempWasThere);
+        QCOMPARE(ends.exitCodes, QList<int>{143});
+        QVERIFY(!fs::exists(temp));
+        QCOMPARE(dumptest::snapshot(path("target")), dumptest::Tree{});
     }
 
     // Cancel is clicked while the first file of the second archive is

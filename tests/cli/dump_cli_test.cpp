@@ -8,8 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include "../dump/small_tmpfs.h"
 #include "../dump/tree_snapshot.h"
+#include "dump/folder_walk.h"
+#include "dump/monolithic.h"
+#include "hpiutil/hpiutil.h"
+#include "support/manifest.h"
 #include "support/writer_view.h"
+
+#include <algorithm>
+#include <set>
 
 namespace {
 
@@ -58,15 +66,20 @@ TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
     writer_test::ScratchDir scratch;
     make_tree(scratch / "tree", {{"a.txt", "a"}, {"A.TXT", "b"}});
     writer_test::write_file(scratch / "junk.ufo", std::string("junk"));
+    const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
     const struct {
         std::vector<std::string> args;
         int status;
         std::string shown;
     } cases[] = {
         {{"extract", (scratch / "junk.ufo").string(), "-o", (scratch / "out").string()}, 1,
-         "junk.ufo: cannot be opened as an archive\nquarrix-cli: 1 problem\n"},
+         "junk.ufo: not an archive\nquarrix-cli: 1 problem\n"},
+        {{"extract", damaged.string(), "-o", (scratch / "out").string()}, 1,
+         "bad-checksum.ufo: noise.bin: damaged entry: checksum mismatch (chunk 1 of 2 at offset 147: "
+         "checksum 0x007F8F96 expected 0x007F8F97)\n"},
         {{"pack", (scratch / "tree").string(), "-o", (scratch / "t.hpi").string()}, 1, "differs only in case from"},
-        {{"pack", (scratch / "missing").string(), "-o", (scratch / "m.hpi").string()}, 1, "missing: not a folder"},
+        {{"pack", (scratch / "missing").string(), "-o", (scratch / "m.hpi").string()}, 1,
+         "missing: no such file or folder"},
         {{"--version"}, 0, "quarrix-cli 2.1\n"},
     };
     for (const auto& c : cases) {
@@ -75,6 +88,74 @@ TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
         EXPECT_EQ(result.status, c.status);
         EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos) << result.out << result.err;
     }
+}
+
+// A disk that fills up: the report says the cause once, then the entries.
+TEST(CliDump, AFullDiskIsSaidOnceAtTheTopOfTheReport) {
+    writer_test::ScratchDir scratch;
+    make_tree(scratch / "tree", {{"a.bin", std::string(150000, 'a')}, {"b.bin", std::string(150000, 'b')}});
+    ASSERT_EQ(run_cli({"pack", (scratch / "tree").string(), "-o", (scratch / "a.hpi").string(), "--method", "store"})
+                  .status, 0);
+    const dumptest::SmallTmpfs disk(scratch / "small", 100000);
+    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+    const Outcome result = run_cli({"extract", (scratch / "a.hpi").string(), "-o", (scratch / "small").string()});
+    EXPECT_EQ(result.status, 1);
+    const std::string a = (scratch / "a.hpi").string();
+    EXPECT_EQ(result.err, "quarrix-cli: All 2 failures: no space left on device\nquarrix-cli: " + a +
+                              ": a.bin\nquarrix-cli: " + a + ": b.bin\nquarrix-cli: 2 problems\n");
+}
+
+// What a failure says, without the archive it is reported under.
+std::set<std::string> entriesAndCauses(const std::vector<std::string>& lines, const std::string& archive) {
+    std::set<std::string> kept;
+    for (std::string line : lines) {
+        if (line.starts_with("quarrix-cli: ")) line.erase(0, 13);
+        if (line.starts_with(archive + ": ")) kept.insert(line.substr(archive.size() + 2));
+    }
+    return kept;
+}
+
+// quarrix-cli pack and the consolidated dump's AddDirectory walk a folder the
+// same way: each refuses a link that makes a cycle, a name that differs only
+// in case from one already taken, and a name outside Windows-1252, and says
+// so in the same words.
+TEST(CliDump, PackAndTheConsolidatedDumpWalkATreeWithOneSetOfRules) {
+    writer_test::ScratchDir scratch;
+    const fs::path tree = scratch / "tree";
+    make_tree(tree, {{"a.txt", "a"}, {"A.TXT", "b"}, {"sub/c.txt", "c"}, {"\xce\xa9mega.txt", "omega"}});
+    fs::create_directory_symlink(tree, tree / "sub/loop");
+
+    const Outcome packed = run_cli({"pack", tree.string(), "-o", (scratch / "p.hpi").string()});
+    EXPECT_EQ(packed.status, 1);
+    std::vector<std::string> packLines;
+    for (std::size_t start = 0, end; (end = packed.err.find('\n', start)) != std::string::npos; start = end + 1)
+        packLines.push_back(packed.err.substr(start, end - start));
+
+    const std::string archive = (scratch / "d.hpi").string();
+    const std::int32_t handle = HPICreate(archive.c_str(), nullptr);
+    ASSERT_NE(handle, 0);
+    struct Silent final : quarrix::dump::MonolithicHost {
+        void Message(const std::string&) override {}
+        void PackingStarts() override {}
+        void PackingEnds() override {}
+        void DeleteFolder(const std::string&) override {}
+        void Start(const std::string&, const std::string&) override {}
+        void Update(std::int32_t, std::int32_t) override {}
+    } host;
+    quarrix::dump::DumpFailures failures;
+    quarrix::dump::AddDirectory(handle, tree.string(), std::string(), host, failures, archive);
+    HPIClose(handle);
+
+    const std::set<std::string> fromPack = entriesAndCauses(packLines, (scratch / "p.hpi").string());
+    EXPECT_EQ(fromPack, entriesAndCauses(failures.ReportLines(), archive));
+    ASSERT_EQ(fromPack.size(), 3u) << packed.err;
+    EXPECT_EQ(fromPack.count("folder sub\\loop: a link to a folder (not followed)"), 1u);
+    EXPECT_EQ(fromPack.count("\xce\xa9mega.txt: name outside Windows-1252"), 1u);
+    const auto collision = std::count_if(fromPack.begin(), fromPack.end(), [&](const std::string& line) {
+        return line == "A.TXT: differs only in case from " + (tree / "a.txt").string() ||
+               line == "a.txt: differs only in case from " + (tree / "A.TXT").string();
+    });
+    EXPECT_EQ(collision, 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "dump/extraction.h"
 #include "dump/monolithic.h"
 #include "dump/text.h"
+#include "platform/stop_signals.h"
 
 #include <sys/resource.h>
 
@@ -13,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include "small_tmpfs.h"
 #include "support/archive_builder.h"
+#include "support/manifest.h"
 #include "support/writer_view.h"
 #include "tree_snapshot.h"
 
@@ -110,15 +113,18 @@ TEST(ExtractArchives, RebuildsEachTreeWritesNothingOutsideTheTargetAndReportsWha
           "UpdateSub 0/1"}},
         {"an unopenable file with an archive extension; a target named outside Windows-1252", "выход 目标",
          {{"junk.ufo", {}}, {"good.hpi", {{"units\\", ""}, {"units\\caf\xe9.fbi", "c"}}}},
-         false, {{"units/", ""}, {"units/café.fbi", "c"}}, {"junk.ufo: cannot be opened"}},
+         false, {{"units/", ""}, {"units/café.fbi", "c"}}, {"junk.ufo: not an archive"}},
         {"hostile names", "out",
          {{"drive.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok.txt", "ok"}}}, {"up.hpi", {{"..", "e"}}}},
          false, {{"ok.txt", "ok"}},
-         {"drive.hpi: skipped C:: its path leads out", "drive.hpi: skipped C:\\evil.txt", "up.hpi: cannot be opened"}},
+         {"drive.hpi: C:: unsafe name (leaves the target)", "drive.hpi: C:\\evil.txt: unsafe name (leaves the target)",
+          "up.hpi: damaged archive: bad name"}},
         {"a link in the target leading out of it", "out", {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}}}},
-         true, {{"units", "-> "}}, {"a.hpi: cannot make the folder units", "a.hpi: cannot extract units\\a.fbi"}},
+         true, {{"units", "-> "}},
+         {"a.hpi: folder units: a file, folder or link is in the way",
+          "a.hpi: units\\a.fbi: a file, folder or link is in the way"}},
         {"a disk that runs out of space", "out", {{"a.hpi", {{"big.bin", std::string(100000, 'b')}, {"small.txt", "s"}}}},
-         false, {{"small.txt", "s"}}, {"a.hpi: cannot extract big.bin"}, 65536},
+         false, {{"small.txt", "s"}}, {"a.hpi: big.bin: file too large"}, 65536},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -156,11 +162,88 @@ TEST(ExtractArchives, RebuildsEachTreeWritesNothingOutsideTheTargetAndReportsWha
         if (!c.calls.empty()) {
             EXPECT_EQ(dumped.progress.calls, c.calls);
         }
-        const std::string reasons = dumped.failures.Lines(1000);
+        std::string reasons;
+        for (const dump::DumpFailure& failure : dumped.failures.Items())
+            reasons += dump::FailureLine(failure) + "\n";
         EXPECT_EQ(dumped.failures.Items().size(), c.failures.size()) << reasons;
         for (const std::string& failure : c.failures)
             EXPECT_NE(reasons.find(failure), std::string::npos) << failure << "\n" << reasons;
     }
+}
+
+// Every line of the report, each with its cause.
+std::vector<std::string> reportLines(const dump::DumpFailures& failures)
+{
+    std::vector<std::string> lines;
+    for (const dump::DumpFailure& failure : failures.Items())
+        lines.push_back(dump::FailureLine(failure));
+    return lines;
+}
+
+// Each failure is told by its archive, its entry and its cause as a person
+// reads them; the disk is the scratch folder itself.
+TEST(ExtractArchives, EachFailureNamesItsArchiveItsEntryAndItsCause)
+{
+    writer_test::ScratchDir scratch;
+    const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
+    const std::string longName = std::string(120, 'l') + "\\" + std::string(140, 'n') + ".txt";
+    build_archive(scratch / "long.hpi", {{longName.substr(0, 120) + "\\", ""}, {longName, "x"}, {"ok.txt", "ok"}});
+    const struct {
+        const char* what;
+        fs::path archive;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a damaged entry, in the words of quarrix-cli test", damaged,
+         {damaged.string() + ": noise.bin: damaged entry: checksum mismatch (chunk 1 of 2 at offset 147: "
+                             "checksum 0x007F8F96 expected 0x007F8F97)"}},
+        {"a missing archive", scratch / "gone.hpi", {(scratch / "gone.hpi").string() + ": no such file or folder"}},
+        {"a name too long for the listing", scratch / "long.hpi",
+         {(scratch / "long.hpi").string() + ": " + longName + ": name too long (over 255 bytes, not extracted)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Dumped dumped = extract({c.archive}, scratch / "out");
+        EXPECT_EQ(reportLines(dumped.failures), c.lines);
+    }
+    EXPECT_TRUE(fs::exists(scratch / "out/ok.txt")) << "the rest of an archive is still extracted";
+}
+
+// A disk that is really full and one that is really read-only, on a small
+// tmpfs: every failure shares one cause, which the report says once.
+TEST(ExtractArchives, AFullOrReadOnlyDiskIsToldOnceForAllItsFailures)
+{
+    writer_test::ScratchDir scratch;
+    const fs::path archive = build_archive(
+        scratch / "a.hpi", {{"units\\", ""}, {"units\\big.bin", std::string(300000, 'b')},
+                            {"units\\more.bin", std::string(300000, 'm')}});
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "full");
+        const fs::path target = scratch / (readOnly ? "ro" : "full");
+        const dumptest::SmallTmpfs disk(target, 200000, readOnly);
+        if (!disk.mounted())
+            GTEST_SKIP() << disk.whyNot();
+        const Dumped dumped = extract({archive}, target);
+        const std::string a = archive.string();
+        EXPECT_EQ(dumped.failures.Lines(),
+                  readOnly ? "All 3 failures: read-only file system\n" + a + ": folder units\n" + a +
+                                 ": units\\big.bin\n" + a + ": units\\more.bin"
+                           : "All 2 failures: no space left on device\n" + a + ": units\\big.bin\n" + a +
+                                 ": units\\more.bin");
+        EXPECT_TRUE(snapshot(target) == (readOnly ? Tree{} : Tree{{"units/", ""}})) << "no partial file";
+    }
+}
+
+// A stop asked for by a signal gives up the file in hand without calling it
+// a failure of that file: the run as a whole reports the interruption.
+TEST(ExtractArchives, AStopRequestedByASignalLeavesNoFileAndNoFailureOfItsOwn)
+{
+    writer_test::ScratchDir scratch;
+    const fs::path archive = build_archive(scratch / "a.hpi", {{"a.txt", "a"}, {"b.txt", "b"}});
+    platform::StopSignalScope signals;
+    platform::RequestStop(SIGINT);
+    const Dumped dumped = extract({archive}, scratch / "out");
+    EXPECT_TRUE(dumped.failures.Empty()) << dumped.failures.Lines();
+    EXPECT_TRUE(snapshot(scratch / "out").empty());
 }
 
 // The packing surroundings, recorded; the temporary folder is really deleted.
@@ -232,10 +315,20 @@ TEST(TextRules, BaseNamesNamesFromBuffersAndTheFailureListCap)
 
     dump::DumpFailures failures;
     for (int i = 0; i < 22; ++i)
-        failures.Add("a.hpi", "reason " + std::to_string(i));
+        failures.Add("a.hpi", "e" + std::to_string(i),
+                     hpiutil::Because(hpiutil::Cause::Other, "reason " + std::to_string(i)));
     const std::string lines = failures.Lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 20);
-    EXPECT_TRUE(lines.ends_with("a.hpi: reason 19\n... and 2 more")) << lines;
+    EXPECT_TRUE(lines.ends_with("a.hpi: e19: reason 19\n... and 2 more")) << lines;
+
+    // One cause for every failure (a full disk) is said once, at the top.
+    dump::DumpFailures full;
+    full.Add("a.hpi", "x.bos", hpiutil::FromSystem(std::make_error_code(std::errc::no_space_on_device)));
+    full.AddFolder("b.hpi", "units", hpiutil::FromSystem(std::make_error_code(std::errc::no_space_on_device)));
+    EXPECT_EQ(full.Lines(), "All 2 failures: no space left on device\na.hpi: x.bos\nb.hpi: folder units");
+    full.Add("c.hpi", std::string(), hpiutil::Because(hpiutil::Cause::NotAnArchive));
+    EXPECT_EQ(full.Lines(), "a.hpi: x.bos: no space left on device\nb.hpi: folder units: no space left on device\n"
+                            "c.hpi: not an archive");
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapp
         // each copy counts the files that follow it.
         directory("a"), file("a\\w", 5),
     };
-    const auto listing = hpiutil::build_listing(entries);
+    const auto listing = hpiutil::build_listing(entries).entries;
     ASSERT_EQ(listing.size(), entries.size());
     std::vector<std::int32_t> sizes;
     for (std::size_t i = 0; i < listing.size(); ++i) {
@@ -102,20 +102,22 @@ TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapp
     }
     EXPECT_EQ(sizes, (std::vector<std::int32_t>{2, 1, 1, 2, 3, 4, 0, 1, 5}));
 
-    EXPECT_EQ(hpiutil::build_listing({file("huge", 0xFFFFFFF0u)}).at(0).size, kMax)
+    EXPECT_EQ(hpiutil::build_listing({file("huge", 0xFFFFFFF0u)}).entries.at(0).size, kMax)
         << "sizes past the signed range are capped";
 
     // Names are handed out in UTF-8 and must fit 255 bytes in that form; a
-    // directory too long to name takes its subtree along and counts nothing.
+    // directory too long to name takes its subtree along and counts nothing;
+    // the topmost entry left out of each subtree is named for the report.
     const std::string d(200, 'd'), e(27, '\xE9');  // 27 bytes stored, 54 in UTF-8
     const auto named = hpiutil::build_listing({directory(d), file(d + "\\" + e, 1), directory(d + "\\" + e + "x"),
                                                file(d + "\\" + e + "x\\y", 1), file("Caf\xE9", 1)});
     std::vector<std::pair<std::string, std::int32_t>> names_and_sizes;
-    for (const auto& entry : named) names_and_sizes.emplace_back(entry.name, entry.size);
+    for (const auto& entry : named.entries) names_and_sizes.emplace_back(entry.name, entry.size);
     std::string e_utf8;
     for (int i = 0; i < 27; ++i) e_utf8 += "é";
     EXPECT_EQ(names_and_sizes, (std::vector<std::pair<std::string, std::int32_t>>{
                                    {d, 1}, {d + "\\" + e_utf8, 1}, {"Café", 1}}));
+    EXPECT_EQ(named.omitted, std::vector<std::string>{d + "\\" + e_utf8 + "x"});
 }
 
 TEST(HpiutilText, OnlyWellFormedUtf8IsTakenForAPath) {

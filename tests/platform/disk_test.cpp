@@ -71,30 +71,48 @@ protected:
     writer_test::ScratchDir scratch_;
 };
 
-TEST_F(Atomic, NoTemporaryFileOutlivesAFailureADropOrASuddenEnd)
+// Both ways of making the temporary file: unnamed where the file system
+// allows it, named where it does not (forced here).
+TEST_F(Atomic, NoTemporaryFileOutlivesAFailureADropOrASuddenEndAndAnOldFileIsReplacedWhole)
 {
-    fs::create_directories(scratch_ / "folder/full");
-    writer_test::write_file(scratch_ / "folder/full/x", std::string("x"));
-    std::error_code error;
-    {
-        AtomicFile blocked;
-        EXPECT_FALSE(blocked.Create(scratch_ / "folder/..", error));
-        EXPECT_EQ(error, std::errc::invalid_argument);
-        ASSERT_TRUE(blocked.Create(scratch_ / "folder/full", error));
-        EXPECT_FALSE(blocked.Commit(Durability::Synced, error)) << "a folder is in the way";
-        EXPECT_EQ(std::distance(fs::directory_iterator(scratch_ / "folder"), {}), 1);
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        quarrix::platform::ForceNamedTemporaryFiles(named);
+        const fs::path folder = scratch_ / (named ? "named" : "unnamed");
+        fs::create_directories(folder / "full");
+        writer_test::write_file(folder / "full/x", std::string("x"));
+        writer_test::write_file(folder / "old", std::string("old content"));
+        const auto names = [&] { return std::distance(fs::directory_iterator(folder), {}); };
+        std::error_code error;
+        {
+            AtomicFile blocked;
+            EXPECT_FALSE(blocked.Create(folder / "..", error));
+            EXPECT_EQ(error, std::errc::invalid_argument);
+            ASSERT_TRUE(blocked.Create(folder / "full", error));
+            EXPECT_FALSE(blocked.Commit(Durability::Synced, error)) << "a folder is in the way";
+            EXPECT_EQ(names(), 2);
 
-        AtomicFile dropped, open;
-        ASSERT_TRUE(dropped.Create(scratch_ / "folder/a", error));
-        ASSERT_TRUE(open.Create(scratch_ / "folder/b", error));
-        ASSERT_TRUE(open.Write("b", 1, error));
+            AtomicFile dropped, open;
+            ASSERT_TRUE(dropped.Create(folder / "a", error));
+            ASSERT_TRUE(open.Create(folder / "b", error));
+            ASSERT_TRUE(open.Write("b", 1, error));
+            EXPECT_EQ(names(), named ? 4 : 2) << "an unnamed file shows no name while written";
+        }
+        EXPECT_EQ(names(), 2);
+
+        AtomicFile replacing;
+        ASSERT_TRUE(replacing.Create(folder / "old", error));
+        ASSERT_TRUE(replacing.Write("new", 3, error));
+        ASSERT_TRUE(replacing.Commit(Durability::None, error)) << error.message();
+        const auto content = writer_test::read_file(folder / "old");
+        EXPECT_EQ(std::string(content.begin(), content.end()), "new");
+
+        AtomicFile left_open;
+        ASSERT_TRUE(left_open.Create(folder / "c", error));
+        quarrix::platform::RemoveOpenTemporaryFiles();
+        EXPECT_EQ(names(), 2);
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(scratch_ / "folder"), {}), 1);
-
-    AtomicFile left_open;
-    ASSERT_TRUE(left_open.Create(scratch_ / "folder/c", error));
-    quarrix::platform::RemoveOpenTemporaryFiles();
-    EXPECT_EQ(std::distance(fs::directory_iterator(scratch_ / "folder"), {}), 1);
+    quarrix::platform::ForceNamedTemporaryFiles(false);
 }
 
 }  // namespace

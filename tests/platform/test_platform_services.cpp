@@ -3,8 +3,10 @@
 // joined onto them), and the program's end.
 #include "desktop_testkit.h"
 #include "platform/atomic_file.h"
+#include "platform/message_box_widget.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -65,6 +67,21 @@ TEST(JoinPath, BackslashesBecomeNativeSeparatorsAndATrailingOneIsKept)
     EXPECT_EQ(platform::JoinPath(QStringLiteral("/"), u"Options.ini"), QStringLiteral("/Options.ini"));
 }
 
+// A box with a short text is still as wide as its title needs: "Operation
+// Complete" under "File Operations" must not show "File O...ations".
+TEST(MessageBoxes, AreAtLeastAsWideAsTheirTitle)
+{
+    for (const char* title : {"File Operations", "A title much longer than the text under it, as wide as it is"}) {
+        const platform::MessageBoxRequest request{QStringLiteral("OK"), QString::fromUtf8(title),
+                                                  platform::MsgBoxIcon::Information, platform::MsgBoxButtons::Ok};
+        const auto box = platform::MakeDesktopMessageBox(request, nullptr);
+        box->show();
+        EXPECT_GE(box->width(), platform::TitleBarWidth(request.title)) << title;
+        EXPECT_GT(platform::TitleBarWidth(request.title), QFontMetrics(box->font()).horizontalAdvance(request.title));
+        box->hide();
+    }
+}
+
 TEST(EndApplication, LeavesNoHalfWrittenFileBehind)
 {
     namespace fs = std::filesystem;
@@ -72,6 +89,8 @@ TEST(EndApplication, LeavesNoHalfWrittenFileBehind)
     fs::create_directories(folder);
     EXPECT_EXIT(
         {
+            // A named temporary file is the one that could stay behind.
+            platform::ForceNamedTemporaryFiles(true);
             platform::AtomicFile file;
             std::error_code error;
             file.Create(folder / "extracted.bin", error);

@@ -1,5 +1,7 @@
-// The progress windows: the percentage display with its yield, and the Cancel
-// flag across loads.
+// The progress windows: the percentage display with its yield, the Cancel
+// flag across loads, what a close from the title bar does, and the design
+// state each showing starts from.
+#include "ui/frm_file_scanning.h"
 #include "ui/frm_progress.h"
 #include "ui/frm_progress2.h"
 
@@ -74,6 +76,68 @@ private slots:
             QVERIFY(!window.isVisible());
             QVERIFY(window.Cancel);
         }
+    }
+
+    // A close from the title bar during the extraction asks to cancel, and
+    // the window stays until the work ends; the packing and the scan cannot
+    // be stopped, so there it is refused.
+    void aTitleBarCloseCancelsTheExtractionAndIsRefusedElsewhere()
+    {
+        frmProgress2& two = frmProgress2::instance();
+        frmProgress& one = frmProgress::instance();
+        frmFileScanning& scanning = frmFileScanning::instance();
+        const struct {
+            FormWindow* window;
+            bool cancels;
+        } cases[] = {{&two, true}, {&one, false}, {&scanning, false}};
+        for (const auto& c : cases) {
+            c.window->Show();
+            QVERIFY(!two.Cancel);
+            c.window->close();
+            QVERIFY2(c.window->isVisible(), qPrintable(c.window->windowTitle()));
+            QCOMPARE(two.Cancel, c.cancels);
+            c.window->Unload();
+            two.Cancel = false;
+        }
+    }
+
+    // Nothing of an earlier job shows when a window comes back: not its
+    // caption, bars, percentages or texts, even where the next job's first
+    // update leaves them alone (a bar whose Max is 0).
+    void eachShowingStartsFromTheDesignState()
+    {
+        frmProgress2& two = frmProgress2::instance();
+        two.Show();
+        two.StartMain(QStringLiteral("TOTALA1"), QStringLiteral("Decompressing Archive"));
+        two.StartSub(QStringLiteral("Exctracting ARMCOM"));
+        two.UpdateMain(2, 3);
+        two.UpdateSub(7, 8);
+        two.Unload();
+        two.Show();
+        two.UpdateSub(0, 0);
+        QCOMPARE(std::tuple(two.windowTitle(), two.Progress->value(), two.ProgressBar1->value()),
+                 std::tuple(QStringLiteral("Form1"), 0, 0));
+        for (QLabel* label : {two.lblWork, two.lblPercent, two.Label1, two.Label2})
+            QVERIFY2(label->text().isEmpty(), qPrintable(label->text()));
+        two.Unload();
+
+        frmProgress& one = frmProgress::instance();
+        one.Show();
+        one.Start(QStringLiteral("ARMCOM.FBI"), QStringLiteral("Creating monolithic archive"));
+        one.Update(5, 10);
+        one.Unload();
+        one.Show();
+        QCOMPARE(std::tuple(one.windowTitle(), one.Progress->value(), one.lblWork->text(), one.lblPercent->text()),
+                 std::tuple(QStringLiteral("Form2"), 0, QString(), QString()));
+        one.Unload();
+
+        frmFileScanning& scanning = frmFileScanning::instance();
+        scanning.Show();
+        scanning.ShowFileBeingScanned(QStringLiteral("/games/old.hpi"));
+        scanning.hide();
+        scanning.Show();
+        QVERIFY(scanning.Label1->text().isEmpty());
+        scanning.hide();
     }
 };
 

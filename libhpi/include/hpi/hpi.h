@@ -7,6 +7,7 @@
 // levels, exactly as stored. Paths on disk are std::filesystem::path.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -34,6 +36,7 @@ enum class ErrorKind {
     IoError,             // the operating system refused a read or write
     TooLarge,            // an archive past the format's 32-bit offsets
     InvalidArgument,     // a caller's mistake (unknown entry, bad path, ...)
+    Interrupted,         // the caller asked a pack to stop (PackOptions::stop)
 };
 
 // Short English name of a kind ("truncated", "bad checksum", ...).
@@ -42,6 +45,10 @@ std::string_view to_string(ErrorKind kind);
 struct Error {
     ErrorKind kind = ErrorKind::None;
     std::string message;  // says what is wrong and where (entry, offset)
+    // For IoError: what the system answered (no space, permission denied,
+    // ...), so that a caller can tell the causes apart without reading the
+    // message. Empty when the fault was not the system's.
+    std::error_code system = {};
 
     explicit operator bool() const { return kind != ErrorKind::None; }
 };
@@ -99,6 +106,13 @@ public:
     // markers, checksums and sizes. Safe to call from several threads at once.
     Error read(std::size_t index, const Sink& sink) const;
 
+    // Streams bytes [offset, offset + length) of entries()[index]'s content to
+    // sink, the range cut at the file's end (an offset at or past it gives
+    // nothing and no error). Reads and decodes only the chunks that hold the
+    // range, each checked as read() checks it. Safe from several threads.
+    Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
+                     const Sink& sink) const;
+
     // Reads every file entry and reports the first damage found, or no error.
     Error test() const;
 
@@ -118,6 +132,9 @@ struct PackOptions {
     // and 12 saves 4% of the size for 8 times the time.
     int zlib_level = 6;
     unsigned threads = 0;      // compression workers; 0 = every core (at most 64)
+    // When set and it becomes true, pack() stops within one chunk, leaves
+    // nothing behind and fails with ErrorKind::Interrupted.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct PackProgress {
@@ -151,8 +168,11 @@ public:
     Error add_directory(std::string_view archive_path);
     Error add_file(std::string_view archive_path, const std::filesystem::path& disk_file);
 
-    // Writes the archive to a temporary file beside `target` and renames it
-    // into place only when everything succeeded. Disk files are read while
+    // Writes the archive to a temporary file beside `target` and puts it in
+    // place only when everything succeeded. The temporary file has no name
+    // where the file system allows it (O_TMPFILE), so not even a killed
+    // process leaves one behind; elsewhere it is a hidden file beside the
+    // target, removed on every failure (and by remove_temporary_archives()). Disk files are read while
     // packing, never loaded whole; one that is gone or changed size since it
     // was added fails the pack (IoError naming it). An archive that would
     // pass the format's 32-bit offsets fails with TooLarge before a byte is
@@ -164,6 +184,12 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Removes the named temporary file of every pack() still running, for a
+// program about to end at once on a signal. Async-signal-safe: no lock, no
+// allocation. Unnamed temporary files need nothing: they vanish with the
+// process.
+void remove_temporary_archives() noexcept;
 
 // Windows-1252 <-> UTF-8 for names crossing to and from the disk.
 std::string cp1252_to_utf8(std::string_view text);
