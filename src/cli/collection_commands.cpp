@@ -4,8 +4,12 @@
 #include "terminal_text.h"
 
 #include "collection/conflicts.h"
+#include "dump/failures.h"
+#include "hpiutil/failure.h"
 #include "collection/merged_view.h"
+#include "mount/collection_fs.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 
@@ -35,6 +39,17 @@ const char* const kConflictsFooter =
     "Exit status: 0 every archive was read, 1 an archive failed (reported with\n"
     "its cause), 2 usage error.";
 
+const char* const kMountFooter =
+    "The last argument is the mount point, an empty folder. The folders and files\n"
+    "an unpacked dump of the archives would write appear there, read-only, each\n"
+    "file decompressed as it is read. Names are listed as the dump spells them and\n"
+    "found in any ASCII case. Without -f the command returns once the mount is\n"
+    "ready and `fusermount3 -u MOUNTPOINT` ends it; with -f it stays in the\n"
+    "foreground and Ctrl-C unmounts. A damaged file fails its reads with an I/O\n"
+    "error and one line on standard error.\n"
+    "Exit status: 0 mounted (and, with -f, unmounted again), 1 an archive could\n"
+    "not be opened or the folder could not be mounted on, 2 usage error.";
+
 std::string plain_line(const collection::MergedView& view, const collection::Conflict& conflict) {
     const collection::Node& node = view.node(conflict.file);
     std::string line = without_controls(view.path_of(conflict.file)) + '\t' +
@@ -57,31 +72,77 @@ std::string json_line(const collection::MergedView& view, const collection::Conf
     return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+std::string mount_failure_words(const mount::MountResult& result) {
+    switch (result.failure) {
+    case mount::MountFailure::None: break;
+    case mount::MountFailure::NoMountPoint: return "no such folder";
+    case mount::MountFailure::NotAFolder: return "not a folder";
+    case mount::MountFailure::NotEmpty: return "not an empty folder";
+    case mount::MountFailure::Unreadable: return "cannot be read: " + result.error.message();
+    case mount::MountFailure::NoFuse:
+        return "cannot mount: this machine offers no FUSE (/dev/fuse: " + result.error.message() + ")";
+    case mount::MountFailure::Refused: return "cannot mount: " + result.error.message();
+    }
+    return "cannot mount";
+}
+
+std::string read_failure_line(const collection::MergedView& view, const collection::Copy& copy,
+                              const hpi::Error& error) {
+    const dump::DumpFailure failure{view.members()[copy.member].path,
+                                    hpi::cp1252_to_utf8(view.entry_of(copy).path), false,
+                                    hpiutil::FromLibrary(error)};
+    return std::string(kProgram) + ": " + without_controls(dump::FailureLine(failure));
+}
+
+int mount_view(const collection::MergedView& view, const std::string& mount_point, bool foreground,
+               std::ostream& err) {
+    if (!report_view_failures(view, err)) return kFailure;
+    // Reads come on the file system's threads; the file system reports each
+    // damaged copy once, one at a time.
+    mount::CollectionFs filesystem(view, [&view, &err](const collection::Copy& copy, const hpi::Error& error) {
+        err << read_failure_line(view, copy, error) << std::endl;
+    });
+    const mount::MountResult mounted = filesystem.mount(mount_point);
+    if (!mounted) {
+        err << kProgram << ": " << without_controls(mount_point) << ": " << mount_failure_words(mounted) << '\n';
+        return kFailure;
+    }
+    std::size_t files = 0;
+    for (const collection::Node& node : view.nodes()) files += node.is_folder ? 0 : 1;
+    err << kProgram << ": " << files << " files of " << view.members().size() << " archives on "
+        << without_controls(mount_point)
+        << (foreground ? "; Ctrl-C unmounts\n" : "; fusermount3 -u unmounts\n");
+    if (!foreground) {
+        std::error_code error;
+        if (!filesystem.continue_in_background(error)) {
+            if (!error) return kSuccess;  // the child serves it now
+            err << kProgram << ": cannot go on in the background: " << error.message() << '\n';
+            return kFailure;
+        }
+    }
+    return filesystem.serve() ? kSuccess : kFailure;
+}
+
 }  // namespace
 
-bool report_unopened(const collection::MergedView& view, std::ostream& err) {
-    bool all_opened = true;
-    for (const collection::Member& member : view.members()) {
-        if (member.archive) continue;
-        err << kProgram << ": " << without_controls(member.path) << ": "
-            << describe(member.path, member.error) << '\n';
-        all_opened = false;
-    }
-    return all_opened;
+bool report_view_failures(const collection::MergedView& view, std::ostream& err) {
+    for (const std::string& line : view.failures().ReportLines())
+        err << kProgram << ": " << without_controls(line) << '\n';
+    return std::all_of(view.members().begin(), view.members().end(),
+                       [](const collection::Member& member) { return bool(member.archive); });
 }
+
 
 int write_conflicts(const collection::MergedView& view, bool json, std::ostream& out,
                     std::ostream& err) {
-    int status = report_unopened(view, err) ? kSuccess : kFailure;
+    int status = report_view_failures(view, err) ? kSuccess : kFailure;
     std::size_t files = 0;
     std::size_t different = 0;
     collection::for_each_conflict(view, [&](const collection::Conflict& conflict) {
         ++files;
         if (!conflict.identical) ++different;
         if (conflict.failure) {
-            const std::string& archive = view.members()[conflict.failure->failed.member].path;
-            err << kProgram << ": " << without_controls(archive) << ": "
-                << describe(archive, conflict.failure->error) << '\n';
+            err << read_failure_line(view, conflict.failure->failed, conflict.failure->error) << '\n';
             status = kFailure;
         }
         out << (json ? json_line(view, conflict) : plain_line(view, conflict)) << '\n';
@@ -98,7 +159,14 @@ CollectionCommands::CollectionCommands(CLI::App& app) {
     conflicts_->add_flag("--json", json_, "One JSON object per line");
     conflicts_->footer(kConflictsFooter);
 
-    for (CLI::App* command : {conflicts_}) {
+    mount_ = app.add_subcommand("mount", "Mount the collection as one read-only folder (FUSE).");
+    mount_->add_option("SOURCE", mount_arguments_,
+                       std::string(kSourceHelp) + "; then the mount point, an empty folder")
+        ->required();
+    mount_->add_flag("-f,--foreground", foreground_, "Stay in the foreground; Ctrl-C unmounts");
+    mount_->footer(kMountFooter);
+
+    for (CLI::App* command : {conflicts_, mount_}) {
         command->add_flag("-r,--recursive", recursive_, "Search the subfolders of folders too");
         command->add_option("--types", types_, kTypesHelp);
     }
@@ -121,11 +189,22 @@ std::optional<std::vector<std::string>> CollectionCommands::archives(
 }
 
 std::optional<int> CollectionCommands::run_parsed(std::ostream& out, std::ostream& err) {
-    if (!conflicts_->parsed()) return std::nullopt;
+    if (!conflicts_->parsed() && !mount_->parsed()) return std::nullopt;
+    std::vector<std::string> sources = conflicts_->parsed() ? sources_ : mount_arguments_;
+    std::string mount_point;
+    if (mount_->parsed()) {
+        if (sources.size() < 2) {
+            err << kProgram << " mount: give at least one SOURCE and the mount point\n";
+            return kUsageError;
+        }
+        mount_point = sources.back();
+        sources.pop_back();
+    }
     int status = kSuccess;
-    const auto found = archives(sources_, err, status);
+    const auto found = archives(sources, err, status);
     if (!found) return status;
     const auto view = collection::MergedView::build(*found);
+    if (mount_->parsed()) return mount_view(view, mount_point, foreground_, err);
     return write_conflicts(view, json_, out, err);
 }
 

@@ -33,6 +33,7 @@ private:
     CLI::App* conflicts_ = nullptr;
     CLI::App* mount_ = nullptr;
     std::vector<std::string> sources_;
+    std::vector<std::string> mount_arguments_;  // the sources, then the mount point
     bool recursive_ = false;
     std::string types_;
     bool json_ = false;
@@ -44,7 +45,9 @@ private:
 int write_conflicts(const collection::MergedView& view, bool json, std::ostream& out,
                     std::ostream& err);
 
-// Reports each archive of the view that could not be opened; false if any.
-bool report_unopened(const collection::MergedView& view, std::ostream& err);
+// Reports what a dump of the view's archives would report (archives that
+// cannot be opened, entries it cannot write); false if an archive could not
+// be opened.
+bool report_view_failures(const collection::MergedView& view, std::ostream& err);
 
 }  // namespace quarrix::cli

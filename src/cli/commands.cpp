@@ -27,6 +27,15 @@ namespace {
 
 constexpr const char* kProgram = "quarrix-cli";
 
+// "<kind>: <message>". Every line already starts with the archive's path, so
+// the library's own quoted copy of it at the head of a message is dropped.
+std::string describe(const std::string& archive, const hpi::Error& error) {
+    const std::string label = "'" + archive + "': ";
+    std::string_view message = error.message;
+    if (message.substr(0, label.size()) == label) message.remove_prefix(label.size());
+    return std::string(hpi::to_string(error.kind)) + ": " + without_controls(message);
+}
+
 void report(std::ostream& err, const std::string& archive, const std::string& what) {
     err << kProgram << ": " << archive << ": " << what << '\n';
 }
@@ -111,13 +120,6 @@ const char* const kExitFooter =
     "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
 
 }  // namespace
-
-std::string describe(const std::string& archive, const hpi::Error& error) {
-    const std::string label = "'" + archive + "': ";
-    std::string_view message = error.message;
-    if (message.substr(0, label.size()) == label) message.remove_prefix(label.size());
-    return std::string(hpi::to_string(error.kind)) + ": " + without_controls(message);
-}
 
 int list_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err) {
     const bool with_headers = archives.size() > 1;

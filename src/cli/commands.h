@@ -8,10 +8,6 @@
 #include <string_view>
 #include <vector>
 
-namespace hpi {
-struct Error;
-}
-
 namespace quarrix::cli {
 
 enum ExitStatus : int {
@@ -25,11 +21,6 @@ enum ExitStatus : int {
 // long commands draw their progress bar.
 int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
         bool progress_on_err = false);
-
-// "<kind>: <message>" for an archive's failure. Every line already starts
-// with the archive's path, so the library's own quoted copy of it at the head
-// of the message is dropped.
-std::string describe(const std::string& archive, const hpi::Error& error);
 
 // One line per entry in listing order: "f<TAB>SIZE<TAB>PATH" or
 // "d<TAB>-<TAB>PATH", PATH with "\" between levels, in UTF-8. With more than

@@ -61,8 +61,10 @@ TEST(CliConflicts, PlainAndJsonLinesNameThePathTheKeptAndTheOverriddenArchives) 
     EXPECT_EQ(objects[1].size(), 4u);
 }
 
-TEST(CliConflicts, AnArchiveThatFailsIsReportedWithItsCauseAndEndsWithStatusOne) {
+// Mount points are checked before any mount is tried, so these need no FUSE.
+TEST(CliConflictsAndMount, FailuresAreReportedWithTheirCauseAndEndWithStatusOne) {
     writer_test::ScratchDir scratch;
+    fs::create_directory(scratch / "empty");
     const std::string good = archive(scratch / "good.hpi", {{"big.bin", std::string(70000, 'g')}});
     const std::string damaged = archive(scratch / "damaged.hpi", {{"BIG.BIN", "bad:" + std::string(70000, 'g')}});
     const std::string missing = (scratch / "missing.hpi").string();
@@ -73,10 +75,16 @@ TEST(CliConflicts, AnArchiveThatFailsIsReportedWithItsCauseAndEndsWithStatusOne)
         std::vector<std::string> err;
     } cases[] = {
         {{"conflicts", good, damaged}, 1, "big.bin\t" + damaged + "\t" + good + "\tdiffers\n",
-         {"quarrix-cli: " + damaged + ": bad checksum: ", "BIG.BIN", "1 file in more than one archive, 1 of them"}},
+         {"quarrix-cli: " + damaged + ": BIG.BIN: damaged entry: checksum mismatch (chunk 1 of 2",
+          "\n1 file in more than one archive, 1 of them different\n"}},
         {{"conflicts", good, missing}, 1, "",
-         {"quarrix-cli: " + missing + ": I/O error: cannot open", "0 files in more than one archive"}},
+         {"quarrix-cli: " + missing + ": no such file or folder\n", "0 files in more than one archive"}},
         {{"conflicts"}, 2, "", {"SOURCE is required"}},
+        {{"mount", good, (scratch / "none").string()}, 1, "", {(scratch / "none").string() + ": no such folder"}},
+        {{"mount", good, good}, 1, "", {good + ": not a folder"}},
+        {{"mount", good, scratch.path().string()}, 1, "", {scratch.path().string() + ": not an empty folder"}},
+        {{"mount", good, missing, (scratch / "empty").string()}, 1, "", {missing + ": no such file or folder\n"}},
+        {{"mount", (scratch / "empty").string()}, 2, "", {"give at least one SOURCE and the mount point"}},
         {{"conflicts", scratch.path().string(), "--types", "toolong"}, 2, "", {"'toolong' is not a three-character"}},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,239 @@
+// quarrix-cli mount through the kernel: the real program mounts archives
+// built here and the tests read the folder as any program would. Where this
+// machine cannot mount FUSE file systems the tests are skipped, saying why.
+#include "collection/merged_view.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "support/archive_builder.h"
+#include "support/writer_view.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using hpi::test::Bytes;
+
+std::string text_of(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Starts `args` with standard error into `err`; returns its process id.
+pid_t start(const std::vector<std::string>& args, const fs::path& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int finish(pid_t pid) {
+    int status = 0;
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool is_mounted(const fs::path& folder) {
+    std::istringstream table(text_of("/proc/self/mountinfo"));
+    for (std::string line; std::getline(table, line);)
+        if (line.find(" " + folder.string() + " ") != std::string::npos) return true;
+    return false;
+}
+
+// Content that compresses and differs at every position.
+Bytes pattern(std::size_t size, unsigned seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = std::uint8_t((i * 31 + seed + i / 977) % 251);
+    return bytes;
+}
+
+class Mount : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        scratch_ = new writer_test::ScratchDir;
+        hpi::test::ArchiveBuilder a;
+        a.directory("units");
+        a.chunked_file("units\\Big.bin", hpi::Method::Zlib, 300000,
+                       hpi::test::chunks_of(pattern(300000, 1), hpi::test::zlib_chunk));
+        a.stored_file("units\\small.txt", hpi::test::bytes_of("first"));
+        a.stored_file("empty.txt", {});
+        a.directory("Maps");
+        writer_test::write_file(*scratch_ / "a.hpi", a.build().bytes);
+        hpi::test::ArchiveBuilder b;
+        b.directory("UNITS");
+        b.chunked_file("UNITS\\SMALL.TXT", hpi::Method::Lz77, 70000,
+                       hpi::test::chunks_of(pattern(70000, 2), hpi::test::lz77_literal_chunk));
+        auto damaged = hpi::test::chunks_of(pattern(140000, 3), hpi::test::zlib_chunk);
+        damaged[1].checksum = 1;
+        b.chunked_file("damaged.bin", hpi::Method::Zlib, 140000, damaged);
+        writer_test::write_file(*scratch_ / "b.ufo", b.build().bytes);
+    }
+    static void TearDownTestSuite() { delete scratch_; }
+
+    void SetUp() override {
+        if (::access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no usable /dev/fuse: " << std::strerror(errno);
+        if (::access("/usr/bin/fusermount3", X_OK) != 0 && ::access("/bin/fusermount3", X_OK) != 0)
+            GTEST_SKIP() << "fusermount3 is not installed (Debian package fuse3)";
+        mount_point_ = *scratch_ / ("mnt-" + std::to_string(++serial_));
+        fs::create_directory(mount_point_);
+        err_ = mount_point_.string() + ".err";
+        const int status = finish(start({QUARRIX_CLI, "mount", archive("a.hpi"), archive("b.ufo"), mount_point_}, err_));
+        if (status != 0 && text_of(err_).find("cannot mount") != std::string::npos)
+            GTEST_SKIP() << "this machine refuses FUSE mounts: " << text_of(err_);
+        ASSERT_EQ(status, 0) << text_of(err_);
+        view_ = std::make_unique<quarrix::collection::MergedView>(
+            quarrix::collection::MergedView::build({archive("a.hpi"), archive("b.ufo")}));
+    }
+    void TearDown() override {
+        if (!mount_point_.empty() && is_mounted(mount_point_))
+            finish(start({"/bin/fusermount3", "-u", mount_point_}, err_));
+    }
+
+    static std::string archive(const std::string& name) { return (*scratch_ / name).string(); }
+
+    // What the view says the file holds, read straight from its archive.
+    std::string expected(const std::string& path) const {
+        const auto& node = view_->node(*view_->find(path));
+        Bytes bytes;
+        EXPECT_FALSE(hpi::test::read_all(view_->archive_of(node.kept()), node.entry, bytes));
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    // Bytes [offset, offset + length) through the mount.
+    std::string read_at(const std::string& path, off_t offset, std::size_t length, int* error = nullptr) const {
+        const int fd = ::open((mount_point_ / path).c_str(), O_RDONLY);
+        std::string bytes(length, '\0');
+        const ssize_t got = fd < 0 ? -1 : ::pread(fd, bytes.data(), length, offset);
+        if (error) *error = got < 0 ? errno : 0;
+        if (fd >= 0) ::close(fd);
+        bytes.resize(std::size_t(std::max<ssize_t>(got, 0)));
+        return bytes;
+    }
+
+    static inline writer_test::ScratchDir* scratch_ = nullptr;
+    static inline int serial_ = 0;
+    fs::path mount_point_;
+    fs::path err_;
+    std::unique_ptr<quarrix::collection::MergedView> view_;
+};
+
+TEST_F(Mount, ListsTheDumpsTreeWithItsAttributesAndReadsEveryFileByteExact) {
+    std::vector<std::string> listed;
+    for (auto it = fs::recursive_directory_iterator(mount_point_); it != fs::recursive_directory_iterator(); ++it)
+        listed.push_back(it->path().lexically_relative(mount_point_).string() + (it->is_directory() ? "/" : ""));
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"Maps/", "damaged.bin", "empty.txt", "units/", "units/Big.bin",
+                                                "units/small.txt"}));
+    struct stat folder {}, file {}, archive_b {};
+    ASSERT_EQ(::stat(mount_point_.c_str(), &folder), 0);
+    EXPECT_EQ(folder.st_mode, S_IFDIR | 0555u);
+    EXPECT_EQ(folder.st_nlink, 4u);  // ".", its entry above, and two subfolders' ".."
+    ASSERT_EQ(::stat((mount_point_ / "UNITS/SMALL.txt").c_str(), &file), 0);
+    ASSERT_EQ(::stat(archive("b.ufo").c_str(), &archive_b), 0);
+    EXPECT_EQ(file.st_mode, S_IFREG | 0444u);
+    EXPECT_EQ(file.st_size, 70000);
+    EXPECT_EQ(file.st_mtim.tv_sec, archive_b.st_mtim.tv_sec) << "the providing archive's time";
+    for (const char* path : {"units/Big.bin", "units/small.txt", "empty.txt"})
+        EXPECT_EQ(text_of(mount_point_ / path), expected(path)) << path;
+    EXPECT_EQ(text_of(mount_point_ / "UNITS/BIG.BIN"), expected("units/Big.bin")) << "found in any case";
+}
+
+TEST_F(Mount, ReadsAtAnyOffsetAndAcrossChunkBordersAndFromSeveralThreadsAtOnce) {
+    const std::string whole = expected("units/Big.bin");
+    const std::pair<off_t, std::size_t> ranges[] = {
+        {0, 1}, {65535, 2}, {65536, 65536}, {100000, 70000}, {299999, 10}, {300000, 5}, {296000, 8192}, {1, 299999}};
+    for (const auto& [offset, length] : ranges)
+        EXPECT_EQ(read_at("units/Big.bin", offset, length), whole.substr(std::size_t(offset), length)) << offset;
+
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (unsigned t = 0; t < 4; ++t)
+        readers.emplace_back([&, t] {
+            std::mt19937 random(t);
+            for (int i = 0; i < 50; ++i) {
+                const off_t offset = off_t(random() % whole.size());
+                const std::size_t length = 1 + random() % 100000;
+                if (read_at("units/Big.bin", offset, length) != whole.substr(std::size_t(offset), length)) ++wrong;
+            }
+        });
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused) {
+    int error = 0;
+    read_at("damaged.bin", 65536, 100, &error);
+    EXPECT_EQ(error, EIO);
+    read_at("DAMAGED.BIN", 70000, 100, &error);
+    EXPECT_EQ(error, EIO);
+    const std::string err = text_of(err_);
+    const std::string line = "quarrix-cli: " + archive("b.ufo") + ": damaged.bin: damaged entry: checksum mismatch";
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(err.find(line), err.rfind(line)) << "one line per damaged entry: " << err;
+
+    const struct {
+        const char* what;
+        std::function<int()> attempt;
+    } writes[] = {
+        {"open for writing", [&] { return ::open((mount_point_ / "empty.txt").c_str(), O_WRONLY); }},
+        {"create", [&] { return ::open((mount_point_ / "new.txt").c_str(), O_WRONLY | O_CREAT, 0644); }},
+        {"mkdir", [&] { return ::mkdir((mount_point_ / "Maps/new").c_str(), 0755); }},
+        {"unlink", [&] { return ::unlink((mount_point_ / "empty.txt").c_str()); }},
+        {"rename", [&] { return ::rename((mount_point_ / "empty.txt").c_str(), (mount_point_ / "e").c_str()); }},
+    };
+    for (const auto& w : writes) {
+        errno = 0;
+        EXPECT_EQ(w.attempt(), -1) << w.what;
+        EXPECT_EQ(errno, EROFS) << w.what;
+    }
+}
+
+TEST_F(Mount, AnArchiveReplacedWhileMountedIsStillReadAsItWasMounted) {
+    hpi::test::ArchiveBuilder other;
+    other.directory("units");
+    other.stored_file("units\\Big.bin", hpi::test::bytes_of("replaced"));
+    writer_test::write_file(*scratch_ / "replacement", other.build().bytes);
+    const std::string before = expected("units/Big.bin");
+    fs::copy_file(archive("a.hpi"), *scratch_ / "a.saved");
+    fs::rename(*scratch_ / "replacement", archive("a.hpi"));
+    const std::string after = text_of(mount_point_ / "units/Big.bin");
+    fs::rename(*scratch_ / "a.saved", archive("a.hpi"));
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(Mount, InTheForegroundCtrlCUnmounts) {
+    finish(start({"/bin/fusermount3", "-u", mount_point_}, err_));
+    ASSERT_FALSE(is_mounted(mount_point_));
+    const pid_t pid = start({QUARRIX_CLI, "mount", "-f", archive("a.hpi"), mount_point_}, err_);
+    for (int i = 0; i < 500 && !is_mounted(mount_point_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(is_mounted(mount_point_)) << text_of(err_);
+    EXPECT_EQ(text_of(mount_point_ / "units/small.txt"), "first");
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(finish(pid), 0) << text_of(err_);
+    EXPECT_FALSE(is_mounted(mount_point_));
+}
+
+}  // namespace
