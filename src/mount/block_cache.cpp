@@ -9,7 +9,10 @@ BlockCache::BlockCache(std::size_t capacity_bytes) : capacity_(capacity_bytes) {
 hpi::Error BlockCache::get(const hpi::Archive& archive, std::uint32_t entry, std::uint64_t file,
                            std::uint64_t block, Block& out) {
     const Key key{file, block};
-    if (lookup(key, out)) return {};
+    std::unique_lock lock(mutex_);
+    if (lookup(lock, key, out)) return {};
+    decoding_.insert(key);
+    lock.unlock();
     // Decoded outside the lock, so that readers of other blocks do not wait.
     auto bytes = std::make_shared<std::vector<std::uint8_t>>();
     bytes->reserve(kBlockSize);
@@ -18,24 +21,30 @@ hpi::Error BlockCache::get(const hpi::Archive& archive, std::uint32_t entry, std
                                                     bytes->insert(bytes->end(), piece.begin(), piece.end());
                                                     return true;
                                                 });
-    if (error) return error;
-    out = bytes;
-    keep(key, out);
-    return {};
+    lock.lock();
+    decoding_.erase(key);
+    if (!error) {
+        out = bytes;
+        keep(key, out);
+    }
+    decoded_.notify_all();
+    return error;
 }
 
-bool BlockCache::lookup(const Key& key, Block& out) {
-    std::lock_guard lock(mutex_);
-    const auto found = index_.find(key);
-    if (found == index_.end()) return false;
-    lru_.splice(lru_.begin(), lru_, found->second);
-    out = found->second->second;
-    return true;
+bool BlockCache::lookup(std::unique_lock<std::mutex>& lock, const Key& key, Block& out) {
+    while (true) {
+        const auto found = index_.find(key);
+        if (found != index_.end()) {
+            lru_.splice(lru_.begin(), lru_, found->second);
+            out = found->second->second;
+            return true;
+        }
+        if (decoding_.count(key) == 0) return false;
+        decoded_.wait(lock);
+    }
 }
 
 void BlockCache::keep(const Key& key, const Block& block) {
-    std::lock_guard lock(mutex_);
-    if (index_.count(key) != 0) return;  // another reader was quicker
     lru_.emplace_front(key, block);
     index_.emplace(key, lru_.begin());
     held_ += block->size();

@@ -1,15 +1,18 @@
 // Decoded pieces of files for the mounted collection: a read at any offset
 // decodes only the 64 KiB blocks that hold it (one compressed chunk each),
 // and sequential or repeated reads find them here. Bounded; the block used
-// least recently goes first. Safe to share between threads.
+// least recently goes first. Safe to share between threads: a block that one
+// thread is decoding is waited for by the others, never decoded twice.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <condition_variable>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <hpi/hpi.h>
@@ -46,11 +49,16 @@ private:
     };
     using Lru = std::list<std::pair<Key, Block>>;
 
-    bool lookup(const Key& key, Block& out);
+    // With the lock held: the block when cached, else nothing once no other
+    // thread is decoding it any more (the caller then decodes it).
+    bool lookup(std::unique_lock<std::mutex>& lock, const Key& key, Block& out);
+    // With the lock held.
     void keep(const Key& key, const Block& block);
 
     const std::size_t capacity_;
     mutable std::mutex mutex_;
+    std::condition_variable decoded_;
+    std::unordered_set<Key, KeyHash> decoding_;
     Lru lru_;  // most recently used first
     std::unordered_map<Key, Lru::iterator, KeyHash> index_;
     std::size_t held_ = 0;

@@ -10,6 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -31,6 +34,13 @@ namespace {
 // Nothing in the view ever changes, so the kernel may keep what it was told.
 constexpr double kForever = 24 * 3600.0;
 
+// A walk through the tree (tar, cp -r, a file manager's thumbnails) reads a
+// folder's files one after another in listing order, each with one request;
+// while one is read, the first blocks of the next ones are decoded on
+// another thread.
+constexpr std::size_t kFilesAhead = 8;
+constexpr std::uint64_t kBlocksAhead = 2;
+
 timespec to_timespec(std::chrono::nanoseconds since_epoch) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch);
     return {static_cast<time_t>(seconds.count()), static_cast<long>((since_epoch - seconds).count())};
@@ -48,6 +58,9 @@ struct CollectionFs::Impl {
         for (const collection::Member& member : view.members())
             newest = std::max(newest, member.modified);
         root_time = to_timespec(newest);
+        position.resize(view.nodes().size());
+        for (const collection::Node& node : view.nodes())
+            for (std::size_t i = 0; i < node.children.size(); ++i) position[node.children[i]] = std::uint32_t(i);
     }
 
     const collection::MergedView& view;
@@ -63,6 +76,58 @@ struct CollectionFs::Impl {
     bool opens_without_asking = false;
     std::mutex report_mutex;
     std::set<std::pair<std::uint32_t, std::uint32_t>> reported;
+
+    std::vector<std::uint32_t> position;  // of each node among its folder's children
+    std::mutex ahead_mutex;
+    std::condition_variable ahead_wanted;
+    std::deque<NodeId> ahead;             // files whose first blocks are wanted soon
+    bool stopping = false;
+    std::thread ahead_reader;
+
+    static std::uint64_t cache_key(const collection::Copy& copy) {
+        return (std::uint64_t(copy.member) << 32) | copy.entry;
+    }
+
+    // Wants the first blocks of the files after `id` in its folder.
+    void read_ahead_after(NodeId id) {
+        const collection::Node& folder = view.node(view.node(id).parent);
+        std::lock_guard lock(ahead_mutex);
+        for (std::size_t at = position[id] + 1; at < folder.children.size() && at <= position[id] + kFilesAhead; ++at) {
+            const NodeId next = folder.children[at];
+            if (view.node(next).is_folder || view.node(next).size == 0) continue;
+            if (std::find(ahead.begin(), ahead.end(), next) == ahead.end()) ahead.push_back(next);
+        }
+        while (ahead.size() > kFilesAhead) ahead.pop_front();
+        ahead_wanted.notify_one();
+    }
+
+    void read_ahead() {
+        std::unique_lock lock(ahead_mutex);
+        while (true) {
+            ahead_wanted.wait(lock, [this] { return stopping || !ahead.empty(); });
+            if (stopping) return;
+            const collection::Node& file = view.node(ahead.front());
+            ahead.pop_front();
+            lock.unlock();
+            // A damaged block is left for the read that needs it to report.
+            for (std::uint64_t block = 0; block < kBlocksAhead && block * kBlockSize < file.size; ++block) {
+                Block ignored;
+                cache.get(view.archive_of(file.kept()), file.entry, cache_key(file.kept()), block, ignored);
+            }
+            lock.lock();
+        }
+    }
+
+    void start_reading_ahead() { ahead_reader = std::thread([this] { read_ahead(); }); }
+    void stop_reading_ahead() {
+        if (!ahead_reader.joinable()) return;
+        {
+            std::lock_guard lock(ahead_mutex);
+            stopping = true;
+        }
+        ahead_wanted.notify_one();
+        ahead_reader.join();
+    }
 
     bool exists(fuse_ino_t ino) const { return ino >= FUSE_ROOT_ID && node_of(ino) < view.nodes().size(); }
 
@@ -111,7 +176,7 @@ struct CollectionFs::Impl {
         if (offset >= end) return {};
         out.reserve(std::size_t(end - offset));
         const collection::Copy copy = node.kept();
-        const std::uint64_t key = (std::uint64_t(copy.member) << 32) | copy.entry;
+        const std::uint64_t key = cache_key(copy);
         for (std::uint64_t block = offset / kBlockSize; block * kBlockSize < end; ++block) {
             Block bytes;
             if (hpi::Error error = cache.get(view.archive_of(copy), copy.entry, key, block, bytes)) {
@@ -244,6 +309,7 @@ void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_fil
         return;
     }
     thread_local std::vector<std::uint8_t> bytes;
+    if (offset == 0) fs.read_ahead_after(node_of(ino));
     if (fs.read(fs.view.node(node_of(ino)), std::uint64_t(offset), size, bytes)) {
         fuse_reply_err(req, EIO);
         return;
@@ -340,11 +406,13 @@ MountResult CollectionFs::mount(const std::string& mount_point) {
 
 bool CollectionFs::serve() {
     if (!impl_->session) return false;
+    impl_->start_reading_ahead();
     fuse_loop_config* config = fuse_loop_cfg_create();
     fuse_loop_cfg_set_clone_fd(config, 0);
     fuse_loop_cfg_set_max_threads(config, 16);
     const int result = fuse_session_loop_mt(impl_->session, config);
     fuse_loop_cfg_destroy(config);
+    impl_->stop_reading_ahead();
     fuse_remove_signal_handlers(impl_->session);
     fuse_session_unmount(impl_->session);
     fuse_session_destroy(impl_->session);
