@@ -4,6 +4,8 @@
 // itself is the dump engine's; this file ties it to the progress windows,
 // the archive list and the window's state.
 #include "frm_main.h"
+#include "collection/conflicts.h"
+#include "collection/merged_view.h"
 
 #include "dump/extraction.h"
 #include "dump/monolithic.h"
@@ -92,6 +94,17 @@ private:
     frmMain& main_;
 };
 
+// The closing box's details: the files more than one of the listed archives
+// holds, each with the archive whose copy the dump keeps. Empty when no two
+// of them overlap. Only the listings are read.
+QString OverlapDetails(const ListBox& list)
+{
+    std::vector<std::string> archives;
+    for (int i = 0; i < list.ListCount(); ++i)
+        archives.push_back(ToDisk(list.List(i)));
+    return FromDisk(collection::overlap_lines(collection::MergedView::build(archives), 200));
+}
+
 }  // namespace
 
 void frmMain::EndOnStopSignals()
@@ -116,6 +129,8 @@ void frmMain::Command4_Click()
     if (!options.OK)
         return;
 
+    // Before the dump, which empties the list.
+    const QString overlaps = OverlapDetails(*lstFiles);
     dump::DumpFailures failures;
     if (options.Compressed) {
         frmFile_IO::MakeFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"));
@@ -130,7 +145,7 @@ void frmMain::Command4_Click()
         text += QStringLiteral("\n\n") + FromDisk(failures.Lines());
     platform::MsgBox(text, platform::MsgBoxButtons::Ok,
                      failures.Empty() ? platform::MsgBoxIcon::Information : platform::MsgBoxIcon::Exclamation,
-                     QStringLiteral("File Operations"));
+                     QStringLiteral("File Operations"), overlaps);
 }
 
 void frmMain::ExtractArchives(const QString& destination, dump::DumpFailures& failures)

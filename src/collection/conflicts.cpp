@@ -133,16 +133,34 @@ Comparison compare_copies(const MergedView& view, const Copy& first, const Copy&
     return SideBySide(view, first, second).run();
 }
 
+std::vector<std::uint32_t> overridden_archives(const Node& file) {
+    std::vector<std::uint32_t> members;
+    for (const Copy& copy : file.overridden)
+        if (copy.member != file.member && std::find(members.begin(), members.end(), copy.member) == members.end())
+            members.push_back(copy.member);
+    return members;
+}
+
+std::string overlap_lines(const MergedView& view, std::size_t max_lines) {
+    std::string lines;
+    std::size_t count = 0;
+    for (NodeId id = 0; id < view.nodes().size(); ++id) {
+        const Node& node = view.node(id);
+        if (overridden_archives(node).empty()) continue;
+        if (++count <= max_lines)
+            lines += view.path_of(id) + ": kept from " + view.members()[node.member].path + '\n';
+    }
+    if (count > max_lines) lines += "... and " + std::to_string(count - max_lines) + " more\n";
+    if (!lines.empty()) lines.pop_back();
+    return lines;
+}
+
 void for_each_conflict(const MergedView& view, const std::function<void(const Conflict&)>& found) {
     for (NodeId id = 0; id < view.nodes().size(); ++id) {
         const Node& node = view.node(id);
         Conflict conflict;
         conflict.file = id;
-        for (const Copy& copy : node.overridden)
-            if (copy.member != node.member &&
-                std::find(conflict.overridden.begin(), conflict.overridden.end(), copy.member) ==
-                    conflict.overridden.end())
-                conflict.overridden.push_back(copy.member);
+        conflict.overridden = overridden_archives(node);
         if (conflict.overridden.empty()) continue;
         conflict.identical = true;
         for (const Copy& copy : node.overridden) {

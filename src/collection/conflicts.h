@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <hpi/hpi.h>
@@ -35,5 +36,14 @@ struct Conflict {
 // Calls `found` for each file held by more than one archive, in the order
 // the dump first writes them.
 void for_each_conflict(const MergedView& view, const std::function<void(const Conflict&)>& found);
+
+// The archives other than the kept one whose copies of the file the dump
+// writes over, in dump order.
+std::vector<std::uint32_t> overridden_archives(const Node& file);
+
+// One line "PATH: kept from ARCHIVE" for each file held by more than one
+// archive, in the order the dump first writes them, at most `max_lines`,
+// then "... and N more"; empty when no file is. Nothing is read.
+std::string overlap_lines(const MergedView& view, std::size_t max_lines);
 
 }  // namespace quarrix::collection

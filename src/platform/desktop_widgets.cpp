@@ -71,6 +71,8 @@ std::unique_ptr<QMessageBox> MakeDesktopMessageBox(const MessageBoxRequest& requ
 {
     auto box = std::make_unique<QMessageBox>(toQtIcon(request.icon), request.title, request.text,
                                              toQtButtons(request.buttons), parent);
+    if (!request.details.isEmpty())
+        box->setDetailedText(request.details);
     // A box sizes itself to its text alone; a short text would cut its title
     // ("File O...ations"). A spacer across its grid holds it wide enough.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))

@@ -18,6 +18,8 @@ MsgBoxResult writeToStandardError(const MessageBoxRequest& request)
 {
     std::fprintf(stderr, "%s: %s\n", request.title.toUtf8().constData(),
                  request.text.toUtf8().constData());
+    if (!request.details.isEmpty())
+        std::fprintf(stderr, "%s\n", request.details.toUtf8().constData());
     switch (request.buttons) {
     case MsgBoxButtons::Ok: return MsgBoxResult::Ok;
     case MsgBoxButtons::YesNo: return MsgBoxResult::No;
@@ -37,10 +39,10 @@ MessageBoxPresenter* InstallMessageBoxPresenter(MessageBoxPresenter* presenter)
 }
 
 MsgBoxResult MsgBox(const QString& text, MsgBoxButtons buttons, MsgBoxIcon icon,
-                    const QString& title)
+                    const QString& title, const QString& details)
 {
     const MessageBoxRequest request{
-        text, title.isEmpty() ? QString::fromUtf16(kApplicationTitle) : title, icon, buttons};
+        text, title.isEmpty() ? QString::fromUtf16(kApplicationTitle) : title, icon, buttons, details};
     if (MessageBoxPresenter* presenter = installedPresenter())
         return presenter->present(request);
     return writeToStandardError(request);

@@ -21,6 +21,7 @@ struct MessageBoxRequest {
     QString title;  // never empty by the time a presenter sees it
     MsgBoxIcon icon = MsgBoxIcon::None;
     MsgBoxButtons buttons = MsgBoxButtons::Ok;
+    QString details = {};  // behind the box's "Show Details..."; empty for none
 };
 
 class MessageBoxPresenter {
@@ -34,12 +35,14 @@ public:
 // the presenter that was installed before. The caller keeps ownership.
 MessageBoxPresenter* InstallMessageBoxPresenter(MessageBoxPresenter* presenter);
 
-// Shows a modal message box; an empty title shows the application title.
-// Without a presenter the text goes to standard error, and the answer is Ok,
-// No or Cancel: the one that changes nothing.
+// Shows a modal message box; an empty title shows the application title,
+// non-empty details are shown on request ("Show Details..."). Without a
+// presenter the text and the details go to standard error, and the answer is
+// Ok, No or Cancel: the one that changes nothing.
 MsgBoxResult MsgBox(const QString& text,
                     MsgBoxButtons buttons = MsgBoxButtons::Ok,
                     MsgBoxIcon icon = MsgBoxIcon::None,
-                    const QString& title = QString());
+                    const QString& title = QString(),
+                    const QString& details = QString());
 
 }  // namespace quarrix::platform

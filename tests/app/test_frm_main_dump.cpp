@@ -89,13 +89,16 @@ private:
         window_->Command4->setEnabled(true);
     }
 
-    void verifyEndStateAndClosingBox(platform::MsgBoxIcon icon, const QString& text)
+    // Without details: archives that do not overlap leave the box as it was.
+    void verifyEndStateAndClosingBox(platform::MsgBoxIcon icon, const QString& text,
+                                     const QString& details = QString())
     {
         QVERIFY(window_->ScanDir.isEmpty() && !window_->Command4->isEnabled() && window_->isEnabled()
                 && !frmProgress2::instance().isVisible());
         QCOMPARE(d_->boxes.shown.size(), 1);
-        QCOMPARE(std::tuple(d_->boxes.shown[0].title, d_->boxes.shown[0].text, d_->boxes.shown[0].icon),
-                 std::tuple(QStringLiteral("File Operations"), text, icon));
+        const platform::MessageBoxRequest& box = d_->boxes.shown[0];
+        QCOMPARE(std::tuple(box.title, box.text, box.icon, box.details),
+                 std::tuple(QStringLiteral("File Operations"), text, icon, details));
     }
 
 private slots:
@@ -168,6 +171,23 @@ private slots:
         verifyEndStateAndClosingBox(platform::MsgBoxIcon::Exclamation,
                                     QStringLiteral("Operation Complete\n\n%1: not an archive")
                                         .arg(QString::fromStdString(path("c.gp3").string())));
+    }
+
+    // A fourth archive holds two of the files again, in other cases: the box
+    // keeps its text, and its details list those files with the archive kept.
+    void theClosingBoxDetailsListTheFilesMoreThanOneArchiveHolds()
+    {
+        listThreeArchives(path("out"));
+        hpi::test::ArchiveBuilder builder;
+        builder.directory("A").stored_file("A\\1", hpi::test::bytes_of("new")).directory("C");
+        builder.stored_file("C\\3", hpi::test::bytes_of("3"));
+        writer_test::write_file(path("d.hpi"), builder.build().bytes);
+        window_->lstFiles->AddItem(QString::fromStdString(path("d.hpi").string()));
+        answerDumpOptions([](frmDumpOptions& d) { d.Command1->click(); });
+        window_->Command4_Click();
+        const QString d = QString::fromStdString(path("d.hpi").string());
+        verifyEndStateAndClosingBox(platform::MsgBoxIcon::Information, QStringLiteral("Operation Complete"),
+                                    QStringLiteral("a\\1: kept from %1\nc\\3: kept from %1").arg(d));
     }
 
     // The closing box names each failure's archive, entry and cause, in the

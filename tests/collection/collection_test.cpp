@@ -205,6 +205,9 @@ TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder) {
         seen.push_back(line + (conflict.identical ? " same" : " differs"));
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"a.txt kept 2 over 0 1 same", "b.txt kept 2 over 0 differs"}));
+    const std::string third = view.members()[2].path;
+    EXPECT_EQ(collection::overlap_lines(view, 200), "a.txt: kept from " + third + "\nb.txt: kept from " + third);
+    EXPECT_EQ(collection::overlap_lines(view, 1), "a.txt: kept from " + third + "\n... and 1 more");
 }
 
 }  // namespace

@@ -68,17 +68,23 @@ TEST(JoinPath, BackslashesBecomeNativeSeparatorsAndATrailingOneIsKept)
 }
 
 // A box with a short text is still as wide as its title needs: "Operation
-// Complete" under "File Operations" must not show "File O...ations".
-TEST(MessageBoxes, AreAtLeastAsWideAsTheirTitle)
+// Complete" under "File Operations" must not show "File O...ations". Details
+// sit behind "Show Details...".
+TEST(MessageBoxes, AreAtLeastAsWideAsTheirTitleAndShowTheirDetailsOnRequest)
 {
     for (const char* title : {"File Operations", "A title much longer than the text under it, as wide as it is"}) {
-        const platform::MessageBoxRequest request{QStringLiteral("OK"), QString::fromUtf8(title),
-                                                  platform::MsgBoxIcon::Information, platform::MsgBoxButtons::Ok};
-        const auto box = platform::MakeDesktopMessageBox(request, nullptr);
-        box->show();
-        EXPECT_GE(box->width(), platform::TitleBarWidth(request.title)) << title;
-        EXPECT_GT(platform::TitleBarWidth(request.title), QFontMetrics(box->font()).horizontalAdvance(request.title));
-        box->hide();
+        for (const QString& details : {QString(), QStringLiteral("units\\a.fbi: kept from b.ufo")}) {
+            const platform::MessageBoxRequest request{QStringLiteral("OK"), QString::fromUtf8(title),
+                                                      platform::MsgBoxIcon::Information, platform::MsgBoxButtons::Ok,
+                                                      details};
+            const auto box = platform::MakeDesktopMessageBox(request, nullptr);
+            box->show();
+            EXPECT_GE(box->width(), platform::TitleBarWidth(request.title)) << title;
+            EXPECT_GT(platform::TitleBarWidth(request.title),
+                      QFontMetrics(box->font()).horizontalAdvance(request.title));
+            EXPECT_EQ(box->detailedText(), details);
+            box->hide();
+        }
     }
 }
 
