@@ -47,12 +47,13 @@ SortedPaths SortPaths(const QStringList& paths)
     SortedPaths sorted;
     for (const QString& path : paths) {
         const QFileInfo info(path);
+        const QString absolute = AbsoluteNativePath(info);
         if (info.isDir())
-            sorted.folders.append(AbsoluteNativePath(info));
+            sorted.folders.append(absolute);
         else if (!info.exists())
             sorted.refused.append(path + QStringLiteral(": not found"));
-        else if (info.isFile() && OpensAsArchive(AbsoluteNativePath(info)))
-            sorted.archives.append(AbsoluteNativePath(info));
+        else if (info.isFile() && OpensAsArchive(absolute))
+            sorted.archives.append(absolute);
         else
             sorted.refused.append(path + QStringLiteral(": neither a folder nor an archive Quarrix can read"));
     }
