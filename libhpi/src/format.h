@@ -89,6 +89,8 @@ inline void obfuscate(std::span<std::uint8_t> payload) {
 namespace v2 {
 
 inline constexpr std::size_t kHeaderSize = 32;
+inline constexpr std::size_t kHeaderMarkerAt = 0;
+inline constexpr std::size_t kHeaderVersionAt = 4;
 inline constexpr std::size_t kHeaderDirectoryOffsetAt = 8;
 inline constexpr std::size_t kHeaderDirectorySizeAt = 12;
 inline constexpr std::size_t kHeaderNamesOffsetAt = 16;

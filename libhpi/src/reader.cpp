@@ -586,8 +586,10 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
         error.message = label + ": " + error.message;
         return error;
     }
-    const bool version2 = head.size() >= 8 && load_u32(head.data()) == format::kMarker &&
-                          load_u32(head.data() + 4) == format::kVersion2;
+    const bool version2 =
+        head.size() >= format::v2::kHeaderVersionAt + 4 &&
+        load_u32(head.data() + format::v2::kHeaderMarkerAt) == format::kMarker &&
+        load_u32(head.data() + format::v2::kHeaderVersionAt) == format::kVersion2;
     auto layout = version2 ? detail::open_version2(impl->file, impl->size, head, impl->entries)
                            : open_version1(impl->file, impl->size, head, impl->entries);
     if (!layout) return failure(layout.error().kind, label + ": " + layout.error().message);

@@ -130,6 +130,11 @@ private:
 };
 
 struct PackOptions {
+    // Layout of the archive: 1, the first game's, or 2, the later game's. A
+    // version-2 file is one chunk of its whole content, zlib (at zlib_level,
+    // 9 at most) or stored; Lz77 is version 1's alone, and version 2 is
+    // packed on the calling thread.
+    int version = 1;
     Method method = Method::Zlib;
     // libdeflate level, 1..12. 6 measured as the knee on game-like data
     // (bench/, quarrix-bench-level): about gzip -6's size at several times its

@@ -1,0 +1,54 @@
+// The disk side of packing: the files added to a Writer opened, checked
+// against the size they had when added, and read.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include "hpi/hpi.h"
+
+namespace hpi::detail {
+
+Error io_error(std::string what, int err);
+std::string in_quotes(const std::filesystem::path& p);
+
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& o) noexcept {
+        reset();
+        fd_ = std::exchange(o.fd_, -1);
+        return *this;
+    }
+    ~FileDescriptor() { reset(); }
+    int get() const { return fd_; }
+    void reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    int release_and_close() {
+        int r = ::close(fd_);
+        fd_ = -1;
+        return r;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens a disk file added earlier and checks it still has the size it had
+// then: packing a file that changed underneath would write a record whose
+// size disagrees with its data.
+Result<FileDescriptor> open_source(const std::filesystem::path& path, std::uint64_t expected_size);
+// Reads exactly n bytes; a file that ends first is an IoError naming it.
+Error read_exactly(int fd, const std::filesystem::path& path, std::uint8_t* buffer, std::size_t n);
+// Checks that the file has nothing more to give.
+Error expect_end(int fd, const std::filesystem::path& path);
+
+}  // namespace hpi::detail
