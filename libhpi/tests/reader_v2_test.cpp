@@ -309,7 +309,7 @@ TEST(ReaderV2, DamagedFilesAreErrorsForThatFileAlone) {
         {"chunk checksum", one(100000, chunk_bytes(bad_sum), sum), ErrorKind::BadChecksum, "chunk 1 at offset"},
         {"changed payload blamed on its checksum",
          one(3'000'000, chunk_bytes(changed), test::v2_content_checksum(long_text)), ErrorKind::BadChecksum,
-         "chunk 1 at offset 32: checksum"},
+         "chunk 1 at offset 66: checksum"},
         {"zlib past the plain size", one(100000, chunk_bytes(too_long), sum), ErrorKind::BadCompressedData, "inflates to more than 100000"},
         {"zlib short of the plain size", one(100000, chunk_bytes(too_short), sum), ErrorKind::BadCompressedData, "ends after 99999 of 100000"},
         {"zlib stream without its end", one(100000, chunk_bytes(no_end), sum), ErrorKind::BadCompressedData, "zlib data ends before the end"},
