@@ -333,6 +333,24 @@ TEST(ReaderV2, DamagedFilesAreErrorsForThatFileAlone) {
     }
 }
 
+// Every cut loses bytes somebody needs: the blocks at the end, or with the
+// blocks first, file data (the last file is a chunk).
+TEST(ReaderV2, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {
+    for (bool blocks_first : {false, true}) {
+        SCOPED_TRACE(blocks_first ? "blocks first" : "blocks last");
+        V2Builder builder;
+        builder.folder("d").stored_file("d\\raw", 6, bytes_of("stored")).file("z.bin", test::noise(3000, 7));
+        if (blocks_first) builder.blocks_first();
+        const Bytes whole = builder.build().bytes;
+        for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+            SCOPED_TRACE(cut);
+            const Error error = test::first_error(slice(whole, 0, cut));
+            EXPECT_EQ(error.kind, cut < 4 ? ErrorKind::NotAnArchive : ErrorKind::Truncated) << error.message;
+        }
+        EXPECT_FALSE(test::first_error(whole));
+    }
+}
+
 // Ranges of a file in one chunk: decoded from the start, the part before
 // the range dropped; chunks before the range are passed over unread.
 TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
