@@ -265,22 +265,33 @@ private:
     std::uint64_t reported_ = 0;
 };
 
-Error check_depth(const TreeNode& folder, const std::string& path, std::size_t depth) {
+// Version 1 holds any byte in a name but the separators; version 2's
+// readers take a control byte for damage.
+bool has_control_byte(std::string_view name) {
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+}
+
+Error check_folder(const TreeNode& folder, const std::string& path, std::size_t depth) {
     for (const auto& [key, child] : folder.children) {
-        if (!child->is_directory) continue;
         const std::string child_path = path.empty() ? child->name : path + "\\" + child->name;
+        if (has_control_byte(child->name))
+            return Error{ErrorKind::InvalidArgument,
+                         "'" + child_path + "': a version-2 archive holds no name with control characters"};
+        if (!child->is_directory) continue;
         if (depth + 1 > v2::kMaxFolderDepth)
             return Error{ErrorKind::InvalidArgument,
                          "'" + child_path + "' nests more than " + std::to_string(v2::kMaxFolderDepth) +
                              " folders, the most a version-2 archive holds"};
-        if (Error e = check_depth(*child, child_path, depth + 1)) return e;
+        if (Error e = check_folder(*child, child_path, depth + 1)) return e;
     }
     return {};
 }
 
 }  // namespace
 
-Error check_version2_tree(const TreeNode& root) { return check_depth(root, "", 0); }
+Error check_version2_tree(const TreeNode& root) { return check_folder(root, "", 0); }
 
 Error write_version2(const TreeNode& root, const WriteAt& write_at, const PackOptions& options,
                      const ProgressFn& progress, std::uint64_t largest) {

@@ -19,8 +19,8 @@ using WriteAt = std::function<Error(std::uint64_t pos, std::span<const std::uint
 Error write_version2(const TreeNode& root, const WriteAt& write_at, const PackOptions& options,
                      const ProgressFn& progress, std::uint64_t largest_archive);
 
-// A tree that version 2 cannot hold (folders nested too deep), as an
-// InvalidArgument, before anything is written.
+// A tree that version 2 cannot hold (folders nested too deep, a name with a
+// control byte), as an InvalidArgument, before anything is written.
 Error check_version2_tree(const TreeNode& root);
 
 }  // namespace hpi::detail

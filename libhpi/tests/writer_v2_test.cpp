@@ -133,7 +133,7 @@ TEST(WriterV2, RefusalsWriteNothing) {
         auto w = std::make_unique<hpi::Writer>();
         std::string path;
         for (std::size_t i = 0; i < depth; ++i) path += "d\\";
-        EXPECT_FALSE(w->add_file(path + "f.txt", dir / "f"));
+        EXPECT_FALSE(w->add_file(path + (depth == 0 ? "tab\t.txt" : "f.txt"), dir / "f"));
         return w;
     };
     hpi::PackOptions lz77 = version2(hpi::Method::Lz77), unknown = version2(hpi::Method::Zlib);
@@ -146,6 +146,7 @@ TEST(WriterV2, RefusalsWriteNothing) {
         {"LZ77", nested(1), lz77},
         {"version 3", nested(1), unknown},
         {"65 folders deep", nested(65), version2(hpi::Method::Zlib)},
+        {"a control byte in a name", nested(0), version2(hpi::Method::Zlib)},
     };
     for (const auto& c : cases) {
         const hpi::Error e = c.writer->pack(dir / "out.hpi", c.options);
