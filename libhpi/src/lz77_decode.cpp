@@ -5,6 +5,7 @@
 #include "format.h"
 
 #include <algorithm>
+#include <array>
 #include <libdeflate.h>
 
 namespace hpi::detail {
@@ -62,8 +63,37 @@ std::size_t Lz77Decoder::decode(std::span<const std::uint8_t>& input, std::span<
 }
 
 std::size_t lz77_decode(std::span<const std::uint8_t> payload, std::span<std::uint8_t> out) {
-    Lz77Decoder decoder;
-    return decoder.decode(payload, out);
+    constexpr std::size_t kMask = format::kLz77WindowSize - 1;
+    std::array<std::uint8_t, format::kLz77WindowSize> window{};
+    std::size_t wp = 1;
+    std::size_t in = 0;
+    std::size_t produced = 0;
+    const auto emit = [&](std::uint8_t c) {
+        out[produced++] = c;
+        window[wp] = c;
+        wp = (wp + 1) & kMask;
+    };
+
+    while (in < payload.size() && produced < out.size()) {
+        const std::uint8_t flags = payload[in++];
+        for (unsigned bit = 1; bit < 0x100; bit <<= 1) {
+            if (produced == out.size() || in == payload.size()) return produced;
+            if ((flags & bit) == 0) {
+                emit(payload[in++]);
+                continue;
+            }
+            if (payload.size() - in < 2) return produced;
+            const unsigned v = payload[in] | unsigned(payload[in + 1]) << 8;
+            in += 2;
+            std::size_t rp = v >> 4;
+            if (rp == 0) return produced;
+            for (unsigned n = (v & 0x0F) + 2; n > 0 && produced < out.size(); --n) {
+                emit(window[rp]);
+                rp = (rp + 1) & kMask;
+            }
+        }
+    }
+    return produced;
 }
 
 ChunkDecoder::ChunkDecoder() : inflater_(libdeflate_alloc_decompressor()) {}
