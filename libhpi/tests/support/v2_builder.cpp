@@ -145,40 +145,32 @@ V2Archive V2Builder::build() const {
             b.insert(b.end(), file->stored.begin(), file->stored.end());
         }
     };
-    // The data offsets must be known before the directory block is stored:
-    // with the blocks first, the data's place is worked out ahead.
-    const auto stored_form = [&](const Bytes& plain) { return block_method_ ? block_chunk(plain, *block_method_) : plain; };
+    const auto stored_form = [&](const Bytes& plain) {
+        return block_method_ ? block_chunk(plain, *block_method_) : plain;
+    };
+    std::size_t names_size = names.size(), directory_size = block.size();
     if (blocks_first_) {
-        // Blocks do not change size with the data offsets when raw; a chunk
-        // might, so the data goes after room measured from a first pass.
-        Bytes probe_names = stored_form(names);
-        std::uint32_t data_at = std::uint32_t(32 + probe_names.size());
-        Bytes trial = block;
-        for (const auto& [file, record] : files) {
-            put(trial, record + 4, 0xFFFFFFFF);
-        }
-        const std::size_t dir_room = stored_form(trial).size() + 64;
-        data_at += std::uint32_t(dir_room);
-        b.resize(data_at, 0);
-        add_data();
-        const Bytes stored_names = stored_form(names), stored_dir = stored_form(block);
-        if (32 + stored_names.size() + stored_dir.size() > data_at) throw std::logic_error("block room too small");
+        // Raw blocks keep their size whatever data offsets they hold, so
+        // the data's place is known before they are filled in.
+        if (block_method_) throw std::logic_error("blocks before the data are raw");
         out.names_at = 32;
-        std::copy(stored_names.begin(), stored_names.end(), b.begin() + 32);
-        out.directory_at = std::uint32_t(32 + stored_names.size());
-        std::copy(stored_dir.begin(), stored_dir.end(), b.begin() + out.directory_at);
-        put(b, 12, std::uint32_t(stored_dir.size()));
-        put(b, 20, std::uint32_t(stored_names.size()));
+        out.directory_at = std::uint32_t(32 + names.size());
+        b.resize(out.directory_at + block.size(), 0);
+        add_data();
+        std::copy(names.begin(), names.end(), b.begin() + out.names_at);
+        std::copy(block.begin(), block.end(), b.begin() + out.directory_at);
     } else {
         add_data();
         const Bytes stored_names = stored_form(names), stored_dir = stored_form(block);
+        names_size = stored_names.size();
+        directory_size = stored_dir.size();
         out.names_at = std::uint32_t(b.size());
         b.insert(b.end(), stored_names.begin(), stored_names.end());
         out.directory_at = std::uint32_t(b.size());
         b.insert(b.end(), stored_dir.begin(), stored_dir.end());
-        put(b, 12, std::uint32_t(stored_dir.size()));
-        put(b, 20, std::uint32_t(stored_names.size()));
     }
+    put(b, 12, std::uint32_t(directory_size));
+    put(b, 20, std::uint32_t(names_size));
     put(b, 0, 0x49504148);
     put(b, 4, 0x00020000);
     put(b, 8, out.directory_at);

@@ -48,7 +48,7 @@ public:
     // Each block as one obfuscated zlib chunk (when `method` is 2), LZ77
     // (1) or stored (0) chunk, instead of raw.
     V2Builder& blocks_as_chunks(std::uint8_t method = 2);
-    // The blocks right after the header and the file data after them.
+    // The blocks, raw, right after the header and the file data after them.
     V2Builder& blocks_first();
 
     V2Archive build() const;
