@@ -50,6 +50,25 @@ inline void store_u32(std::uint8_t* p, std::uint32_t v) {
     p[3] = std::uint8_t(v >> 24);
 }
 
+// A chunk header as stored; parse_chunk_header reads it from its 19 bytes.
+struct ChunkHeader {
+    std::uint32_t marker;
+    std::uint8_t method;
+    bool obfuscated;
+    std::uint32_t payload_size;
+    std::uint32_t plain_size;
+    std::uint32_t checksum;
+};
+
+inline ChunkHeader parse_chunk_header(const std::uint8_t* p) {
+    return ChunkHeader{.marker = load_u32(p + kChunkMarkerAt),
+                       .method = p[kChunkMethodAt],
+                       .obfuscated = p[kChunkObfuscatedAt] != 0,
+                       .payload_size = load_u32(p + kChunkPayloadSizeAt),
+                       .plain_size = load_u32(p + kChunkPlainSizeAt),
+                       .checksum = load_u32(p + kChunkChecksumAt)};
+}
+
 // Sum of the payload bytes as stored (after archive decryption, before the
 // payload obfuscation is undone), modulo 2^32.
 inline std::uint32_t chunk_checksum(std::span<const std::uint8_t> payload) {

@@ -341,23 +341,8 @@ Error Version1Layout::read_stored(const Entry& entry, std::uint64_t begin,
 
 namespace {
 
-struct ChunkHeader {
-    std::uint32_t marker;
-    std::uint8_t method;
-    bool obfuscated;
-    std::uint32_t payload_size;
-    std::uint32_t plain_size;
-    std::uint32_t checksum;
-};
-
-ChunkHeader parse_chunk_header(const std::uint8_t* p) {
-    return ChunkHeader{.marker = load_u32(p),
-                       .method = p[5],
-                       .obfuscated = p[6] != 0,
-                       .payload_size = load_u32(p + 7),
-                       .plain_size = load_u32(p + 11),
-                       .checksum = load_u32(p + 15)};
-}
+using format::ChunkHeader;
+using format::parse_chunk_header;
 
 // Checks a chunk header against the length array and the size this chunk
 // must decode to; returns the text of the first fault, or nothing.

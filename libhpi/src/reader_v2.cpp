@@ -17,7 +17,9 @@ namespace hpi::detail {
 namespace {
 
 namespace v2 = format::v2;
+using format::ChunkHeader;
 using format::load_u32;
+using format::parse_chunk_header;
 
 // File data is read this much at a time, the chunk header with the start of
 // its payload; a payload no longer than this is checked before it is decoded.
@@ -63,24 +65,6 @@ Result<Header> parse_header(std::span<const std::uint8_t> head, std::uint64_t fi
                                   header.directory_size, file_size))
         return error;
     return header;
-}
-
-struct ChunkHeader {
-    std::uint32_t marker;
-    std::uint8_t method;
-    bool obfuscated;
-    std::uint32_t payload_size;
-    std::uint32_t plain_size;
-    std::uint32_t checksum;
-};
-
-ChunkHeader parse_chunk_header(const std::uint8_t* p) {
-    return ChunkHeader{.marker = load_u32(p + format::kChunkMarkerAt),
-                       .method = p[format::kChunkMethodAt],
-                       .obfuscated = p[format::kChunkObfuscatedAt] != 0,
-                       .payload_size = load_u32(p + format::kChunkPayloadSizeAt),
-                       .plain_size = load_u32(p + format::kChunkPlainSizeAt),
-                       .checksum = load_u32(p + format::kChunkChecksumAt)};
 }
 
 bool starts_a_chunk(std::span<const std::uint8_t> bytes) {

@@ -276,13 +276,7 @@ private:
 
     void report(const PackedFile& f) {
         reported_ = done_;
-        if (!progress_) return;
-        PackProgress p;
-        p.disk_path = &f.node->disk_file;
-        p.archive_path = f.archive_path;
-        p.bytes_done = done_;
-        p.bytes_total = total_;
-        progress_(p);
+        report_progress(progress_, f.node->disk_file, f.archive_path, done_, total_);
     }
 
     TemporaryArchive& out_;

@@ -54,4 +54,15 @@ Error expect_end(int fd, const fs::path& path) {
     }
 }
 
+void report_progress(const ProgressFn& progress, const fs::path& disk_file, std::string_view archive_path,
+                     std::uint64_t done, std::uint64_t total) {
+    if (!progress) return;
+    PackProgress p;
+    p.disk_path = &disk_file;
+    p.archive_path = archive_path;
+    p.bytes_done = done;
+    p.bytes_total = total;
+    progress(p);
+}
+
 }  // namespace hpi::detail

@@ -51,4 +51,9 @@ Error read_exactly(int fd, const std::filesystem::path& path, std::uint8_t* buff
 // Checks that the file has nothing more to give.
 Error expect_end(int fd, const std::filesystem::path& path);
 
+// Tells `progress`, if any, how far the packing is; `disk_file` (packed as
+// `archive_path`) is the file it is at.
+void report_progress(const ProgressFn& progress, const std::filesystem::path& disk_file,
+                     std::string_view archive_path, std::uint64_t done, std::uint64_t total);
+
 }  // namespace hpi::detail
