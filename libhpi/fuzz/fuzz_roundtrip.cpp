@@ -1,5 +1,6 @@
 // Bytes -> a small tree of directories and files with arbitrary Windows-1252
-// names and contents -> Writer::pack with a method chosen by the input ->
+// names and contents -> Writer::pack with a method and version chosen by the
+// input ->
 // Archive::open -> every entry must come back identical, in the writer's
 // order (each directory before its contents, siblings sorted with ASCII
 // letters folded).
@@ -122,6 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.method = hpi::Method(in.ConsumeIntegralInRange<int>(0, 2));
     options.zlib_level = in.ConsumeIntegralInRange<int>(1, 12);
     options.threads = in.ConsumeIntegralInRange<unsigned>(1, 3);
+    options.version = in.ConsumeBool() ? 2 : 1;
+    if (options.version == 2 && options.method == hpi::Method::Lz77) options.method = hpi::Method::Zlib;
+    bool only_version1_holds = false;  // a name with a control byte
 
     hpi::Writer writer;
     std::map<std::string, Expected> expected;      // archive path -> what it holds
@@ -135,6 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string name = take_name(in);
         const std::string path = parent.empty() ? name : parent + "\\" + name;
         if (!taken.insert(folded(path)).second) continue;
+        for (char c : name) only_version1_holds |= static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
         if (is_directory) {
             FUZZ_CHECK(!writer.add_directory(path), "a valid directory path was refused");
             directories.push_back(path);
@@ -154,6 +159,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(progress.bytes_done <= progress.bytes_total, "progress past its total");
         progress_ended_full = progress.bytes_done == progress.bytes_total;
     });
+    if (options.version == 2 && only_version1_holds) {
+        FUZZ_CHECK(packed.kind == hpi::ErrorKind::InvalidArgument, "version 2 packed a control byte in a name");
+        return 0;
+    }
     FUZZ_CHECK(!packed, "packing a valid tree failed");
     FUZZ_CHECK(progress_ended_full, "the last progress report is not complete");
 

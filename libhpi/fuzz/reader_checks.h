@@ -2,6 +2,7 @@
 // the reader fuzz target and the test that replays its findings.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -21,6 +22,34 @@ inline bool same_folded(const std::string& a, const std::string& b) {
     return true;
 }
 
+// Contents up to this size are kept to compare ranges of them.
+inline constexpr std::uint64_t kKeptContent = 1 << 20;
+
+// Reads a few ranges of a file read whole as `content`: each must give
+// exactly its part of it.
+inline std::string check_ranges(const hpi::Archive& archive, std::size_t index,
+                                const std::vector<std::uint8_t>& content) {
+    const std::uint64_t size = content.size();
+    const std::uint64_t ranges[][2] = {{0, 1}, {size / 3, size / 2}, {size ? size - 1 : 0, 5},
+                                       {65535, 2}, {size, 1}};
+    for (const auto& range : ranges) {
+        const std::uint64_t offset = range[0], length = range[1];
+        std::vector<std::uint8_t> got;
+        const hpi::Error error = archive.read_range(index, offset, length, [&](std::span<const std::uint8_t> piece) {
+            got.insert(got.end(), piece.begin(), piece.end());
+            return got.size() <= length;
+        });
+        if (got.size() > length) return "a range delivered more than its length";
+        if (error) return "a range failed where the whole read succeeded: " + error.message;
+        const std::uint64_t from = std::min(offset, size), to = from + std::min(length, size - from);
+        if (!std::equal(got.begin(), got.end(), content.begin() + std::ptrdiff_t(from),
+                        content.begin() + std::ptrdiff_t(to)) ||
+            got.size() != to - from)
+            return "a range gave other bytes than the whole read";
+    }
+    return "";
+}
+
 // Reads one file entry. Returns "" when the read either failed with a proper
 // error or delivered exactly the entry's size; otherwise what went wrong.
 // Sets ok to whether the read succeeded.
@@ -28,15 +57,18 @@ inline std::string check_read(const hpi::Archive& archive, std::size_t index, bo
     const hpi::Entry& entry = archive.entries()[index];
     std::uint64_t delivered = 0;
     bool overran = false;
+    std::vector<std::uint8_t> content;
     const hpi::Error error = archive.read(index, [&](std::span<const std::uint8_t> piece) {
         delivered += piece.size();
         overran = overran || delivered > entry.size;
+        if (entry.size <= kKeptContent && !overran) content.insert(content.end(), piece.begin(), piece.end());
         return !overran;
     });
     ok = !error;
     if (overran) return "a read delivered more than the entry's size";
     if (error) return error.message.empty() ? "an error without a message" : "";
     if (delivered != entry.size) return "a read reported success but delivered too little";
+    if (entry.size <= kKeptContent) return check_ranges(archive, index, content);
     return "";
 }
 

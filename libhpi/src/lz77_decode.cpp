@@ -10,6 +10,58 @@
 
 namespace hpi::detail {
 
+std::size_t Lz77Decoder::decode(std::span<const std::uint8_t>& input, std::span<std::uint8_t> out) {
+    constexpr std::size_t kMask = format::kLz77WindowSize - 1;
+    std::size_t in = 0;
+    std::size_t produced = 0;
+    const auto emit = [&](std::uint8_t c) {
+        out[produced++] = c;
+        window_[wp_] = c;
+        wp_ = (wp_ + 1) & kMask;
+    };
+    const auto copy = [&] {
+        for (; copy_left_ > 0 && produced < out.size(); --copy_left_) {
+            emit(window_[rp_]);
+            rp_ = (rp_ + 1) & kMask;
+        }
+    };
+
+    copy();
+    while (!ended_ && produced < out.size() && in < input.size()) {
+        if (bit_ == 0x100) {
+            flags_ = input[in++];
+            bit_ = 1;
+            continue;
+        }
+        if ((flags_ & bit_) == 0) {
+            emit(input[in++]);
+            bit_ <<= 1;
+            continue;
+        }
+        unsigned v;
+        if (low_ >= 0) {
+            v = unsigned(low_) | unsigned(input[in++]) << 8;
+            low_ = -1;
+        } else if (input.size() - in >= 2) {
+            v = input[in] | unsigned(input[in + 1]) << 8;
+            in += 2;
+        } else {
+            low_ = input[in++];
+            continue;
+        }
+        bit_ <<= 1;
+        rp_ = v >> 4;
+        if (rp_ == 0) {
+            ended_ = true;
+            break;
+        }
+        copy_left_ = (v & 0x0F) + 2;
+        copy();
+    }
+    input = input.subspan(in);
+    return produced;
+}
+
 std::size_t lz77_decode(std::span<const std::uint8_t> payload, std::span<std::uint8_t> out) {
     constexpr std::size_t kMask = format::kLz77WindowSize - 1;
     std::array<std::uint8_t, format::kLz77WindowSize> window{};

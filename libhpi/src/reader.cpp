@@ -9,6 +9,7 @@
 
 #include "decode.h"
 #include "format.h"
+#include "reader_common.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +26,13 @@
 namespace hpi {
 namespace {
 
+using detail::directory_label;
+using detail::display_path;
+using detail::entry_label;
+using detail::failure;
+using detail::FileHandle;
+using detail::hex;
+using detail::in_quotes;
 using format::load_u32;
 
 // Real archives nest a handful of levels; a chain deeper than the format's
@@ -44,41 +52,6 @@ constexpr std::size_t kReadAhead = 256 * 1024;
 // loaded, so one read never holds more than this much payload.
 constexpr std::uint32_t kMaxPayloadSize = 16 * format::kChunkSize;
 
-Error failure(ErrorKind kind, std::string message) {
-    return Error{kind, std::move(message)};
-}
-
-// The system's refusal, kept typed beside the words.
-Error system_failure(std::string what, int err) {
-    const std::error_code code(err, std::generic_category());
-    return Error{ErrorKind::IoError, std::move(what) + ": " + code.message(), code};
-}
-
-std::string hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
-std::string in_quotes(std::string_view text) {
-    std::string quoted = "'";
-    quoted += text;
-    quoted += '\'';
-    return quoted;
-}
-
-std::string display_path(std::string_view archive_path) {
-    return in_quotes(cp1252_to_utf8(archive_path));
-}
-
-std::string entry_label(const Entry& entry) {
-    return "entry " + display_path(entry.path);
-}
-
-std::string directory_label(std::string_view path) {
-    return path.empty() ? std::string("root directory") : "directory " + display_path(path);
-}
-
 std::string with_backslashes(std::string_view path) {
     std::string key(path);
     std::replace(key.begin(), key.end(), '/', '\\');
@@ -92,43 +65,6 @@ std::string fold_path(std::string_view path) {
     return key;
 }
 
-// An open file descriptor read only with pread, so concurrent reads share no
-// file position.
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    // Fills `out` from `offset`; a file that ends first is Truncated (it may
-    // have shrunk since it was opened).
-    Error read_at(std::uint64_t offset, std::span<std::uint8_t> out) const {
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
-                                        static_cast<off_t>(offset + done));
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0)
-                return system_failure("reading " + std::to_string(out.size()) +
-                                          " bytes at offset " + std::to_string(offset),
-                                      errno);
-            if (got == 0)
-                return failure(ErrorKind::Truncated,
-                               "the file ends at offset " + std::to_string(offset + done) +
-                                   ", inside the " + std::to_string(out.size()) +
-                                   " bytes at offset " + std::to_string(offset));
-            done += static_cast<std::size_t>(got);
-        }
-        return {};
-    }
-
-private:
-    int fd_;
-};
-
 struct Header {
     std::uint32_t directory_end = 0;
     std::uint32_t header_key = 0;
@@ -140,9 +76,6 @@ Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t f
         return failure(ErrorKind::NotAnArchive, "no HAPI marker at the start of the file");
     if (bytes.size() >= 8) {
         const std::uint32_t version = load_u32(bytes.data() + 4);
-        if (version == format::kVersion2)
-            return failure(ErrorKind::UnsupportedVersion,
-                           "version " + hex(version) + " uses a later layout that cannot be read");
         if (version == format::kSavedGame)
             return failure(ErrorKind::NotAnArchive, "a saved game (BANK), not an archive");
         if (version != format::kVersion1)
@@ -320,14 +253,36 @@ struct ChunkPlace;
 struct Archive::Impl {
     FileHandle file;
     std::uint64_t size = 0;
-    std::optional<std::uint8_t> key;  // set when the archive is encrypted
     std::vector<Entry> entries;
     // Names that differ only in case do occur; the exact spelling is looked
     // up first so that each of them can still be reached.
     std::unordered_map<std::string, std::size_t> by_path;
     std::unordered_map<std::string, std::size_t> by_folded_path;
+    std::unique_ptr<detail::Layout> layout;
 
     explicit Impl(int fd) : file(fd) {}
+};
+
+// The file data of version 1: stored files as they are, the others in
+// chunks of 64 KiB found through their chunk length array, all of it
+// encrypted when the header has a key.
+class Version1Layout final : public detail::Layout {
+public:
+    Version1Layout(const FileHandle& file, std::uint64_t size, std::optional<std::uint8_t> key)
+        : file(file), size(size), key(key) {}
+
+    Error read_range(std::size_t, const Entry& entry, std::uint64_t begin, std::uint64_t end,
+                     const Sink& sink) const override {
+        if (entry.size == 0) return {};
+        if (Error error = check_data_start(entry)) return error;
+        if (entry.method == Method::Stored) return read_stored(entry, begin, end, sink);
+        return read_chunked(entry, begin, end, sink);
+    }
+
+private:
+    const FileHandle& file;
+    std::uint64_t size = 0;
+    std::optional<std::uint8_t> key;  // set when the archive is encrypted
 
     // Reads and decrypts bytes at an absolute offset.
     Error read_plain(std::uint64_t offset, std::span<std::uint8_t> out) const {
@@ -347,7 +302,7 @@ struct Archive::Impl {
     Error check_data_start(const Entry& entry) const;
 };
 
-Error Archive::Impl::check_data_start(const Entry& entry) const {
+Error Version1Layout::check_data_start(const Entry& entry) const {
     if (entry.data_offset < format::kHeaderSize)
         return failure(ErrorKind::BadOffset, entry_label(entry) + ": data offset " +
                                                  std::to_string(entry.data_offset) +
@@ -360,7 +315,7 @@ Error Archive::Impl::check_data_start(const Entry& entry) const {
     return {};
 }
 
-Error Archive::Impl::read_stored(const Entry& entry, std::uint64_t begin,
+Error Version1Layout::read_stored(const Entry& entry, std::uint64_t begin,
                                  std::uint64_t end_in_file, const Sink& sink) const {
     // Only the bytes asked for must be there: a file cut after them is
     // found out by the read that reaches the cut.
@@ -386,23 +341,8 @@ Error Archive::Impl::read_stored(const Entry& entry, std::uint64_t begin,
 
 namespace {
 
-struct ChunkHeader {
-    std::uint32_t marker;
-    std::uint8_t method;
-    bool obfuscated;
-    std::uint32_t payload_size;
-    std::uint32_t plain_size;
-    std::uint32_t checksum;
-};
-
-ChunkHeader parse_chunk_header(const std::uint8_t* p) {
-    return ChunkHeader{.marker = load_u32(p),
-                       .method = p[5],
-                       .obfuscated = p[6] != 0,
-                       .payload_size = load_u32(p + 7),
-                       .plain_size = load_u32(p + 11),
-                       .checksum = load_u32(p + 15)};
-}
+using format::ChunkHeader;
+using format::parse_chunk_header;
 
 // Checks a chunk header against the length array and the size this chunk
 // must decode to; returns the text of the first fault, or nothing.
@@ -489,7 +429,7 @@ struct ChunkReadState {
 
 // Reads, checks and decodes the chunk at place.pos; on success `out` holds
 // its plain bytes.
-Error Archive::Impl::read_chunk(const ChunkPlace& place, std::uint32_t stored_length,
+Error Version1Layout::read_chunk(const ChunkPlace& place, std::uint32_t stored_length,
                                 std::uint32_t expected, ChunkReadState& state,
                                 std::span<std::uint8_t>& out) const {
     const std::uint64_t pos = place.pos;
@@ -542,7 +482,7 @@ std::uint64_t likely_data_end(std::uint64_t pos, std::uint64_t plain, std::uint6
     return std::min(file_size, pos + plain + chunks * (format::kChunkHeaderSize + 64));
 }
 
-Error Archive::Impl::read_chunked(const Entry& entry, std::uint64_t begin, std::uint64_t end,
+Error Version1Layout::read_chunked(const Entry& entry, std::uint64_t begin, std::uint64_t end,
                                   const Sink& sink) const {
     const auto count = static_cast<std::uint32_t>(
         (std::uint64_t(entry.size) + format::kChunkSize - 1) / format::kChunkSize);
@@ -590,12 +530,29 @@ Error Archive::Impl::read_chunked(const Entry& entry, std::uint64_t begin, std::
     return {};
 }
 
+Result<std::unique_ptr<detail::Layout>> open_version1(const FileHandle& file,
+                                                      std::uint64_t file_size,
+                                                      std::span<const std::uint8_t> head,
+                                                      std::vector<Entry>& entries) {
+    auto header = parse_header(head, file_size);
+    if (!header) return header.error();
+    std::optional<std::uint8_t> key;
+    if (header->header_key != 0) key = format::archive_key(header->header_key);
+
+    std::vector<std::uint8_t> block(header->directory_end - header->directory_start);
+    if (Error error = file.read_at(header->directory_start, block)) return error;
+    if (key) format::decrypt(block, header->directory_start, *key);
+    DirectoryWalker walker(block, header->directory_start);
+    if (Error error = walker.walk(entries)) return error;
+    return std::unique_ptr<detail::Layout>(std::make_unique<Version1Layout>(file, file_size, key));
+}
+
 Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file) {
     const std::string label = in_quotes(file.native());
     // O_NONBLOCK keeps a named pipe given as an archive from blocking the
     // open; it is refused just below, and changes nothing for regular files.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return system_failure("cannot open " + label, errno);
+    if (fd < 0) return detail::system_failure("cannot open " + label, errno);
     auto impl = std::make_unique<Impl>(fd);
 
     struct stat info {};
@@ -603,27 +560,22 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
         return failure(ErrorKind::IoError, label + " is not a regular file");
     impl->size = static_cast<std::uint64_t>(info.st_size);
 
-    std::uint8_t header_bytes[format::kHeaderSize];
+    // Enough for the header of either version; the version decides the rest.
+    std::uint8_t header_bytes[format::v2::kHeaderSize];
     const std::span<std::uint8_t> head(header_bytes,
-                                       std::min<std::uint64_t>(format::kHeaderSize, impl->size));
+                                       std::min<std::uint64_t>(sizeof header_bytes, impl->size));
     if (Error error = impl->file.read_at(0, head)) {
         error.message = label + ": " + error.message;
         return error;
     }
-    auto header = parse_header(head, impl->size);
-    if (!header) return failure(header.error().kind, label + ": " + header.error().message);
-    if (header->header_key != 0) impl->key = format::archive_key(header->header_key);
-
-    std::vector<std::uint8_t> block(header->directory_end - header->directory_start);
-    if (Error error = impl->read_plain(header->directory_start, block)) {
-        error.message = label + ": " + error.message;
-        return error;
-    }
-    DirectoryWalker walker(block, header->directory_start);
-    if (Error error = walker.walk(impl->entries)) {
-        error.message = label + ": " + error.message;
-        return error;
-    }
+    const bool version2 =
+        head.size() >= format::v2::kHeaderVersionAt + 4 &&
+        load_u32(head.data() + format::v2::kHeaderMarkerAt) == format::kMarker &&
+        load_u32(head.data() + format::v2::kHeaderVersionAt) == format::kVersion2;
+    auto layout = version2 ? detail::open_version2(impl->file, impl->size, head, impl->entries)
+                           : open_version1(impl->file, impl->size, head, impl->entries);
+    if (!layout) return failure(layout.error().kind, label + ": " + layout.error().message);
+    impl->layout = std::move(layout.value());
     for (std::size_t i = 0; i < impl->entries.size(); ++i) {
         impl->by_path.emplace(impl->entries[i].path, i);
         impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
@@ -657,11 +609,11 @@ Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t
     const Entry& entry = impl_->entries[index];
     if (entry.is_directory)
         return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
-    if (offset >= entry.size || length == 0) return {};
+    // A range from 0 of an empty file is the whole file, still checked.
+    const bool whole_empty_file = entry.size == 0 && offset == 0 && length > 0;
+    if (!whole_empty_file && (offset >= entry.size || length == 0)) return {};
     const std::uint64_t end = offset + std::min<std::uint64_t>(length, entry.size - offset);
-    if (Error error = impl_->check_data_start(entry)) return error;
-    if (entry.method == Method::Stored) return impl_->read_stored(entry, offset, end, sink);
-    return impl_->read_chunked(entry, offset, end, sink);
+    return impl_->layout->read_range(index, entry, offset, end, sink);
 }
 
 Error Archive::test() const {

@@ -17,6 +17,8 @@
 #include "format.h"
 #include "temporary_archive.h"
 #include "writer_pipeline.h"
+#include "writer_source.h"
+#include "writer_v2.h"
 
 namespace hpi::detail {
 namespace {
@@ -25,13 +27,6 @@ namespace fs = std::filesystem;
 
 constexpr unsigned kMostWorkers = 64;
 constexpr std::uint64_t kProgressStep = 1u << 20;  // report big files every MiB
-
-Error io_error(std::string what, int err) {
-    return Error{ErrorKind::IoError, std::move(what) + ": " + std::strerror(err),
-                 std::error_code(err, std::generic_category())};
-}
-
-std::string in_quotes(const fs::path& p) { return "'" + p.string() + "'"; }
 
 bool is_compressed(Method m) { return m == Method::Lz77 || m == Method::Zlib; }
 
@@ -112,47 +107,6 @@ private:
 };
 
 // ---------------------------------------------------------------- disk files
-
-// Opens a disk file added earlier and checks it still has the size it had
-// then: packing a file that changed underneath would write a record whose
-// size disagrees with its data.
-Result<FileDescriptor> open_source(const fs::path& path, std::uint64_t expected_size) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return io_error("cannot open " + in_quotes(path), errno);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return io_error("cannot examine " + in_quotes(path), errno);
-    if (!S_ISREG(st.st_mode))
-        return Error{ErrorKind::IoError, in_quotes(path) + " is no longer a regular file"};
-    if (std::uint64_t(st.st_size) != expected_size)
-        return Error{ErrorKind::IoError, in_quotes(path) + " changed size since it was added (" +
-                                             std::to_string(expected_size) + " bytes, now " +
-                                             std::to_string(st.st_size) + ")"};
-    return fd;
-}
-
-Error read_exactly(int fd, const fs::path& path, std::uint8_t* buffer, std::size_t n) {
-    while (n > 0) {
-        ssize_t got = ::read(fd, buffer, n);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return io_error("cannot read " + in_quotes(path), errno);
-        if (got == 0)
-            return Error{ErrorKind::IoError, in_quotes(path) + " became shorter while it was packed"};
-        buffer += got;
-        n -= std::size_t(got);
-    }
-    return {};
-}
-
-Error expect_end(int fd, const fs::path& path) {
-    std::uint8_t extra;
-    for (;;) {
-        ssize_t got = ::read(fd, &extra, 1);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return io_error("cannot read " + in_quotes(path), errno);
-        if (got == 0) return {};
-        return Error{ErrorKind::IoError, in_quotes(path) + " grew while it was packed"};
-    }
-}
 
 // Cuts the files, in packing order, into pieces of one chunk each. An empty
 // file still yields one empty piece so that it gets its place and its
@@ -262,13 +216,7 @@ private:
 
     void report(const PackedFile& f) {
         reported_ = done_;
-        if (!progress_) return;
-        PackProgress p;
-        p.disk_path = &f.node->disk_file;
-        p.archive_path = f.archive_path;
-        p.bytes_done = done_;
-        p.bytes_total = total_;
-        progress_(p);
+        report_progress(progress_, f.node->disk_file, f.archive_path, done_, total_);
     }
 
     TemporaryArchive& out_;
@@ -284,6 +232,11 @@ private:
 };
 
 Error check_options(const PackOptions& options) {
+    if (options.version != 1 && options.version != 2)
+        return Error{ErrorKind::InvalidArgument,
+                     "unknown archive version " + std::to_string(options.version) + " (1 or 2)"};
+    if (options.version == 2 && options.method == Method::Lz77)
+        return Error{ErrorKind::InvalidArgument, "version-2 archives hold zlib or stored files, not LZ77"};
     switch (options.method) {
         case Method::Stored:
         case Method::Lz77:
@@ -342,9 +295,22 @@ Error write_file_data(TemporaryArchive& out, std::vector<PackedFile>& files, std
     return {};
 }
 
+Error pack_version2(const TreeNode& root, const fs::path& target, const PackOptions& options,
+                    const ProgressFn& progress, std::uint64_t largest) {
+    if (Error e = check_version2_tree(root)) return e;
+    Result<TemporaryArchive> out = TemporaryArchive::create_beside(target);
+    if (!out) return out.error();
+    const WriteAt write_at = [&out](std::uint64_t pos, std::span<const std::uint8_t> bytes) {
+        return out->write_at(pos, bytes);
+    };
+    if (Error e = write_version2(root, write_at, options, progress, largest)) return e;
+    return out->commit();
+}
+
 Error pack_unguarded(const TreeNode& root, const fs::path& target, const PackOptions& options,
                      const ProgressFn& progress, std::uint64_t largest) {
     if (Error e = check_options(options)) return e;
+    if (options.version == 2) return pack_version2(root, target, options, progress, largest);
     DirectoryLayout layout(root, options.method);
     const std::uint64_t data_start = format::kHeaderSize + layout.block().size();
     if (data_start > largest)

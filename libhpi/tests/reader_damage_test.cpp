@@ -4,6 +4,7 @@
 // also the crash and overrun check.
 #include "hpi/hpi.h"
 #include "support/archive_builder.h"
+#include "support/v2_builder.h"
 #include "support/writer_view.h"
 #include "../fuzz/reader_checks.h"
 
@@ -33,8 +34,26 @@ Bytes varied_archive() {
         .bytes;
 }
 
-TEST(ReaderDamage, RandomByteAndWordDamageGetsAnErrorOrExactContent) {
-    const Bytes original = varied_archive();
+// Version 2 the same way: the blocks first, where damage aimed at the
+// start finds them, or last as one chunk each; files of every layout.
+Bytes varied_v2_archive(bool blocks_first) {
+    const Bytes text = test::bytes_of(std::string(3000, 'q') + "tail of the text");
+    const Bytes big = test::noise(70000, 11);
+    test::V2Builder builder;
+    builder.folder("units")
+        .file("units\\a.txt", test::bytes_of("alpha"))
+        .folder("units\\deep")
+        .stored_file("units\\deep\\l.bin", std::uint32_t(text.size()),
+                     test::chunk_bytes(test::lz77_literal_chunk(text, true)), test::v2_content_checksum(text))
+        .file("z.bin", big)
+        .stored_file("s.bin", 5, test::bytes_of("12345"))
+        .file("empty", {});
+    if (blocks_first) builder.blocks_first();
+    else builder.blocks_as_chunks();
+    return builder.build().bytes;
+}
+
+void damage_at_random(const Bytes& original) {
     const writer_test::ScratchDir dir;
     const auto file = dir / "damaged.hpi";
     std::mt19937 random(20240601);
@@ -42,16 +61,18 @@ TEST(ReaderDamage, RandomByteAndWordDamageGetsAnErrorOrExactContent) {
         Bytes bytes = original;
         const int hits = 1 + int(random() % 4);
         for (int h = 0; h < hits; ++h) {
-            // Aim mostly at the header, directory block and chunk headers,
-            // where the numbers that steer the reader live.
-            const std::size_t span = random() % 2 ? 400 : bytes.size();
-            const std::size_t at = random() % std::min(span, bytes.size() - 4);
+            // Aim mostly at the header, the blocks and chunk headers, where
+            // the numbers that steer the reader live: the start, and the end
+            // where version 2 keeps its blocks.
+            const std::size_t region = random() % 3;
+            const std::size_t span = region == 2 ? bytes.size() - 4 : std::min<std::size_t>(400, bytes.size() - 4);
+            const std::size_t at = (region == 1 ? bytes.size() - 4 - span : 0) + random() % span;
             if (random() % 2) {
                 bytes[at] ^= std::uint8_t(1u << (random() % 8));
             } else {
-                const std::uint32_t values[] = {0, 1, 0xFFFFFFFF, 0x80000000, 20,
+                const std::uint32_t values[] = {0, 1, 0xFFFFFFFF, 0x80000000, 20, 32,
                                                 std::uint32_t(bytes.size()), std::uint32_t(random())};
-                const std::uint32_t v = values[random() % 7];
+                const std::uint32_t v = values[random() % 8];
                 for (int i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (8 * i));
             }
         }
@@ -60,6 +81,21 @@ TEST(ReaderDamage, RandomByteAndWordDamageGetsAnErrorOrExactContent) {
         std::filesystem::remove(file);
         writer_test::write_file(file, bytes);
         ASSERT_EQ(hpi_fuzz::check_archive_file(file), "") << "round " << round;
+    }
+}
+
+TEST(ReaderDamage, RandomByteAndWordDamageGetsAnErrorOrExactContent) {
+    const struct {
+        const char* what;
+        Bytes archive;
+    } archives[] = {
+        {"version 1", varied_archive()},
+        {"version 2, blocks first", varied_v2_archive(true)},
+        {"version 2, chunked blocks last", varied_v2_archive(false)},
+    };
+    for (const auto& a : archives) {
+        SCOPED_TRACE(a.what);
+        damage_at_random(a.archive);
     }
 }
 

@@ -50,5 +50,58 @@ TEST(ReaderLz77, StreamsDecodeToTheirPlainSizeOrComeBackShort) {
     EXPECT_EQ(decode({}, 20), Bytes{});
 }
 
+// A version-2 chunk arrives in pieces: cut anywhere (inside a reference,
+// between a flag byte and its items, with the output full in the middle of
+// a copy) it decodes as it does whole.
+TEST(ReaderLz77, AStreamFedInPiecesOfAnySizeDecodesAsWhole) {
+    Lz77Stream stream;
+    stream.literals(test::noise(300, 1));
+    for (unsigned i = 0; i < 200; ++i) stream.reference(1 + (i * 37) % 290, 2 + i % 16).literal(std::uint8_t(i));
+    const Bytes payload = stream.end().bytes();
+    const std::size_t plain_size = 10000;  // more than the stream gives: it ends at its marker
+    const Bytes whole = decode(payload, plain_size);
+    ASSERT_GT(whole.size(), 2000u);
+    for (std::size_t in_piece : {1u, 2u, 3u, 17u, 1000u}) {
+        for (std::size_t out_piece : {1u, 5u, 4096u}) {
+            SCOPED_TRACE(std::to_string(in_piece) + " in, " + std::to_string(out_piece) + " out");
+            detail::Lz77Decoder decoder;
+            Bytes got;
+            for (std::size_t at = 0; at < payload.size() && !decoder.ended();) {
+                std::span<const std::uint8_t> input(payload.data() + at, std::min(in_piece, payload.size() - at));
+                const std::size_t given = input.size();
+                do {
+                    Bytes out(out_piece);
+                    out.resize(decoder.decode(input, out));
+                    got.insert(got.end(), out.begin(), out.end());
+                } while (!input.empty() && !decoder.ended());
+                at += given - input.size();
+            }
+            EXPECT_TRUE(decoder.ended());
+            EXPECT_EQ(got.size(), whole.size());
+            EXPECT_TRUE(got == whole);
+        }
+    }
+}
+
+// The same for zlib through the chunk stream, and a stream cut before its
+// end is not taken for a whole one.
+TEST(ReaderLz77, AZlibChunkFedByteByByteDecodesAsWhole) {
+    const Bytes text = test::noise(100000, 2);
+    const test::Chunk chunk = test::zlib_chunk(text);
+    for (std::size_t cut : {chunk.payload.size(), chunk.payload.size() - 1}) {
+        detail::ChunkStream stream;
+        ASSERT_EQ(stream.start(2, text.size()), "");
+        Bytes got;
+        bool stopped = false;
+        for (std::size_t i = 0; i < cut; ++i)
+            ASSERT_EQ(stream.feed({&chunk.payload[i], 1}, [&](std::span<const std::uint8_t> piece) {
+                got.insert(got.end(), piece.begin(), piece.end());
+                return true;
+            }, stopped), "");
+        EXPECT_TRUE(got == text);
+        EXPECT_EQ(stream.finish(), cut == chunk.payload.size() ? "" : "zlib data ends before the end of its stream");
+    }
+}
+
 }  // namespace
 }  // namespace hpi

@@ -68,6 +68,7 @@ frmMain::frmMain()
     createControls();
     createMenus();
     connectHandlers();
+    acceptDroppedPaths();
     Form_Load();
 }
 
@@ -227,14 +228,19 @@ void frmMain::BuildArchiveList()
 {
     if (ScanDir.isEmpty())
         return;
+    lstFiles->Clear();
+    AddArchivesFoundIn(ScanDir);
+}
+
+void frmMain::AddArchivesFoundIn(const QString& folder)
+{
     // No command may start while the finder yields; it enables the window
     // again when it ends.
     setEnabled(false);
-    lstFiles->Clear();
     const QString extensions = RegisteredExtensionList();
     FileScanningNotice notice(*this);
     Search_ finder(notice);
-    finder.TrouveFichier(ScanDir, extensions, mnuRecur->isChecked());
+    finder.TrouveFichier(folder, extensions, mnuRecur->isChecked());
     finder.lstFiles.ADD_Transfer_ListBox(*lstFiles);
 }
 

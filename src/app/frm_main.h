@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QLabel;
@@ -53,6 +54,16 @@ public:
     QAction* mnuGuide = nullptr;
     QAction* mnuAbout = nullptr;
 
+    // Takes what the window is given on its command line or by a drop, as
+    // its buttons would: the folders are scanned in turn with the recursion
+    // setting, the first becoming the directory to scan; the archive files
+    // are listed after them as a scan lists a file (once), the folder of the
+    // first one becoming the directory to scan when no folder is given. One
+    // message names every path that does not exist or is neither a folder
+    // nor an archive; the rest is taken all the same. Nothing valid: the
+    // list and the directory to scan stay as they were.
+    void OpenPaths(const QStringList& paths);
+
     // Event handlers.
     void Form_Load();
     void Command1_Click();
@@ -67,6 +78,10 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Folders and archives dropped from a file manager, taken as OpenPaths
+    // takes them.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
@@ -75,6 +90,8 @@ private:
     void centreOnScreen();
     void enableDumpWhenBothDirectoriesKnown();
     void BuildArchiveList();
+    void AddArchivesFoundIn(const QString& folder);
+    void acceptDroppedPaths();
 
     // The two halves of a dump; what goes wrong is added to `failures`.
     void ExtractArchives(const QString& destination, dump::DumpFailures& failures);

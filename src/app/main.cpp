@@ -1,5 +1,6 @@
 #include "app/frm_main.h"
 #include "platform/desktop.h"
+#include "platform/paths.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -14,7 +15,14 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(desktopId);
     QApplication::setWindowIcon(QIcon::fromTheme(desktopId));
     quarrix::platform::UseDesktopDialogs();
+    quarrix::platform::PlaceDefaultOptionsFile();
     quarrix::frmMain::EndOnStopSignals();
-    quarrix::frmMain::instance().show();
+    quarrix::frmMain& window = quarrix::frmMain::instance();
+    window.show();
+    // The folders and archives a file manager opens with the program (Qt has
+    // taken its own options out of the list), once the window is on screen.
+    const QStringList paths = QApplication::arguments().mid(1);
+    if (!paths.isEmpty())
+        QMetaObject::invokeMethod(&window, [&window, paths] { window.OpenPaths(paths); }, Qt::QueuedConnection);
     return QApplication::exec();
 }

@@ -258,6 +258,10 @@ DumpCommands::DumpCommands(CLI::App& app) {
     pack_->add_option("--level", level_, "zlib level, 1 to 12 (default 6)")
         ->check(CLI::Range(1, 12));
     pack_->add_option("--threads", threads_, "Compression threads (default 0: every core)");
+    pack_->add_option("--format", format_,
+                      "Archive version: 1 (default), read by every tool, or 2, the later game's "
+                      "(zlib or store; levels above 9 act as 9)")
+        ->check(CLI::IsMember({1, 2}));
     pack_->footer(std::string("Names an archive cannot hold (outside Windows-1252), names that differ only\n"
                               "in case from one already packed and links to folders are reported and\n"
                               "left out. Ctrl-C stops the packing; an earlier archive of that name is\n"
@@ -296,6 +300,7 @@ std::optional<int> DumpCommands::run_parsed(std::ostream& err, bool show_progres
         options.method = method_named(method_);
         options.zlib_level = level_;
         options.threads = threads_;
+        options.version = format_;
         return pack_command(folder_, output_, options, bar, err);
     }
     if (dump_->parsed()) {

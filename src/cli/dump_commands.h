@@ -31,6 +31,7 @@ private:
     std::string folder_;
     std::string method_ = "zlib";
     int level_ = 6;
+    int format_ = 1;
     unsigned threads_ = 0;
     bool recursive_ = false;
     std::string types_;

@@ -86,6 +86,17 @@ QString WorkingDirectory()
                                     : usersDirectory(QStandardPaths::GenericCacheLocation);
 }
 
+void PlaceDefaultOptionsFile()
+{
+    const QString settings = SettingsDirectory();
+    if (settings == ApplicationDirectory())
+        return;
+    const QString options = JoinPath(settings, u"Options.ini");
+    const QString shipped = AssetPath(u"Options.ini");
+    if (!QFileInfo::exists(options) && QFileInfo::exists(shipped))
+        QFile::copy(shipped, options);
+}
+
 QString AssetPath(QStringView name)
 {
     const QString beside = JoinPath(ApplicationDirectory(), name);

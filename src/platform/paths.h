@@ -30,6 +30,13 @@ QString JoinPath(const QString& directory, QStringView relative);
 QString SettingsDirectory();
 QString WorkingDirectory();
 
+// Gives a first start the usual archive types: when the options file is kept
+// in the user's directory and none is there yet, the one the program ships
+// with (AssetPath) is copied there. A copy that keeps its files beside itself
+// gets its copy from the build; without a shipped file nothing is made, and
+// an existing options file is never replaced.
+void PlaceDefaultOptionsFile();
+
 // A file the program ships with ("help.html", "BH.jpg"): beside the program
 // when it is there, else in the installed data directory
 // (<prefix>/share/quarrix, found from <prefix>/bin), else the path beside the

@@ -67,7 +67,9 @@ TEST(CliCat, MissingEntriesDirectoriesAndDamagedDataFailNamingTheArchive) {
         {fixture("stored.hpi"), "data", "data is a directory"},
         {fixture("stored.hpi"), "\xE2\x82\xAC\xE2\x98\x83.txt", "no entry"},  // a snowman has no Windows-1252 form
         {fixture("no-such.hpi"), "readme.txt", "I/O error"},
-        {fixture("damaged/version2.hpi"), "readme.txt", "unsupported version"},
+        {fixture("damaged/version2.hpi"), "readme.txt", "truncated: the file ends at offset 20, inside the 32-byte"},
+        {fixture("v2/damaged/bad-file-checksum.hpi"), "readme.TXT",
+         "bad checksum: entry 'ReadMe.txt': content checksum 0x94E4186C, the file record says 0x94E4186D"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive + " " + c.path);

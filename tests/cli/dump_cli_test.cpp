@@ -31,18 +31,22 @@ void make_tree(const fs::path& root, const std::vector<std::pair<std::string, st
     }
 }
 
-// Three trees packed with the three methods and dumped both ways.
-TEST(CliDump, UnpackedAndConsolidatedDumpsGiveTheSameTreeWhateverThePackingMethod) {
+// Trees packed with the three methods and both versions, names overlapping
+// across versions, dumped both ways; a consolidated dump is version 1.
+TEST(CliDump, UnpackedAndConsolidatedDumpsGiveTheSameTreeWhateverThePackingMethodAndVersion) {
     writer_test::ScratchDir scratch;
     make_tree(scratch / "one", {{"units/a.fbi", "first"}, {"readme.txt", "one"}, {"empty.txt", ""}});
     make_tree(scratch / "two", {{"UNITS/A.FBI", "second"}, {"maps/deep/island.txt", std::string(5000, 's')}});
     make_tree(scratch / "three", {{"caf\xc3\xa9.txt", "accented"}});
-    fs::create_directories(scratch / "scan/sub");
+    make_tree(scratch / "four", {{"Units/a.FBI", "fourth, version 2"}, {"maps/Deep/v2.txt", std::string(70000, '2')},
+                                 {"readme.TXT", ""}});
+    fs::create_directories(scratch / "scan/sub/later");
     writer_test::write_file(scratch / "scan/notes.txt", std::string("not an archive type"));
-    for (const auto& [tree, archive, method] : {std::tuple{"one", "scan/one.hpi", "zlib"},
-                                                {"two", "scan/sub/two.ufo", "lz77"}, {"three", "scan/sub/x.ufo", "store"}})
+    for (const auto& [tree, archive, method, format] :
+         {std::tuple{"one", "scan/one.hpi", "zlib", "2"}, {"two", "scan/sub/two.ufo", "lz77", "1"},
+          {"three", "scan/sub/x.ufo", "store", "2"}, {"four", "scan/sub/later/four.hpi", "zlib", "2"}})
         ASSERT_EQ(run_cli({"pack", (scratch / tree).string(), "-o", (scratch / archive).string(), "--method", method,
-                           "--level", "9", "--threads", "2"}).status, 0);
+                           "--level", "9", "--threads", "2", "--format", format}).status, 0);
 
     const Outcome unpacked = run_cli(
         {"dump", (scratch / "scan").string(), "-o", (scratch / "unpacked").string(), "-r", "--types", "hpi|ufo"});
@@ -51,15 +55,18 @@ TEST(CliDump, UnpackedAndConsolidatedDumpsGiveTheSameTreeWhateverThePackingMetho
                                           "-r", "--types", "hpi,ufo", "--consolidated", "All.ufo"});
     ASSERT_EQ(consolidated.status, 0) << consolidated.err;
     EXPECT_EQ(snapshot(scratch / "packed").size(), 1u) << "the private temporary folder is gone";
+    EXPECT_EQ(writer_test::u32_at(writer_test::read_file(scratch / "packed/All.ufo"), 4), 0x00010000u);
     ASSERT_EQ(run_cli({"extract", (scratch / "packed/All.ufo").string(), "-o", (scratch / "again").string()}).status, 0);
 
     EXPECT_EQ(snapshot(scratch / "again"), snapshot(scratch / "unpacked"));
     // The scan lists a folder's files before its subfolders: two.ufo comes
-    // later and wins.
+    // after one.hpi, four.hpi last, and the later one wins under the first
+    // spelling.
     EXPECT_EQ(snapshot(scratch / "unpacked"),
-              (dumptest::Tree{{"units/", ""}, {"units/a.fbi", "second"}, {"readme.txt", "one"}, {"empty.txt", ""},
-                              {"maps/", ""}, {"maps/deep/", ""}, {"maps/deep/island.txt", std::string(5000, 's')},
-                              {"café.txt", "accented"}}));
+              (dumptest::Tree{{"units/", ""}, {"units/a.fbi", "fourth, version 2"}, {"readme.txt", ""},
+                              {"empty.txt", ""}, {"maps/", ""}, {"maps/deep/", ""},
+                              {"maps/deep/island.txt", std::string(5000, 's')},
+                              {"maps/deep/v2.txt", std::string(70000, '2')}, {"café.txt", "accented"}}));
 }
 
 TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {

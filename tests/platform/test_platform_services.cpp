@@ -60,6 +60,51 @@ TEST(ProgramFiles, PortableCopyKeepsThemBesideItselfInstalledOneInTheUsersDirect
     qunsetenv("XDG_CACHE_HOME");
 }
 
+// The shipped options file reaches the user's directory on a first start only:
+// never over one already there, and never beside a copy run from its folder.
+TEST(ProgramFiles, DefaultOptionsArePutInPlaceOnlyWhereNoneIs)
+{
+    struct Row {
+        const char *name, *application, *settings;
+        QByteArray before, after;  // empty: no options file
+        bool shipped;
+    };
+    const QByteArray shipped("[FileType]\r\nType_Count=1\r\n0=hpi\r\n");
+    const Row rows[] = {
+        {"installed, first start", "usr/bin", "config/quarrix", "", shipped, true},
+        {"installed, already set", "usr/bin", "config/quarrix", "mine", "mine", true},
+        {"installed, nothing shipped", "usr/bin", "config/quarrix", "", "", false},
+        {"run from its folder", "portable", "portable", "", "", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir root;
+        const QDir dir(root.path());
+        const auto write = [&dir](const QString& name, const QByteArray& bytes) {
+            dir.mkpath(QFileInfo(dir.filePath(name)).path());
+            QFile file(dir.filePath(name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        };
+        write(QStringLiteral("portable/help.html"), "");
+        write(QStringLiteral("usr/share/quarrix/help.html"), "");
+        dir.mkpath(QStringLiteral("usr/bin"));
+        if (row.shipped) {  // where each of the two copies finds its shipped files
+            write(QStringLiteral("usr/share/quarrix/Options.ini"), shipped);
+            write(QStringLiteral("share/quarrix/Options.ini"), shipped);
+        }
+        const QString options = dir.filePath(QString::fromUtf8(row.settings) + QStringLiteral("/Options.ini"));
+        if (!row.before.isEmpty())
+            write(QString::fromUtf8(row.settings) + QStringLiteral("/Options.ini"), row.before);
+        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+        platform::SetApplicationDirectory(dir.filePath(QString::fromUtf8(row.application)));
+        platform::PlaceDefaultOptionsFile();
+        QFile file(options);
+        EXPECT_EQ(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), row.after);
+    }
+    platform::SetApplicationDirectory(QString());
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(JoinPath, BackslashesBecomeNativeSeparatorsAndATrailingOneIsKept)
 {
     EXPECT_EQ(platform::JoinPath(QStringLiteral("/app"), u"temp\\"), QStringLiteral("/app/temp/"));

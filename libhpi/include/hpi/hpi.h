@@ -1,5 +1,7 @@
 // Public interface of the archive library: reading and writing archives of
-// the HPI family (hpi, ufo, gp3, gp4, ...). No Qt, no global state; every
+// the HPI family (hpi, ufo, gp3, gp4, ...), of version 1 (the first game's
+// layout) and version 2 (the later game's); which one an archive is stays
+// inside the library. No Qt, no global state; every
 // failure comes back as an Error value, nothing is printed and nothing ends
 // the process.
 //
@@ -26,12 +28,12 @@ namespace hpi {
 enum class ErrorKind {
     None = 0,
     NotAnArchive,        // no HAPI marker, or a saved game
-    UnsupportedVersion,  // a later layout this library cannot read
+    UnsupportedVersion,  // a layout this library cannot read (no longer given)
     Truncated,           // the file ends before a structure or data it announces
     BadOffset,           // an offset or count points outside where it may
     BadName,             // an entry name holding "\", "/", NUL, or equal to "." / ".."
     DirectoryLoop,       // a directory reached twice, or nesting absurdly deep
-    BadChecksum,         // a chunk whose payload sum differs from its header
+    BadChecksum,         // a chunk's payload sum, or a file's content sum, not as recorded
     BadCompressedData,   // a chunk that does not decode to its announced size
     IoError,             // the operating system refused a read or write
     TooLarge,            // an archive past the format's 32-bit offsets
@@ -78,7 +80,9 @@ struct Entry {
     std::string path;          // Windows-1252, "\" separated, relative to the root
     bool is_directory = false;
     std::uint32_t size = 0;    // file: content size; directory: files directly inside it
-    Method method = Method::Stored;  // files only, as the file record says
+    // Files only, as the file record says. Version-2 records name no method:
+    // their files say Zlib, the form real ones use (each chunk names its own).
+    Method method = Method::Stored;
     std::uint32_t data_offset = 0;   // files only: where the file's data starts
 };
 
@@ -95,7 +99,10 @@ public:
     Archive(const Archive&) = delete;
     Archive& operator=(const Archive&) = delete;
 
-    // Depth first, each directory before its contents, records in stored order.
+    // Depth first, each directory before its contents. Version 1: records in
+    // stored order. Version 2, which keeps a folder's subfolders and files in
+    // two lists: both as one list sorted by name with ASCII letters folded to
+    // lower case, the order in which this library writes either version.
     const std::vector<Entry>& entries() const;
 
     // Index of the entry whose path matches without regard to ASCII case;
@@ -104,12 +111,17 @@ public:
 
     // Streams the content of entries()[index] to sink, chunk by chunk, checking
     // markers, checksums and sizes. Safe to call from several threads at once.
+    // A version-2 file is one chunk of up to its whole size, decoded as it
+    // streams: a damaged payload or content checksum found at its end comes
+    // after the bytes before it reached the sink.
     Error read(std::size_t index, const Sink& sink) const;
 
     // Streams bytes [offset, offset + length) of entries()[index]'s content to
     // sink, the range cut at the file's end (an offset at or past it gives
     // nothing and no error). Reads and decodes only the chunks that hold the
-    // range, each checked as read() checks it. Safe from several threads.
+    // range, each checked as read() checks it; the content checksum of a
+    // version-2 file needs the whole file and is checked only by a read of
+    // all of it. Safe from several threads.
     Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
                      const Sink& sink) const;
 
@@ -125,6 +137,11 @@ private:
 };
 
 struct PackOptions {
+    // Layout of the archive: 1, the first game's, or 2, the later game's. A
+    // version-2 file is one chunk of its whole content, zlib (at zlib_level,
+    // 9 at most) or stored; Lz77 is version 1's alone, and version 2 is
+    // packed on the calling thread.
+    int version = 1;
     Method method = Method::Zlib;
     // libdeflate level, 1..12. 6 measured as the knee on game-like data
     // (bench/, quarrix-bench-level): about gzip -6's size at several times its

@@ -71,6 +71,21 @@ Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool o
     return chunk_of(2, std::move(payload), plain, obfuscated);
 }
 
+Bytes chunk_bytes(const Chunk& chunk) {
+    Bytes b;
+    const Bytes stored = chunk.obfuscated ? obfuscate(chunk.payload) : chunk.payload;
+    append_u32(b, chunk.marker);
+    b.push_back(2);  // version
+    b.push_back(chunk.method);
+    b.push_back(chunk.obfuscated ? 1 : 0);
+    append_u32(b, chunk.payload_size.value_or(std::uint32_t(stored.size())));
+    append_u32(b, chunk.plain_size);
+    append_u32(b, chunk.checksum.value_or(std::accumulate(stored.begin(), stored.end(), 0u)));
+    b.insert(b.end(), stored.begin(), stored.end());
+    b.resize(b.size() + chunk.slack, 0xEE);
+    return b;
+}
+
 std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool),
                              bool obfuscated) {
     std::vector<Chunk> chunks;
@@ -242,16 +257,8 @@ BuiltArchive ArchiveBuilder::build() const {
         for (const Chunk& chunk : file->chunks)
             append_u32(b, std::uint32_t(19 + chunk.payload.size() + chunk.slack));
         for (const Chunk& chunk : file->chunks) {
-            const Bytes stored = chunk.obfuscated ? obfuscate(chunk.payload) : chunk.payload;
-            append_u32(b, chunk.marker);
-            b.push_back(2);  // version
-            b.push_back(chunk.method);
-            b.push_back(chunk.obfuscated ? 1 : 0);
-            append_u32(b, chunk.payload_size.value_or(std::uint32_t(stored.size())));
-            append_u32(b, chunk.plain_size);
-            append_u32(b, chunk.checksum.value_or(std::accumulate(stored.begin(), stored.end(), 0u)));
+            const Bytes stored = chunk_bytes(chunk);
             b.insert(b.end(), stored.begin(), stored.end());
-            b.resize(b.size() + chunk.slack, 0xEE);
         }
     }
 

@@ -43,6 +43,9 @@ Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated = false);
 Chunk zlib_chunk(const Bytes& plain, bool obfuscated = false);
 // The same stream followed by `trailing` bytes that are not part of it.
 Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated = false);
+// The chunk's bytes: its 19-byte header, then its payload (obfuscated when
+// asked) and its slack.
+Bytes chunk_bytes(const Chunk& chunk);
 // Cuts `content` into 64 KiB pieces and makes one chunk of each.
 std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool),
                              bool obfuscated = false);

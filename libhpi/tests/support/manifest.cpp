@@ -11,10 +11,11 @@ std::filesystem::path testdata_dir() { return QUARRIX_TESTDATA_DIR; }
 
 namespace {
 
-std::vector<ManifestRow> all_rows() {
-    std::ifstream in(testdata_dir() / "MANIFEST.tsv");
-    if (!in) throw std::runtime_error("MANIFEST.tsv not found in " + testdata_dir().string());
-    std::vector<ManifestRow> rows;
+// The rows of one manifest; `folder` is where its archives lie below the
+// test data, and comes before their names.
+void read_rows(const std::string& folder, std::vector<ManifestRow>& rows) {
+    std::ifstream in(testdata_dir() / folder / "MANIFEST.tsv");
+    if (!in) throw std::runtime_error("MANIFEST.tsv not found in " + (testdata_dir() / folder).string());
     std::string line;
     std::getline(in, line);  // column names
     while (std::getline(in, line)) {
@@ -22,6 +23,7 @@ std::vector<ManifestRow> all_rows() {
         ManifestRow row;
         std::string kind, size;
         std::getline(fields, row.archive, '\t');
+        row.archive = folder + row.archive;
         std::getline(fields, kind, '\t');
         std::getline(fields, size, '\t');
         std::getline(fields, row.path, '\t');
@@ -30,6 +32,13 @@ std::vector<ManifestRow> all_rows() {
         if (!row.is_directory) row.size = std::stoull(size);
         rows.push_back(std::move(row));
     }
+}
+
+// Version 1's archives, then version 2's in v2/.
+std::vector<ManifestRow> all_rows() {
+    std::vector<ManifestRow> rows;
+    read_rows("", rows);
+    read_rows("v2/", rows);
     return rows;
 }
 

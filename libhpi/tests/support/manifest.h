@@ -1,5 +1,6 @@
-// The manifest of the fixed archives (testdata/MANIFEST.tsv): one row per
-// entry, in listing order, with the SHA-256 of every file's content.
+// The manifests of the fixed archives (testdata/MANIFEST.tsv and, for
+// version 2, testdata/v2/MANIFEST.tsv): one row per entry, in listing order,
+// with the SHA-256 of every file's content.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,7 @@ namespace hpi::test {
 std::filesystem::path testdata_dir();
 
 struct ManifestRow {
-    std::string archive;
+    std::string archive;     // below the test data: "zlib.ufo", "v2/units.hpi"
     bool is_directory = false;
     std::uint64_t size = 0;  // files only
     std::string path;        // UTF-8, "\" between levels

@@ -1,0 +1,547 @@
+// Reading version-2 archives: the 32-byte header, the names and directory
+// blocks (each raw or one chunk), the folder tree and the files, each one or
+// more chunks of any size (or raw bytes) with a checksum of its content.
+//
+// As for version 1, every offset, count and size is checked before it is
+// followed. A file is one chunk of up to its whole size, so its payload is
+// read and decoded in pieces: memory stays bounded however big the file.
+#include "decode.h"
+#include "format.h"
+#include "reader_common.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace hpi::detail {
+namespace {
+
+namespace v2 = format::v2;
+using format::ChunkHeader;
+using format::load_u32;
+using format::parse_chunk_header;
+
+// File data is read this much at a time, the chunk header with the start of
+// its payload; a payload no longer than this is checked before it is decoded.
+constexpr std::size_t kPiece = 256 * 1024;
+
+std::string range_text(std::uint64_t offset, std::uint64_t size) {
+    return "[" + std::to_string(offset) + ", " + std::to_string(offset + size) + ")";
+}
+
+struct Header {
+    std::uint32_t directory_offset = 0, directory_size = 0;
+    std::uint32_t names_offset = 0, names_size = 0;
+    std::uint32_t data_start = 0;
+};
+
+Error check_block(const char* what, std::uint32_t offset, std::uint32_t size,
+                  std::uint64_t file_size) {
+    const std::string block = std::string(what) + " " + range_text(offset, size);
+    if (offset < v2::kHeaderSize) return failure(ErrorKind::BadOffset, block + " overlaps the header");
+    if (std::uint64_t(offset) + size > file_size)
+        return failure(ErrorKind::Truncated,
+                       block + " runs past the end of the file at " + std::to_string(file_size));
+    return {};
+}
+
+Result<Header> parse_header(std::span<const std::uint8_t> head, std::uint64_t file_size) {
+    if (head.size() < v2::kHeaderSize)
+        return failure(ErrorKind::Truncated, "the file ends at offset " + std::to_string(head.size()) +
+                                                 ", inside the 32-byte version-2 header");
+    const std::uint8_t* h = head.data();
+    Header header{.directory_offset = load_u32(h + v2::kHeaderDirectoryOffsetAt),
+                  .directory_size = load_u32(h + v2::kHeaderDirectorySizeAt),
+                  .names_offset = load_u32(h + v2::kHeaderNamesOffsetAt),
+                  .names_size = load_u32(h + v2::kHeaderNamesSizeAt),
+                  .data_start = load_u32(h + v2::kHeaderDataStartAt)};
+    if (header.data_start < v2::kHeaderSize || header.data_start > file_size)
+        return failure(ErrorKind::BadOffset, "file data start " + std::to_string(header.data_start) +
+                                                 " lies outside [32, " + std::to_string(file_size) +
+                                                 "], the file after its header");
+    if (Error error = check_block("names block", header.names_offset, header.names_size, file_size))
+        return error;
+    if (Error error = check_block("directory block", header.directory_offset,
+                                  header.directory_size, file_size))
+        return error;
+    return header;
+}
+
+bool starts_a_chunk(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 4 && load_u32(bytes.data()) == format::kChunkMarker;
+}
+
+// The most plain bytes a block chunk's payload could give.
+std::optional<std::uint64_t> most_plain(std::uint8_t method, std::uint64_t payload_size) {
+    switch (method) {
+    case 0: return payload_size;
+    case 1: return payload_size * v2::kMostLz77Expansion;
+    case 2: return payload_size * v2::kMostZlibExpansion;
+    default: return std::nullopt;
+    }
+}
+
+// A block's stored bytes as they are, or decoded when they are one chunk.
+Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char* what,
+                                             std::uint32_t offset, std::uint32_t size) {
+    const std::string where = std::string(what) + " " + range_text(offset, size) + ": ";
+    std::vector<std::uint8_t> stored(size);
+    if (Error error = file.read_at(offset, stored)) return failure(error.kind, where + error.message);
+    if (!starts_a_chunk(stored)) return stored;
+
+    if (size < format::kChunkHeaderSize)
+        return failure(ErrorKind::BadCompressedData,
+                       where + "the 19-byte chunk header does not fit in " + std::to_string(size) + " bytes");
+    const ChunkHeader chunk = parse_chunk_header(stored.data());
+    if (format::kChunkHeaderSize + std::uint64_t(chunk.payload_size) != size)
+        return failure(ErrorKind::BadOffset, where + "a chunk payload of " +
+                                                 std::to_string(chunk.payload_size) +
+                                                 " bytes does not fill the block");
+    const std::span<std::uint8_t> payload(stored.data() + format::kChunkHeaderSize, chunk.payload_size);
+    const std::uint32_t sum = format::chunk_checksum(payload);
+    if (sum != chunk.checksum)
+        return failure(ErrorKind::BadChecksum,
+                       where + "chunk checksum " + hex(sum) + " expected " + hex(chunk.checksum));
+    const auto bound = most_plain(chunk.method, chunk.payload_size);
+    if (!bound)
+        return failure(ErrorKind::BadCompressedData,
+                       where + "unknown chunk method " + std::to_string(chunk.method));
+    if (chunk.plain_size > *bound)
+        return failure(ErrorKind::BadCompressedData,
+                       where + "plain size " + std::to_string(chunk.plain_size) +
+                           " is more than a payload of " + std::to_string(chunk.payload_size) +
+                           " bytes can hold");
+    if (chunk.obfuscated) format::deobfuscate(payload);
+
+    // Grown as the plain bytes come: only a stream that really expands
+    // that far costs the memory.
+    std::vector<std::uint8_t> plain;
+    ChunkStream stream;
+    bool stopped = false;
+    std::string fault = stream.start(chunk.method, chunk.plain_size);
+    if (fault.empty())
+        fault = stream.feed(payload, [&](std::span<const std::uint8_t> piece) {
+            plain.insert(plain.end(), piece.begin(), piece.end());
+            return true;
+        }, stopped);
+    if (fault.empty()) fault = stream.finish();
+    if (!fault.empty()) return failure(ErrorKind::BadCompressedData, where + fault);
+    return plain;
+}
+
+// One level of a path: not empty, not "." or "..", no separator, no control
+// byte.
+bool is_single_level(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 || b == 0x7F || c == '\\' || c == '/';
+    });
+}
+
+std::string folded(std::string_view name) {
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return key;
+}
+
+struct FileRecord {
+    std::uint32_t stored_size = 0;
+    std::uint32_t checksum = 0;
+};
+
+// Walks the decoded directory block depth first. Every record (folder or
+// file) may be listed once: a folder reached twice is a loop or a shared
+// subtree, and with the depth limit this bounds the entries by the block's
+// size. A folder's subfolders and files come out as one list, sorted by
+// name without regard to ASCII case, as version 1's writer orders them.
+class TreeWalker {
+public:
+    TreeWalker(std::span<const std::uint8_t> block, std::span<const std::uint8_t> names,
+               std::vector<Entry>& entries, std::vector<FileRecord>& files)
+        : block_(block), names_(names), claimed_(block.size(), false), entries_(entries),
+          files_(files) {}
+
+    Error walk() {
+        if (block_.size() < v2::kFolderRecordSize)
+            return failure(ErrorKind::BadOffset, "the directory block of " + std::to_string(block_.size()) +
+                                                     " bytes cannot hold the root folder record");
+        claim(0, v2::kFolderRecordSize);
+        return walk_folder(0, "", 0, std::nullopt);
+    }
+
+private:
+    struct Child {
+        std::string key;
+        std::string name;
+        bool is_folder;
+        std::uint32_t record;
+    };
+
+    const std::uint8_t* at(std::uint32_t offset) const { return block_.data() + offset; }
+
+    bool claim(std::uint64_t offset, std::uint64_t length) {
+        const auto begin = claimed_.begin() + std::ptrdiff_t(offset);
+        const auto end = begin + std::ptrdiff_t(length);
+        if (std::find(begin, end, true) != end) return false;
+        std::fill(begin, end, true);
+        return true;
+    }
+
+    // Checks and claims `count` records of `size` bytes at `first`.
+    Error claim_list(const std::string& where, const char* what, std::uint32_t first,
+                     std::uint32_t count, std::size_t size) {
+        const std::uint64_t length = std::uint64_t(count) * size;
+        if (first > block_.size() || length > block_.size() - first)
+            return failure(ErrorKind::BadOffset,
+                           where + ": " + std::to_string(count) + " " + what + " records at offset " +
+                               std::to_string(first) + " do not fit in the directory block of " +
+                               std::to_string(block_.size()) + " bytes");
+        if (!claim(first, length))
+            return failure(ErrorKind::DirectoryLoop, where + ": " + what + " records at offset " +
+                                                         std::to_string(first) +
+                                                         " are reached a second time");
+        return {};
+    }
+
+    Error read_name(const std::string& where, std::uint32_t record, std::string& name) const {
+        const std::uint32_t offset = load_u32(at(record));
+        const std::string place = where + ": record at offset " + std::to_string(record);
+        if (offset >= names_.size())
+            return failure(ErrorKind::BadOffset, place + ": name offset " + std::to_string(offset) +
+                                                     " lies outside the names block of " +
+                                                     std::to_string(names_.size()) + " bytes");
+        const auto* first = reinterpret_cast<const char*>(names_.data() + offset);
+        const void* nul = std::memchr(first, 0, names_.size() - offset);
+        if (!nul)
+            return failure(ErrorKind::BadName, place + ": name at offset " + std::to_string(offset) +
+                                                   " has no end inside the names block");
+        name.assign(first, static_cast<const char*>(nul));
+        if (!is_single_level(name))
+            return failure(ErrorKind::BadName,
+                           place + ": name " + display_path(name) + " is not a single path level");
+        return {};
+    }
+
+    Error list_children(const std::string& where, std::uint32_t record, std::vector<Child>& children) {
+        const std::uint8_t* r = at(record);
+        const std::uint32_t folders = load_u32(r + v2::kFolderSubfoldersAt);
+        const std::uint32_t folder_count = load_u32(r + v2::kFolderSubfolderCountAt);
+        const std::uint32_t files = load_u32(r + v2::kFolderFilesAt);
+        const std::uint32_t file_count = load_u32(r + v2::kFolderFileCountAt);
+        // An empty list's offset is not followed.
+        if (folder_count > 0)
+            if (Error error = claim_list(where, "folder", folders, folder_count, v2::kFolderRecordSize))
+                return error;
+        if (file_count > 0)
+            if (Error error = claim_list(where, "file", files, file_count, v2::kFileRecordSize))
+                return error;
+        for (std::uint32_t i = 0; i < folder_count + std::uint64_t(file_count); ++i) {
+            const bool is_folder = i < folder_count;
+            Child child{.key = {}, .name = {}, .is_folder = is_folder,
+                        .record = is_folder ? folders + i * std::uint32_t(v2::kFolderRecordSize)
+                                            : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize)};
+            if (Error error = read_name(where, child.record, child.name)) return error;
+            child.key = folded(child.name);
+            children.push_back(std::move(child));
+        }
+        std::stable_sort(children.begin(), children.end(),
+                         [](const Child& a, const Child& b) { return a.key < b.key; });
+        return {};
+    }
+
+    Error walk_folder(std::uint32_t record, const std::string& path, std::size_t depth,
+                      std::optional<std::size_t> self) {
+        const std::string where = path.empty() ? std::string("root folder") : "folder " + display_path(path);
+        std::vector<Child> children;
+        if (Error error = list_children(where, record, children)) return error;
+        for (Child& child : children) {
+            Entry entry;
+            entry.path = path.empty() ? child.name : path + "\\" + child.name;
+            if (entry.path.size() > format::kMaxPathLength)
+                return failure(ErrorKind::BadName, where + ": record at offset " +
+                                                       std::to_string(child.record) + ": path longer than " +
+                                                       std::to_string(format::kMaxPathLength) + " bytes");
+            entry.is_directory = child.is_folder;
+            if (child.is_folder) {
+                if (depth + 1 > v2::kMaxFolderDepth)
+                    return failure(ErrorKind::DirectoryLoop,
+                                   "folder " + display_path(entry.path) + ": nested deeper than " +
+                                       std::to_string(v2::kMaxFolderDepth) + " levels");
+                const std::size_t index = entries_.size();
+                entries_.push_back(entry);
+                files_.emplace_back();
+                if (Error error = walk_folder(child.record, entry.path, depth + 1, index)) return error;
+                continue;
+            }
+            const std::uint8_t* r = at(child.record);
+            entry.size = load_u32(r + v2::kFileSizeAt);
+            entry.data_offset = load_u32(r + v2::kFileDataStartAt);
+            // The record names no method; real archives are zlib throughout,
+            // and each chunk names its own.
+            entry.method = Method::Zlib;
+            entries_.push_back(std::move(entry));
+            files_.push_back({load_u32(r + v2::kFileStoredSizeAt), load_u32(r + v2::kFileChecksumAt)});
+            if (self) ++entries_[*self].size;
+        }
+        return {};
+    }
+
+    std::span<const std::uint8_t> block_;
+    std::span<const std::uint8_t> names_;
+    std::vector<bool> claimed_;
+    std::vector<Entry>& entries_;
+    std::vector<FileRecord>& files_;
+};
+
+// Reads [pos, stop) of the file front to back, a piece at a time.
+class Cursor {
+public:
+    Cursor(const FileHandle& file, std::uint64_t pos, std::uint64_t stop)
+        : file_(file), pos_(pos), stop_(stop),
+          capacity_(std::size_t(std::min<std::uint64_t>(kPiece, stop - pos))),
+          buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity_)) {}
+
+    std::uint64_t pos() const { return pos_; }
+    std::uint64_t left() const { return stop_ - pos_; }
+
+    // The next n bytes (n <= kPiece and n <= left()), read along with what
+    // follows them unless they are held already. They stay valid, and may be
+    // changed, until the next call.
+    Error peek(std::size_t n, std::span<std::uint8_t>& out) {
+        if (held_ < n) {
+            std::memmove(buffer_.get(), buffer_.get() + front_, held_);
+            front_ = 0;
+            const auto more = std::size_t(std::min<std::uint64_t>(capacity_ - held_, left() - held_));
+            if (Error error = file_.read_at(pos_ + held_, {buffer_.get() + held_, more})) return error;
+            held_ += more;
+        }
+        out = {buffer_.get() + front_, n};
+        return {};
+    }
+
+    // The same, and the bytes are consumed.
+    Error next(std::size_t n, std::span<std::uint8_t>& out) {
+        if (Error error = peek(n, out)) return error;
+        skip(n);
+        return {};
+    }
+
+    void skip(std::uint64_t n) {
+        if (n <= held_) {
+            front_ += std::size_t(n);
+            held_ -= std::size_t(n);
+        } else {
+            front_ = held_ = 0;
+        }
+        pos_ += n;
+    }
+
+private:
+    const FileHandle& file_;
+    std::uint64_t pos_;
+    std::uint64_t stop_;
+    std::size_t capacity_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t front_ = 0;
+    std::size_t held_ = 0;
+};
+
+class Version2Layout final : public Layout {
+public:
+    Version2Layout(const FileHandle& file, std::uint64_t size, std::uint32_t data_start,
+                   std::vector<FileRecord> files)
+        : file_(file), size_(size), data_start_(data_start), files_(std::move(files)) {}
+
+    Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin, std::uint64_t end,
+                     const Sink& sink) const override;
+
+private:
+    struct Read;
+    Error read_raw(Read& read, Cursor& data) const;
+    Error read_chunks(Read& read, Cursor& data) const;
+    Error read_chunk(Read& read, Cursor& data, std::uint32_t number, ChunkStream& stream) const;
+
+    const FileHandle& file_;
+    std::uint64_t size_;
+    std::uint32_t data_start_;
+    std::vector<FileRecord> files_;  // by entry index; unused for folders
+};
+
+// One call of read_range: the file, the range and what has passed so far.
+struct Version2Layout::Read {
+    Read(const Entry& entry, const FileRecord& record, std::uint64_t begin, std::uint64_t end,
+         const Sink& sink)
+        : entry(entry), record(record), begin(begin), end(end), sink(sink) {}
+
+    const Entry& entry;
+    const FileRecord& record;
+    std::uint64_t begin, end;
+    const Sink& sink;
+    // Only a read of the whole content can check its checksum.
+    bool whole() const { return begin == 0 && end == entry.size; }
+    std::string label() const { return entry_label(entry) + ": "; }
+
+    std::uint64_t plain_pos = 0;  // content offset of the next plain byte
+    v2::ContentChecksum checksum;
+    bool stopped = false;         // the sink declined, or the range is done
+
+    // Takes the next plain bytes: checksums them and hands the part inside
+    // the range to the sink. False once nothing more is wanted.
+    bool take(std::span<const std::uint8_t> plain) {
+        if (whole()) checksum.add(plain);
+        const std::uint64_t from = std::max(begin, plain_pos);
+        const std::uint64_t to = std::min(end, plain_pos + plain.size());
+        const std::uint64_t at = plain_pos;
+        plain_pos += plain.size();
+        if (from < to && !sink(plain.subspan(std::size_t(from - at), std::size_t(to - from))))
+            stopped = true;
+        if (!whole() && plain_pos >= end) stopped = true;
+        return !stopped;
+    }
+
+    Error check_content() const {
+        const std::uint32_t sum = checksum.value();
+        if (!whole() || sum == record.checksum) return {};
+        return failure(ErrorKind::BadChecksum, label() + "content checksum " + hex(sum) +
+                                                   ", the file record says " + hex(record.checksum));
+    }
+};
+
+Error Version2Layout::read_range(std::size_t index, const Entry& entry, std::uint64_t begin,
+                                 std::uint64_t end, const Sink& sink) const {
+    Read read(entry, files_[index], begin, end, sink);
+    const std::uint64_t start = entry.data_offset;
+    const std::uint64_t stop = start + read.record.stored_size;
+    const std::string data = "data " + range_text(start, read.record.stored_size);
+    if (start < data_start_)
+        return failure(ErrorKind::BadOffset, read.label() + data + " starts before the file data at " +
+                                                 std::to_string(data_start_));
+    if (stop > size_)
+        return failure(ErrorKind::Truncated, read.label() + data + " runs past the end of the file at " +
+                                                 std::to_string(size_));
+    Cursor cursor(file_, start, stop);
+    // Stored bytes that begin with a chunk marker are always a chunk.
+    std::span<std::uint8_t> marker;
+    if (Error error = cursor.peek(std::size_t(std::min<std::uint64_t>(4, cursor.left())), marker))
+        return failure(error.kind, read.label() + error.message);
+    if (starts_a_chunk(marker)) return read_chunks(read, cursor);
+    if (read.record.stored_size != entry.size)
+        return failure(ErrorKind::BadCompressedData,
+                       read.label() + data + " is neither a chunk nor the file's " +
+                           std::to_string(entry.size) + " bytes as they are");
+    Cursor range(file_, start + begin, start + end);
+    read.plain_pos = begin;
+    return read_raw(read, range);
+}
+
+Error Version2Layout::read_raw(Read& read, Cursor& data) const {
+    while (data.left() > 0) {
+        std::span<std::uint8_t> piece;
+        if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, data.left())), piece))
+            return failure(error.kind, read.label() + error.message);
+        if (!read.take(piece)) return {};
+    }
+    return read.check_content();
+}
+
+Error Version2Layout::read_chunks(Read& read, Cursor& data) const {
+    ChunkStream stream;
+    for (std::uint32_t number = 1; data.left() > 0; ++number) {
+        if (Error error = read_chunk(read, data, number, stream)) return error;
+        if (read.stopped) return {};
+    }
+    if (read.plain_pos != read.entry.size)
+        return failure(ErrorKind::BadCompressedData,
+                       read.label() + "its chunks hold " + std::to_string(read.plain_pos) + " of its " +
+                           std::to_string(read.entry.size) + " bytes");
+    return read.check_content();
+}
+
+Error Version2Layout::read_chunk(Read& read, Cursor& data, std::uint32_t number,
+                                 ChunkStream& stream) const {
+    const std::string where =
+        read.label() + "chunk " + std::to_string(number) + " at offset " + std::to_string(data.pos()) + ": ";
+    if (data.left() < format::kChunkHeaderSize)
+        return failure(ErrorKind::BadCompressedData,
+                       where + "the 19-byte chunk header does not fit in the " +
+                           std::to_string(data.left()) + " stored bytes left");
+    std::span<std::uint8_t> bytes;
+    if (Error error = data.next(format::kChunkHeaderSize, bytes)) return failure(error.kind, where + error.message);
+    const ChunkHeader chunk = parse_chunk_header(bytes.data());
+    const std::uint64_t plain_left = read.entry.size - read.plain_pos;
+    if (chunk.marker != format::kChunkMarker)
+        return failure(ErrorKind::BadCompressedData, where + "no SQSH marker");
+    if (chunk.plain_size > plain_left)
+        return failure(ErrorKind::BadCompressedData,
+                       where + "plain size " + std::to_string(chunk.plain_size) + " exceeds the " +
+                           std::to_string(plain_left) + " bytes left of the file");
+    if (chunk.payload_size > data.left())
+        return failure(ErrorKind::BadOffset, where + "payload of " + std::to_string(chunk.payload_size) +
+                                                 " bytes overruns the file's stored size by " +
+                                                 std::to_string(chunk.payload_size - data.left()));
+    // A chunk wholly before the range is passed over unread.
+    if (read.begin > 0 && read.plain_pos + chunk.plain_size <= read.begin) {
+        read.plain_pos += chunk.plain_size;
+        data.skip(chunk.payload_size);
+        return {};
+    }
+    if (std::string fault = stream.start(chunk.method, chunk.plain_size); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, where + fault);
+
+    const auto take = [&read](std::span<const std::uint8_t> plain) { return read.take(plain); };
+    std::uint32_t sum = 0;
+    std::uint64_t done = 0;
+    // Sums what is left of the payload: data that fails to decode is blamed
+    // on a bad checksum when its bytes were changed.
+    const auto checksum_fault = [&]() -> Error {
+        for (std::span<std::uint8_t> piece; done < chunk.payload_size; done += piece.size()) {
+            if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, chunk.payload_size - done)), piece))
+                return failure(error.kind, where + error.message);
+            sum += format::chunk_checksum(piece);
+        }
+        if (sum == chunk.checksum) return {};
+        return failure(ErrorKind::BadChecksum,
+                       where + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
+    };
+    while (done < chunk.payload_size) {
+        std::span<std::uint8_t> piece;
+        if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, chunk.payload_size - done)), piece))
+            return failure(error.kind, where + error.message);
+        sum += format::chunk_checksum(piece);
+        done += piece.size();
+        if (done == chunk.payload_size)
+            if (Error error = checksum_fault()) return error;
+        if (chunk.obfuscated) format::deobfuscate(piece, done - piece.size());
+        bool stopped = false;
+        if (std::string fault = stream.feed(piece, take, stopped); !fault.empty()) {
+            if (Error error = checksum_fault()) return error;
+            return failure(ErrorKind::BadCompressedData, where + fault);
+        }
+        if (stopped) return {};
+    }
+    if (std::string fault = stream.finish(); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, where + fault);
+    return {};
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Layout>> open_version2(const FileHandle& file, std::uint64_t file_size,
+                                              std::span<const std::uint8_t> head,
+                                              std::vector<Entry>& entries) {
+    auto header = parse_header(head, file_size);
+    if (!header) return header.error();
+    auto names = load_block(file, "names block", header->names_offset, header->names_size);
+    if (!names) return names.error();
+    auto block = load_block(file, "directory block", header->directory_offset, header->directory_size);
+    if (!block) return block.error();
+    std::vector<FileRecord> files;
+    TreeWalker walker(*block, *names, entries, files);
+    if (Error error = walker.walk()) return error;
+    return std::unique_ptr<Layout>(
+        std::make_unique<Version2Layout>(file, file_size, header->data_start, std::move(files)));
+}
+
+}  // namespace hpi::detail
