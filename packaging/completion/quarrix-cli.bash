@@ -11,6 +11,8 @@ _quarrix_cli_options() {
         extract) echo "-o --output --here -q --quiet --json" ;;
         pack) echo "-o --output --method --level --threads --format -q --quiet" ;;
         dump) echo "-o --output -r --recursive --types --consolidated -q --quiet --json" ;;
+        conflicts) echo "-r --recursive --types --json" ;;
+        mount) echo "-r --recursive --types -f --foreground" ;;
     esac
     echo "-h --help"
 }
@@ -44,7 +46,7 @@ _quarrix_cli() {
         esac
     done
     if [[ -z $command ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "list cat test scan extract pack dump --help --version" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "list cat test scan extract pack dump conflicts mount --help --version" -- "$cur")
         return
     fi
 
@@ -66,7 +68,8 @@ _quarrix_cli() {
     fi
     case $command in
         scan | pack | dump) _quarrix_cli_paths dirs ;;
-        list | test | extract) _quarrix_cli_paths ;;
+        # conflicts and mount take archives or folders (mount a folder last).
+        list | test | extract | conflicts | mount) _quarrix_cli_paths ;;
         cat)
             # The archive only; the path inside it is the person's to type.
             for ((i++; i < COMP_CWORD; i++)); do [[ ${COMP_WORDS[i]} == -* ]] || return; done

@@ -44,9 +44,9 @@ const char* const kMountFooter =
     "an unpacked dump of the archives would write appear there, read-only, each\n"
     "file decompressed as it is read. Names are listed as the dump spells them and\n"
     "found in any ASCII case. Without -f the command returns once the mount is\n"
-    "ready and `fusermount3 -u MOUNTPOINT` ends it; with -f it stays in the\n"
-    "foreground and Ctrl-C unmounts. A damaged file fails its reads with an I/O\n"
-    "error and one line on standard error.\n"
+    "ready, and fusermount3 unmounts it (see the manual page); with -f it stays\n"
+    "in the foreground and Ctrl-C unmounts. A damaged file fails its reads with\n"
+    "an I/O error and one line on standard error.\n"
     "Exit status: 0 mounted (and, with -f, unmounted again), 1 an archive could\n"
     "not be opened or the folder could not be mounted on, 2 usage error.";
 
