@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
@@ -165,7 +164,6 @@ bool has_extension(const QString& list) {
 const char* const kExitFooter =
     "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
 
-
 Output output_of(bool json) { return json ? Output::Json : Output::Text; }
 
 }  // namespace
@@ -237,14 +235,7 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
 
 std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
                                                      std::string_view types, std::ostream& err,
-                                                     int& status) {
-    std::ostringstream unused;
-    return find_archives(directory, recursive, types, unused, err, Output::Text, status);
-}
-
-std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
-                                                     std::string_view types, std::ostream& out,
-                                                     std::ostream& err, Output output, int& status) {
+                                                     int& status, std::ostream* json) {
     QString extensions;
     if (types.empty()) {
         extensions = RegisteredExtensionList();
@@ -267,9 +258,9 @@ std::optional<std::vector<std::string>> find_archives(const std::string& directo
         const int error = errno;
         report(err, without_controls(directory),
                std::string("cannot read directory: ") + std::strerror(error));
-        if (output == Output::Json)
-            json::write(out, json::folder_failure(directory, hpiutil::FromSystem(
-                                                                 std::error_code(error, std::generic_category()))));
+        if (json)
+            json::write(*json, json::folder_failure(directory, hpiutil::FromSystem(
+                                                                  std::error_code(error, std::generic_category()))));
         status = kFailure;
         return std::nullopt;
     }
@@ -287,7 +278,8 @@ std::optional<std::vector<std::string>> find_archives(const std::string& directo
 int scan_directory(const std::string& directory, bool recursive, std::string_view types,
                    std::ostream& out, std::ostream& err, Output output) {
     int status = kSuccess;
-    const auto archives = find_archives(directory, recursive, types, out, err, output, status);
+    const auto archives =
+        find_archives(directory, recursive, types, err, status, output == Output::Json ? &out : nullptr);
     if (!archives) return status;
     for (const std::string& archive : *archives) {
         if (output == Output::Json)

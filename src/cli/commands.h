@@ -56,13 +56,10 @@ int scan_directory(const std::string& directory, bool recursive, std::string_vie
 
 // The archives scan_directory would list, full paths in UTF-8; nothing when
 // the types are wrong or the directory cannot be listed, with the reason on
-// err and the exit status in status; with JSON output, the failure of a
-// directory that cannot be listed on out as well.
+// err and the exit status in status; given json, the failure of a directory
+// that cannot be listed goes there as a JSON line too.
 std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
                                                      std::string_view types, std::ostream& err,
-                                                     int& status);
-std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
-                                                     std::string_view types, std::ostream& out,
-                                                     std::ostream& err, Output output, int& status);
+                                                     int& status, std::ostream* json = nullptr);
 
 }  // namespace quarrix::cli

@@ -134,14 +134,14 @@ public:
     }
 
     // For --json, with the failures the extraction collected: those that
-    // concern no archive of the run first, then each archive's failures and
-    // its archive object, in order. A stop marks the archive in hand and
-    // those after it with a failure "interrupted".
+    // concern no archive of the run first (a folder that could not be made),
+    // then each archive's failures and its archive object, in order. A stop
+    // marks the archive in hand and those after it with a failure
+    // "interrupted".
     void write_json(std::span<const dump::DumpFailure> failures, std::ostream& out) const {
         const std::set<std::string> names(archives_.begin(), archives_.end());
         for (const dump::DumpFailure& failure : failures)
-            if (!names.count(failure.archive) && !is_folder_beside_refused(failure))
-                json::write(out, json::failure(failure));
+            if (!names.count(failure.archive)) json::write(out, json::failure(failure));
         const bool stopped = platform::StopRequested();
         const std::optional<std::size_t> in_hand = stopped ? last_started() : std::nullopt;
         std::set<std::string> written;
@@ -149,8 +149,7 @@ public:
             const ArchiveOutcome& outcome = outcomes_[i];
             bool ok = outcome.done && !outcome.refused;
             for (const dump::DumpFailure& failure : failures) {
-                const bool its_folder = outcome.refused && is_folder_beside(failure, archives_[i]);
-                if (failure.archive != archives_[i] && !its_folder) continue;
+                if (failure.archive != archives_[i]) continue;
                 ok = false;
                 if (!written.count(archives_[i])) json::write(out, json::failure(failure));
             }
@@ -202,17 +201,6 @@ private:
             return false;
         }
         return make_folder(folder, failures_);
-    }
-
-    // The folder beside the archive could not be made.
-    static bool is_folder_beside(const dump::DumpFailure& failure, const std::string& archive) {
-        return failure.folder && failure.entry.empty() && failure.archive == folder_beside(archive);
-    }
-
-    bool is_folder_beside_refused(const dump::DumpFailure& failure) const {
-        for (std::size_t i = 0; i < archives_.size(); ++i)
-            if (outcomes_[i].refused && is_folder_beside(failure, archives_[i])) return true;
-        return false;
     }
 
     std::optional<std::size_t> last_started() const {
@@ -361,7 +349,8 @@ int dump_command(const std::string& scan_folder, const std::string& target, bool
                  const std::string& types, const std::optional<std::string>& consolidated,
                  ProgressBar& bar, std::ostream& out, std::ostream& err, Output output) {
     int status = kSuccess;
-    const auto archives = find_archives(scan_folder, recursive, types, out, err, output, status);
+    const auto archives =
+        find_archives(scan_folder, recursive, types, err, status, output == Output::Json ? &out : nullptr);
     if (!archives) return status;
     StopOnSignals stop;
     dump::DumpFailures failures;

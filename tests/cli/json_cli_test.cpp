@@ -42,25 +42,24 @@ Lines listed(const std::string& archive, const std::string& manifest_name) {
     Lines lines;
     std::uint64_t files = 0, bytes = 0;
     for (const auto& row : hpi::test::manifest_rows(manifest_name)) {
-        if (row.is_directory) {
-            lines.push_back({{"type", "entry"}, {"archive", archive}, {"path", row.path}, {"kind", "folder"}});
-            continue;
+        Json entry = {{"type", "entry"}, {"archive", archive}, {"path", row.path},
+                      {"kind", row.is_directory ? "folder" : "file"}};
+        if (!row.is_directory) {
+            entry["size"] = row.size;
+            ++files;
+            bytes += row.size;
         }
-        lines.push_back({{"type", "entry"}, {"archive", archive}, {"path", row.path}, {"kind", "file"},
-                         {"size", row.size}});
-        ++files;
-        bytes += row.size;
+        lines.push_back(entry);
     }
     lines.push_back({{"type", "archive"}, {"archive", archive}, {"ok", true}, {"files", files}, {"bytes", bytes}});
     return lines;
 }
 
+// A failure and the archive object after it.
 Lines failed(const std::string& archive, const std::string& entry, const std::string& cause, const std::string& kind,
              Json summary) {
-    Json failure = {{"type", "failure"}, {"archive", archive}};
+    Json failure = {{"type", "failure"}, {"archive", archive}, {"cause", cause}, {"kind", kind}};
     if (!entry.empty()) failure["entry"] = entry;
-    failure["cause"] = cause;
-    failure["kind"] = kind;
     return {failure, summary};
 }
 
@@ -80,17 +79,24 @@ const char* const kChecksumWords =
     "damaged entry: checksum mismatch (chunk 1 of 2 at offset 147: checksum 0x007F8F96 expected 0x007F8F97)";
 
 // Every command's JSON, object for object: encrypted.hpi holds
-// "units\Café crème.fbi", stored in Windows-1252, so UTF-8 comes out.
+// "units\Café crème.fbi", stored in Windows-1252, so UTF-8 comes out. And
+// extract --here: each archive into a folder beside it, named after it, but
+// for those refused.
 TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
     writer_test::ScratchDir scratch;
-    const std::string scan = (scratch / "scan").string();
+    const std::string scan = (scratch / "scan").string(), here = (scratch / "here").string();
     fs::create_directories(scratch / "scan");
+    fs::create_directories(scratch / "here");
     fs::copy_file(fixture("encrypted.hpi"), scratch / "scan/enc.hpi");
     fs::copy_file(fixture("damaged/bad-checksum.ufo"), scratch / "scan/bad.ufo");
+    for (const char* name : {"here/base.hpi", "here/in-way.hpi"}) fs::copy_file(fixture("stored.hpi"), scratch / name);
+    writer_test::write_file(scratch / "here/in-way", "a file of that name");
+    writer_test::write_file(scratch / "here/junk.hpi", "not an archive");
     const std::string enc = scan + "/enc.hpi", bad = scan + "/bad.ufo";
     const std::string junk = fixture("damaged/not-an-archive.hpi"), cut = fixture("damaged/version2.hpi");
     const std::string out = (scratch / "out").string(), dumped = (scratch / "dumped").string();
     const Json enc_written = {{"files", 3}, {"bytes", 6011}}, bad_written = {{"files", 2}, {"bytes", 206480}};
+    const Json none = {{"files", 0}, {"bytes", 0}};
     const auto in = [](const std::string& folder, Json counts) {
         counts["folder"] = folder;
         return counts;
@@ -137,7 +143,14 @@ TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
          {"extract", "--json", enc, "-o", enc},
          1,
          {{{"type", "failure"}, {"folder", enc}, {"cause", "a file, folder or link is in the way"}, {"kind", "in-the-way"}},
-          archive(enc, false, {{"files", 0}, {"bytes", 0}})}},
+          archive(enc, false, none)}},
+        {"extract --here: a file in the way, a file that is not an archive, then one extracted",
+         {"extract", "--json", "--here", here + "/in-way.hpi", here + "/junk.hpi", here + "/base.hpi"},
+         1,
+         joined({failed(here + "/in-way.hpi", "", "a file, folder or link is in the way (" + here + "/in-way)",
+                        "in-the-way", archive(here + "/in-way.hpi", false, none)),
+                 failed(here + "/junk.hpi", "", "not an archive", "not-an-archive", archive(here + "/junk.hpi", false, none)),
+                 {archive(here + "/base.hpi", true, in(here + "/base", {{"files", 3}, {"bytes", 3017}}))}})},
         {"dump", {"dump", "--json", scan, "-o", dumped, "--types", "hpi,ufo"},
          1,
          scan_order(failed(bad, "noise.bin", kChecksumWords, "damaged", archive(bad, false, in(dumped, bad_written))),
@@ -158,9 +171,12 @@ TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
         // People still read the failures on standard error.
         EXPECT_EQ(result.err.empty(), c.status == 0) << result.err;
     }
-    // The consolidated archive holds what could be extracted.
-    const Outcome again = run_cli({"list", "--json", dumped + "/All.ufo"});
-    EXPECT_EQ(parsed(again.out).back(), archive(dumped + "/All.ufo", true, {{"files", 5}, {"bytes", 212491}}));
+    std::vector<std::string> beside;
+    for (const auto& [name, content] : dumptest::snapshot(here)) beside.push_back(name);
+    EXPECT_EQ(beside, (std::vector<std::string>{"base.hpi", "base/", "base/data/", "base/data/empty.dat",
+                                                "base/data/noise.bin", "base/readme.txt", "in-way", "in-way.hpi",
+                                                "junk.hpi"}))
+        << "nothing is made for an archive that is refused";
 }
 
 // Names that would break a line or a terminal come out escaped and whole;
@@ -179,88 +195,6 @@ TEST(CliJson, HostileNamesAndPathsThatAreNotUtf8StayValidJson) {
     ASSERT_EQ(lines.size(), 2u) << result.out;
     EXPECT_EQ(lines[0]["path"], "a\nf\t1\tfake\x1b[2J\xc2\x81 caf\xc3\xa9\".txt");
     EXPECT_EQ(lines[0]["archive"], (scratch / "caf\xef\xbf\xbd.hpi").string());
-}
-
-TEST(CliExtractHere, EachArchiveGoesIntoAFolderBesideItNamedAfterIt) {
-    writer_test::ScratchDir scratch;
-    for (const char* folder : {"one", "two/Patch 2", "three", "ref"}) fs::create_directories(scratch / folder);
-    fs::copy_file(fixture("stored.hpi"), scratch / "one/base.hpi");
-    fs::copy_file(fixture("zlib.ufo"), scratch / "two/Patch 2.ufo");
-    fs::copy_file(fixture("stored.hpi"), scratch / "three/in-way.hpi");
-    fs::copy_file(fixture("stored.hpi"), scratch / "three/noext");
-    writer_test::write_file(scratch / "three/in-way", "a file of that name");
-    writer_test::write_file(scratch / "two/Patch 2/kept.txt", "there before");
-    writer_test::write_file(scratch / "three/junk.hpi", "not an archive");
-    const std::string base = (scratch / "one/base.hpi").string(), patch = (scratch / "two/Patch 2.ufo").string();
-    const std::string in_way = (scratch / "three/in-way.hpi").string(), noext = (scratch / "three/noext").string();
-    const std::string junk = (scratch / "three/junk.hpi").string();
-    for (const std::string& archive : {base, patch})
-        ASSERT_EQ(run_cli({"extract", archive, "-o", (scratch / "ref" / fs::path(archive).stem()).string()}).status, 0);
-    dumptest::Tree patch_folder = dumptest::snapshot(scratch / "ref/Patch 2");
-    const std::string stored = dumptest::snapshot(scratch / "one").at("base.hpi");
-    patch_folder["kept.txt"] = "there before";
-
-    const struct {
-        const char* what;
-        std::vector<std::string> archives;
-        int status;
-        std::vector<std::string> said;  // on standard error, whole lines
-        std::vector<std::string> kinds;  // of the failures in the JSON, in order
-    } cases[] = {
-        {"two archives, one folder made and one already there", {base, patch}, 0, {}, {}},
-        {"a file in the way, a file that is not an archive, an archive without extension; the others still done",
-         {in_way, base, junk, noext, patch},
-         1,
-         {"quarrix-cli: " + in_way + ": a file, folder or link is in the way (" + (scratch / "three/in-way").string() + ")",
-          "quarrix-cli: " + junk + ": not an archive",
-          "quarrix-cli: " + noext + ": a file, folder or link is in the way (" + noext + ")", "quarrix-cli: 3 problems"},
-         {"in-the-way", "not-an-archive", "in-the-way"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove_all(scratch / "one/base");
-        std::vector<std::string> args = {"extract", "--here", "--json"};
-        args.insert(args.end(), c.archives.begin(), c.archives.end());
-        const Outcome result = run_cli(args);
-        EXPECT_EQ(result.status, c.status);
-        std::string said;
-        for (const std::string& line : c.said) said += line + "\n";
-        EXPECT_EQ(result.err, said);
-
-        EXPECT_EQ(dumptest::snapshot(scratch / "one/base"), dumptest::snapshot(scratch / "ref/base"));
-        EXPECT_EQ(dumptest::snapshot(scratch / "two/Patch 2"), patch_folder);
-        EXPECT_EQ(dumptest::snapshot(scratch / "three"),
-                  (dumptest::Tree{{"in-way", "a file of that name"},
-                                  {"in-way.hpi", stored},
-                                  {"junk.hpi", "not an archive"},
-                                  {"noext", stored}}))
-            << "nothing is made for an archive that is refused";
-
-        std::vector<std::string> kinds;
-        std::size_t archives = 0;
-        for (const Json& line : parsed(result.out)) {
-            if (line["type"] == "failure") kinds.push_back(line["kind"]);
-            if (line["type"] != "archive") continue;
-            ++archives;
-            const bool refused = line["archive"] == in_way || line["archive"] == junk || line["archive"] == noext;
-            EXPECT_EQ(line["ok"], !refused) << line;
-            if (!refused) {
-                EXPECT_EQ(line["folder"], fs::path(line["archive"].get<std::string>()).replace_extension().string());
-            }
-        }
-        EXPECT_EQ(kinds, c.kinds);
-        EXPECT_EQ(archives, c.archives.size());
-    }
-}
-
-TEST(CliExtractHere, HereAndAnOutputFolderAreOneOrTheOther) {
-    using Args = std::vector<std::string>;
-    for (const Args& args : {Args{"extract", "--here", "-o", "out", "a.hpi"}, Args{"extract", "a.hpi"}}) {
-        const Outcome result = run_cli(args);
-        EXPECT_EQ(result.status, 2) << testing::PrintToString(args);
-        EXPECT_NE(result.err.find("--here"), std::string::npos) << result.err;
-        EXPECT_EQ(result.out, "");
-    }
 }
 
 }  // namespace
