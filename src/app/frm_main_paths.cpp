@@ -3,6 +3,7 @@
 // Both are taken as the window's own buttons would take them.
 #include "frm_main.h"
 
+#include "hpiutil/failure.h"
 #include "hpiutil/hpiutil.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -34,12 +35,19 @@ QString AbsoluteNativePath(const QFileInfo& info)
 }
 
 // The test the dump itself makes first: the archive library opens the file.
-// A renamed archive passes, a text file named ".hpi" does not.
-bool OpensAsArchive(const QString& path)
+// A renamed archive passes, a text file named ".hpi" does not; why a file
+// fails is the library's answer ("not an archive", "damaged archive: ...").
+hpiutil::Failure WhyNotAnArchive(const QString& path)
 {
     const std::int32_t handle = HPIOpen(platform::ToFsPath(path).c_str());
+    const hpiutil::Failure failure = handle == 0 ? HPIGetLastFailure() : hpiutil::Failure();
     HPIClose(handle);
-    return handle != 0;
+    return failure;
+}
+
+QString Refused(const QString& path, const hpiutil::Failure& failure)
+{
+    return path + QStringLiteral(": ") + QString::fromStdString(hpiutil::Describe(failure));
 }
 
 SortedPaths SortPaths(const QStringList& paths)
@@ -51,11 +59,14 @@ SortedPaths SortPaths(const QStringList& paths)
         if (info.isDir())
             sorted.folders.append(absolute);
         else if (!info.exists())
-            sorted.refused.append(path + QStringLiteral(": not found"));
-        else if (info.isFile() && OpensAsArchive(absolute))
-            sorted.archives.append(absolute);
+            sorted.refused.append(Refused(path, hpiutil::Because(hpiutil::Cause::Missing)));
+        // A device or a pipe is not opened: reading one could wait forever.
+        else if (!info.isFile())
+            sorted.refused.append(path + QStringLiteral(": neither a folder nor a file"));
+        else if (const hpiutil::Failure failure = WhyNotAnArchive(absolute))
+            sorted.refused.append(Refused(path, failure));
         else
-            sorted.refused.append(path + QStringLiteral(": neither a folder nor an archive Quarrix can read"));
+            sorted.archives.append(absolute);
     }
     return sorted;
 }

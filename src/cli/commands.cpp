@@ -2,12 +2,13 @@
 
 #include "collection_commands.h"
 #include "dump_commands.h"
+#include "json_lines.h"
 #include "terminal_text.h"
 
 #include <memory>
 #include <optional>
-#include <string_view>
 #include <ostream>
+#include <string_view>
 
 #include <CLI/CLI.hpp>
 #include <hpi/hpi.h>
@@ -57,6 +58,51 @@ void write_listing(const hpi::Archive& archive, std::ostream& out) {
             out << "f\t" << entry.size << '\t';
         out << without_controls(hpi::cp1252_to_utf8(entry.path)) << '\n';
     }
+}
+
+void write_json_listing(const std::string& name, const hpi::Archive& archive, std::ostream& out) {
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+    for (const hpi::Entry& entry : archive.entries()) {
+        json::write(out, json::entry(name, entry));
+        if (entry.is_directory) continue;
+        ++files;
+        bytes += entry.size;
+    }
+    json::Object summary = json::archive(name);
+    summary["ok"] = true;
+    summary["files"] = files;
+    summary["bytes"] = bytes;
+    json::write(out, summary);
+}
+
+// An archive that could not be opened or read: its failure, then its
+// archive object.
+void write_json_failure(const std::string& name, const std::string& entry, const hpiutil::Failure& cause,
+                        std::ostream& out) {
+    json::write(out, json::failure(name, entry, cause));
+    json::Object summary = json::archive(name);
+    summary["ok"] = false;
+    json::write(out, summary);
+}
+
+// The first damage a full read of the archive's files meets, as
+// Archive::test() finds it, with the entry it was found in.
+struct Damage {
+    hpi::Error error;
+    std::string entry;  // UTF-8; empty when it is the archive's own
+};
+
+Damage first_damage(const hpi::Result<std::unique_ptr<hpi::Archive>>& opened) {
+    if (!opened) return {opened.error(), std::string()};
+    const hpi::Archive& archive = *opened.value();
+    const hpi::Sink discard = [](std::span<const std::uint8_t>) { return true; };
+    for (std::size_t i = 0; i < archive.entries().size(); ++i) {
+        const hpi::Entry& entry = archive.entries()[i];
+        if (entry.is_directory) continue;
+        if (hpi::Error error = archive.read(i, discard)) return {error, hpi::cp1252_to_utf8(entry.path)};
+    }
+    return {};
 }
 
 // Returns the entry's index, or reports why there is none.
@@ -119,19 +165,28 @@ bool has_extension(const QString& list) {
 const char* const kExitFooter =
     "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
 
+Output output_of(bool json) { return json ? Output::Json : Output::Text; }
+
 }  // namespace
 
-int list_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err) {
-    const bool with_headers = archives.size() > 1;
+int list_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err,
+                  Output output) {
+    const bool json = output == Output::Json;
+    const bool with_headers = archives.size() > 1 && !json;
     int status = kSuccess;
     for (std::size_t i = 0; i < archives.size(); ++i) {
         if (with_headers) out << (i > 0 ? "\n" : "") << archives[i] << ":\n";
-        auto archive = open_or_report(archives[i], err);
-        if (!archive) {
+        auto opened = hpi::Archive::open(archives[i]);
+        if (!opened) {
+            report(err, archives[i], describe(archives[i], opened.error()));
+            if (json) write_json_failure(archives[i], std::string(), hpiutil::FromLibrary(opened.error(), true), out);
             status = kFailure;
             continue;
         }
-        write_listing(*archive, out);
+        if (json)
+            write_json_listing(archives[i], *opened.value(), out);
+        else
+            write_listing(*opened.value(), out);
     }
     return status;
 }
@@ -157,16 +212,23 @@ int cat_entry(const std::string& archive_name, const std::string& entry_path, st
     return kSuccess;
 }
 
-int test_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err) {
+int test_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err,
+                  Output output) {
     int status = kSuccess;
     for (const std::string& name : archives) {
-        auto opened = hpi::Archive::open(name);
-        const hpi::Error error = opened ? opened.value()->test() : opened.error();
-        if (error) {
-            err << name << ": " << describe(name, error) << '\n';
+        const Damage damage = first_damage(hpi::Archive::open(name));
+        if (damage.error) {
+            err << name << ": " << describe(name, damage.error) << '\n';
             status = kFailure;
+        }
+        if (output == Output::Text) {
+            if (!damage.error) out << name << ": OK\n";
+        } else if (damage.error) {
+            write_json_failure(name, damage.entry, hpiutil::FromLibrary(damage.error, damage.entry.empty()), out);
         } else {
-            out << name << ": OK\n";
+            json::Object summary = json::archive(name);
+            summary["ok"] = true;
+            json::write(out, summary);
         }
     }
     return status;
@@ -174,7 +236,7 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
 
 std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
                                                      std::string_view types, std::ostream& err,
-                                                     int& status) {
+                                                     int& status, std::ostream* json) {
     QString extensions;
     if (types.empty()) {
         extensions = RegisteredExtensionList();
@@ -194,8 +256,12 @@ std::optional<std::vector<std::string>> find_archives(const std::string& directo
         (Search_::DirectoryPath(start) + u'*').toUtf8().constData(), &entry,
         platform::FindDetail::KindAndName);
     if (probe == platform::INVALID_HANDLE_VALUE) {
+        const int error = errno;
         report(err, without_controls(directory),
-               std::string("cannot read directory: ") + std::strerror(errno));
+               std::string("cannot read directory: ") + std::strerror(error));
+        if (json)
+            json::write(*json, json::folder_failure(directory, hpiutil::FromSystem(
+                                                                  std::error_code(error, std::generic_category()))));
         status = kFailure;
         return std::nullopt;
     }
@@ -211,11 +277,17 @@ std::optional<std::vector<std::string>> find_archives(const std::string& directo
 }
 
 int scan_directory(const std::string& directory, bool recursive, std::string_view types,
-                   std::ostream& out, std::ostream& err) {
+                   std::ostream& out, std::ostream& err, Output output) {
     int status = kSuccess;
-    const auto archives = find_archives(directory, recursive, types, err, status);
+    const auto archives =
+        find_archives(directory, recursive, types, err, status, output == Output::Json ? &out : nullptr);
     if (!archives) return status;
-    for (const std::string& archive : *archives) out << without_controls(archive) << '\n';
+    for (const std::string& archive : *archives) {
+        if (output == Output::Json)
+            json::write(out, json::archive(archive));
+        else
+            out << without_controls(archive) << '\n';
+    }
     return out ? kSuccess : kFailure;
 }
 
@@ -227,9 +299,11 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     app.require_subcommand(1);
 
     std::vector<std::string> list_inputs;
+    bool list_json = false;
     CLI::App* list = app.add_subcommand("list", "List every entry of each archive.");
     list->add_option("ARCHIVE", list_inputs, "Archive files")->required();
-    list->footer(std::string(kListFooter) + "\n" + kExitFooter);
+    list->add_flag("--json", list_json, json::kHelp);
+    list->footer(std::string(kListFooter) + "\n" + json::kFooter + "\n" + kExitFooter);
 
     std::string cat_input;
     std::string cat_path;
@@ -243,12 +317,14 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                 kExitFooter);
 
     std::vector<std::string> test_inputs;
+    bool test_json = false;
     CLI::App* test = app.add_subcommand(
         "test", "Read and check every entry of each archive; one line per archive.");
     test->add_option("ARCHIVE", test_inputs, "Archive files")->required();
+    test->add_flag("--json", test_json, json::kHelp);
     test->footer(std::string("Prints \"ARCHIVE: OK\" on standard output, or \"ARCHIVE: \" and what\n"
                              "is damaged on standard error.\n") +
-                 kExitFooter);
+                 json::kFooter + "\n" + kExitFooter);
 
     std::string scan_input;
     bool scan_recursive = false;
@@ -256,11 +332,13 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     CLI::App* scan = app.add_subcommand(
         "scan", "List the archives in a directory, one full path per line.");
     scan->add_option("DIR", scan_input, "Directory to search")->required();
+    bool scan_json = false;
     scan->add_flag("-r,--recursive", scan_recursive, "Search its subdirectories too");
+    scan->add_flag("--json", scan_json, json::kHelp);
     scan->add_option("--types", scan_types,
                      "Extensions to look for, separated by | or , (default: the types registered "
                      "in Quarrix's Options.ini, or hpi,ufo,gp3,gp4 when none is)");
-    scan->footer(std::string(kScanFooter) + "\n" +
+    scan->footer(std::string(kScanFooter) + "\n" + json::kFooter + "\n" +
                  "Exit status: 0 done, 1 the directory cannot be read, 2 usage error.");
 
     DumpCommands dump_commands(app);
@@ -272,12 +350,13 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
         const int code = app.exit(error, out, err);
         return code == 0 ? kSuccess : kUsageError;
     }
-    if (const std::optional<int> status = dump_commands.run_parsed(err, progress_on_err)) return *status;
+    if (const std::optional<int> status = dump_commands.run_parsed(out, err, progress_on_err)) return *status;
     if (const std::optional<int> status = collection_commands.run_parsed(out, err)) return *status;
-    if (list->parsed()) return list_archives(list_inputs, out, err);
+    if (list->parsed()) return list_archives(list_inputs, out, err, output_of(list_json));
     if (cat->parsed()) return cat_entry(cat_input, cat_path, out, err);
-    if (scan->parsed()) return scan_directory(scan_input, scan_recursive, scan_types, out, err);
-    return test_archives(test_inputs, out, err);
+    if (scan->parsed())
+        return scan_directory(scan_input, scan_recursive, scan_types, out, err, output_of(scan_json));
+    return test_archives(test_inputs, out, err, output_of(test_json));
 }
 
 }  // namespace quarrix::cli

@@ -18,8 +18,9 @@ public:
     explicit DumpCommands(CLI::App& app);
 
     // Runs whichever of the three the parsed command line named; nothing when
-    // it named none of them. show_progress: standard error is a terminal.
-    std::optional<int> run_parsed(std::ostream& err, bool show_progress);
+    // it named none of them. out takes the --json lines; show_progress:
+    // standard error is a terminal.
+    std::optional<int> run_parsed(std::ostream& out, std::ostream& err, bool show_progress);
 
 private:
     CLI::App* extract_ = nullptr;
@@ -37,6 +38,8 @@ private:
     std::string types_;
     std::string consolidated_;
     bool quiet_ = false;
+    bool here_ = false;
+    bool json_ = false;
 };
 
 }  // namespace quarrix::cli

@@ -71,6 +71,7 @@ private slots:
             QVERIFY(QFile::copy(archive, at(QString::fromUtf8(name))));
         d_->appDir.write(QStringLiteral("archives/notes.txt"), "text");
         d_->appDir.write(QStringLiteral("text.hpi"), "HAPI is not enough");
+        QVERIFY(QFile::copy(QStringLiteral(QUARRIX_TESTDATA_DIR "/damaged/version2.hpi"), at(QStringLiteral("cut.hpi"))));
     }
 
     void cleanup()
@@ -92,11 +93,14 @@ private slots:
             << QStringList{"archives/e.ccx", "renamed.bak"} << QStringList()
             << QStringList{"archives/e.ccx", "renamed.bak"} << "archives" << QStringList();
         QTest::newRow("a missing path") << QStringList{"missing.hpi"} << QStringList() << QStringList() << QString()
-                                        << QStringList{"missing.hpi: not found"};
+                                        << QStringList{"missing.hpi: no such file or folder"};
+        QTest::newRow("a damaged archive")
+            << QStringList{"cut.hpi", "renamed.bak"} << QStringList() << QStringList{"renamed.bak"} << "."
+            << QStringList{"cut.hpi: damaged archive: truncated (the file ends at offset 20"};
         QTest::newRow("a mixture")
             << QStringList{"text.hpi", "archives", "missing", "renamed.bak", "archives/a.hpi"} << scan
             << QStringList{"renamed.bak"} << "archives"
-            << QStringList{"text.hpi: neither a folder nor an archive", "missing: not found"};
+            << QStringList{"text.hpi: not an archive\n", "missing: no such file or folder"};
     }
 
     void pathsAreTakenAsTheButtonsWould()

@@ -100,7 +100,8 @@ TEST(CliTest, GoodArchivesAreOkAndADamagedOneIsOneLineWithItsKind) {
 TEST(CliUsage, WrongCommandLinesExitWith2AndHelpWith0) {
     using Args = std::vector<std::string>;
     for (const Args& args : {Args{}, Args{"unpack", "x.hpi"}, Args{"list"}, Args{"cat", "x.hpi"},
-                             Args{"test"}, Args{"list", "--bogus", "x.hpi"}}) {
+                             Args{"test"}, Args{"list", "--bogus", "x.hpi"},
+                             Args{"extract", "--here", "-o", "out", "x.hpi"}, Args{"extract", "x.hpi"}}) {
         const Outcome result = run_cli(args);
         EXPECT_EQ(result.status, 2) << testing::PrintToString(args);
         EXPECT_FALSE(result.err.empty());
