@@ -34,17 +34,31 @@ std::optional<Destination> split_destination(std::string_view destination, std::
     return split;
 }
 
-bool FolderCache::create_file(const Destination& destination, AtomicFile& file, std::error_code& error) {
+FolderCache::Folder FolderCache::find(const Destination& destination) {
     std::lock_guard lock(mutex_);
+    for (auto kept = kept_.rbegin(); kept != kept_.rend(); ++kept)
+        if (kept->folders == destination.folders && kept->root == destination.root) return kept->folder;
+    return nullptr;
+}
+
+void FolderCache::keep(const Destination& destination, Folder folder) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(kept_, [&](const Kept& kept) {
+        return kept.folders == destination.folders && kept.root == destination.root;
+    });
+    if (kept_.size() == kKept) kept_.erase(kept_.begin());
+    kept_.push_back(Kept{destination.root, destination.folders, std::move(folder)});
+}
+
+bool FolderCache::create_file(const Destination& destination, AtomicFile& file, std::error_code& error) {
     // A kept folder that someone removed meanwhile is opened afresh.
-    if (folder_ && root_ == destination.root && folders_ == destination.folders &&
-        file.CreateIn(folder_.get(), destination.file, error))
+    if (Folder kept = find(destination); kept && file.CreateIn(std::move(kept), destination.file, error))
         return true;
-    folder_ = quarrix::platform::OpenFolderBeneath(destination.root, destination.folders, true, error);
-    if (!folder_) return false;
-    root_ = destination.root;
-    folders_ = destination.folders;
-    return file.CreateIn(folder_.get(), destination.file, error);
+    auto opened = std::make_shared<quarrix::platform::UniqueFd>(
+        quarrix::platform::OpenFolderBeneath(destination.root, destination.folders, true, error));
+    if (!*opened) return false;
+    keep(destination, opened);
+    return file.CreateIn(std::move(opened), destination.file, error);
 }
 
 Failure extract_beneath(const hpi::Archive& archive, std::size_t index, const Destination& destination,

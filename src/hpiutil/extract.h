@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,19 +33,30 @@ struct Destination {
 // levels alone has the current folder as its root.
 std::optional<Destination> split_destination(std::string_view destination, std::size_t levels);
 
-// The folder of the last file extracted, kept open: files of one folder come
-// one after another in listing order, so most files need no walk down from
-// the root. Safe to share between threads.
+// The folders of the last files extracted, kept open: files of one folder
+// come one after another in listing order, so most files need no walk down
+// from the root. Safe to share between threads: each thread making files in
+// a folder shares its descriptor, and no system call is made under the lock.
 class FolderCache {
 public:
     // Starts file in the folder destination names (made when missing).
     bool create_file(const Destination& destination, quarrix::platform::AtomicFile& file, std::error_code& error);
 
 private:
+    using Folder = std::shared_ptr<const quarrix::platform::UniqueFd>;
+    struct Kept {
+        std::filesystem::path root;
+        std::vector<std::string> folders;
+        Folder folder;
+    };
+    // A few more than the threads that extract at once, each in its own folder.
+    static constexpr std::size_t kKept = 20;
+
+    Folder find(const Destination& destination);
+    void keep(const Destination& destination, Folder folder);
+
     std::mutex mutex_;
-    std::filesystem::path root_;
-    std::vector<std::string> folders_;
-    quarrix::platform::UniqueFd folder_;
+    std::vector<Kept> kept_;  // the most recently used last
 };
 
 // Writes entries()[index] of archive below destination.root: the folders are

@@ -119,11 +119,12 @@ bool AtomicFile::Create(const std::filesystem::path& target, std::error_code& er
         return false;
     }
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    folder_.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder_) {
+    auto opened = std::make_shared<UniqueFd>(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!*opened) {
         error = lastError();
         return false;
     }
+    folder_ = std::move(opened);
     finalName_ = name;
     return createInOwnFolder(error);
 }
@@ -135,11 +136,25 @@ bool AtomicFile::CreateIn(int folderFd, std::string_view name, std::error_code& 
         error = std::make_error_code(std::errc::invalid_argument);
         return false;
     }
-    folder_.reset(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
-    if (!folder_) {
+    auto duplicate = std::make_shared<UniqueFd>(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!*duplicate) {
         error = lastError();
         return false;
     }
+    folder_ = std::move(duplicate);
+    finalName_ = name;
+    return createInOwnFolder(error);
+}
+
+bool AtomicFile::CreateIn(std::shared_ptr<const UniqueFd> folder, std::string_view name, std::error_code& error)
+{
+    Discard();
+    if (!IsSingleSafeName(name) || !folder || !*folder) {
+        error = std::make_error_code(!folder || !*folder ? std::errc::bad_file_descriptor
+                                                         : std::errc::invalid_argument);
+        return false;
+    }
+    folder_ = std::move(folder);
     finalName_ = name;
     return createInOwnFolder(error);
 }
@@ -148,7 +163,7 @@ bool AtomicFile::createInOwnFolder(std::error_code& error)
 {
     if (!namedForced.load(std::memory_order_relaxed) && canLinkUnnamedFiles()) {
         // 0666 lets the process's umask decide, as for any new file.
-        const int fd = ::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        const int fd = ::openat(folder(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
             file_.reset(fd);
             error.clear();
@@ -160,9 +175,9 @@ bool AtomicFile::createInOwnFolder(std::error_code& error)
             return false;
         }
     }
-    const int folder = folder_.get();
+    const int folderFd = folder();
     if (!claimHiddenName([&](const char* name) {
-            file_.reset(::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            file_.reset(::openat(folderFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
             return bool(file_);
         }, error))
         return false;
@@ -177,7 +192,7 @@ bool AtomicFile::claimHiddenName(const std::function<bool(const char*)>& makeFil
         makeTemporaryName(temporaryName_);
         // Listed before it exists: a sudden end may then try to remove a file
         // that is not there, but never misses one that is.
-        publish(slot_, folder_.get(), temporaryName_);
+        publish(slot_, folder(), temporaryName_);
         if (makeFile(temporaryName_))
             return true;
         if (errno != EEXIST)
@@ -230,7 +245,7 @@ bool AtomicFile::Commit(Durability durability, std::error_code& error)
     // The new file is in place whatever this reports; a folder that cannot
     // be synced leaves nothing to undo.
     if (durability == Durability::Synced)
-        ::fsync(folder_.get());
+        ::fsync(folder());
     Discard();
     error.clear();
     return true;
@@ -240,26 +255,44 @@ bool AtomicFile::placeNamed(std::error_code& error)
 {
     // A close can be the first to report a write the disk could not take.
     if (::close(file_.release()) != 0
-        || ::renameat(folder_.get(), temporaryName_, folder_.get(), finalName_.c_str()) != 0) {
+        || ::renameat(folder(), temporaryName_, folder(), finalName_.c_str()) != 0) {
         error = lastError();
         return false;
     }
     return true;
 }
 
-bool AtomicFile::placeUnnamed(std::error_code& error)
+// Kernels that let a process link a file it opened itself by its descriptor
+// alone (AT_EMPTY_PATH) save the walk through /proc; the others refuse with
+// ENOENT (or EPERM), and from then on /proc is asked at once.
+static std::atomic<bool> emptyPathRefused{false};
+
+bool AtomicFile::linkUnnamed(const char* name)
 {
+    if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+        if (::linkat(file_.get(), "", folder(), name, AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT && errno != EPERM)
+            return false;
+    }
     char procPath[40];
     std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", file_.get());
+    if (::linkat(AT_FDCWD, procPath, folder(), name, AT_SYMLINK_FOLLOW) != 0)
+        return false;
+    emptyPathRefused.store(true, std::memory_order_relaxed);
+    return true;
+}
+
+bool AtomicFile::placeUnnamed(std::error_code& error)
+{
     // Closed only once it has its name, which needs the open descriptor; a
     // close can still be the first to report a write the disk could not take,
     // and then the file goes again.
-    const int folder = folder_.get();
-    if (::linkat(AT_FDCWD, procPath, folder, finalName_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (linkUnnamed(finalName_.c_str())) {
         if (::close(file_.release()) == 0)
             return true;
         error = lastError();
-        ::unlinkat(folder, finalName_.c_str(), 0);
+        ::unlinkat(folder(), finalName_.c_str(), 0);
         return false;
     }
     if (errno != EEXIST) {
@@ -268,9 +301,7 @@ bool AtomicFile::placeUnnamed(std::error_code& error)
     }
     // A file (or link) of that name is replaced in one step: the new file
     // takes a hidden name first, then is renamed over it.
-    return claimHiddenName([&](const char* name) {
-               return ::linkat(AT_FDCWD, procPath, folder, name, AT_SYMLINK_FOLLOW) == 0;
-           }, error)
+    return claimHiddenName([&](const char* name) { return linkUnnamed(name); }, error)
         && placeNamed(error);
 }
 
@@ -280,7 +311,7 @@ void AtomicFile::Discard() noexcept
     // Removed before it leaves the registry, so that a sudden end in between
     // still finds it.
     if (temporaryName_[0] != '\0')
-        ::unlinkat(folder_.get(), temporaryName_, 0);
+        ::unlinkat(folder(), temporaryName_, 0);
     temporaryName_[0] = '\0';
     release(slot_);
     folder_.reset();

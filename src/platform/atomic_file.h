@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -58,6 +59,11 @@ public:
     // rather than written through.
     bool CreateIn(int folderFd, std::string_view name, std::error_code& error);
 
+    // The same in a folder whose descriptor the caller shares with this
+    // object instead of having it duplicated: many files made in one kept
+    // folder then cost no system call for the folder.
+    bool CreateIn(std::shared_ptr<const UniqueFd> folder, std::string_view name, std::error_code& error);
+
     // The open temporary file (owned by this object), e.g. to set its mode;
     // -1 before Create and after Commit or Discard.
     int fd() const { return file_.get(); }
@@ -80,8 +86,10 @@ private:
     bool claimHiddenName(const std::function<bool(const char*)>& makeFile, std::error_code& error);
     bool placeNamed(std::error_code& error);
     bool placeUnnamed(std::error_code& error);
+    bool linkUnnamed(const char* name);
+    int folder() const { return folder_ ? folder_->get() : -1; }
 
-    UniqueFd folder_;
+    std::shared_ptr<const UniqueFd> folder_;
     UniqueFd file_;
     std::string finalName_;
     char temporaryName_[32] = {};  // empty for an unnamed file
