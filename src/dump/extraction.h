@@ -39,7 +39,8 @@ private:
 
 // Where the extraction reports its progress: an upper bar over the archives,
 // a lower bar over the files of the archive in hand, and a cancel request
-// that is polled between archives and between files.
+// that is polled between archives and between files. Every call comes from
+// the thread that called ExtractArchives.
 class ExtractionProgress {
 public:
     virtual ~ExtractionProgress() = default;
@@ -52,6 +53,19 @@ public:
     virtual void FileWritten(std::uint64_t bytes) { (void)bytes; }
 };
 
+// How many threads write an archive's files: each file is read, decoded and
+// written whole by one of them while the calling thread walks the listing
+// and reports. kMaxWorkers bounds the memory in flight: each worker holds at
+// most about 2.5 MiB (a read-ahead, one decoded chunk, the decoder's state),
+// so even the most workers hold under 64 MiB.
+constexpr unsigned kMaxWorkers = 16;
+
+struct ExtractionOptions {
+    // 0: one per core, at most kMaxWorkers; 1: every file on the calling
+    // thread, one after another.
+    unsigned workers = 0;
+};
+
 // Extracts the archives of `lstFiles`, first row first, below `destination`,
 // removing each row once its archive is done, until the list is empty or the
 // progress asks to cancel. Folders are made, and files written, one level at
@@ -59,7 +73,16 @@ public:
 // whose name differs only in ASCII case from one already there is merged into
 // it. Entries that would leave the destination are skipped. Everything that
 // went wrong is added to `failures`.
+//
+// However many workers write the files, the outcome is the one of writing
+// them one after another in listing order: the same files with the same
+// bytes, a later entry or archive winning over an earlier one that lands on
+// the same file, and the same calls of `progress`, all made on the calling
+// thread, but that the lower bar may skip files that were taken back from
+// the workers together (it never goes back, and each archive ends on its
+// last file), and that a cancel leaves out the files not yet started.
 void ExtractArchives(const std::string& destination, ArchiveList& lstFiles,
-                     ExtractionProgress& progress, DumpFailures& failures);
+                     ExtractionProgress& progress, DumpFailures& failures,
+                     const ExtractionOptions& options = {});
 
 }  // namespace quarrix::dump

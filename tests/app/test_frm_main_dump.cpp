@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -281,8 +282,10 @@ private slots:
     }
 
     // Cancel is clicked while the first file of the second archive is
-    // extracted: the rest of it and the third archive are left, and what was
-    // extracted is packed all the same.
+    // extracted: the third archive is left, and what was extracted is packed
+    // all the same. Files of the second archive that were already being
+    // written when the click came are finished whole, so which of them follow
+    // its first depends on the workers.
     void cancelDuringTheSecondArchiveStillPacks()
     {
         listThreeArchives(path("target"));
@@ -303,7 +306,9 @@ private slots:
         std::vector<std::string> names;
         for (const hpi::Entry& entry : packed.value()->entries())
             names.push_back(entry.path);
-        QCOMPARE(names, (std::vector<std::string>{"a", "a\\1", "a\\2", "a\\3", "b", "b\\1"}));
+        const std::vector<std::string> whole = {"a", "a\\1", "a\\2", "a\\3", "b", "b\\1", "b\\2", "b\\3"};
+        QVERIFY(names.size() >= 6 && names.size() <= whole.size());
+        QVERIFY(std::equal(names.begin(), names.end(), whole.begin()));
         verifyEndStateAndClosingBox(platform::MsgBoxIcon::Information, QStringLiteral("Operation Complete"));
     }
 };
