@@ -20,10 +20,13 @@ namespace {
 
 // Files handed over and not yet taken back, per worker: enough that the
 // workers go on with the small files behind a large one that is still being
-// written (the answers are taken back in order), and that the calling thread
-// wakes up for a batch of answers rather than for each. A job holds only
-// names, so these are a few hundred KiB at most.
-constexpr std::size_t kJobsPerWorker = 64;
+// written (the answers are taken back in order). A job holds only names, so
+// these are well under a MiB in all.
+constexpr std::size_t kJobsPerWorker = 512;
+
+// When that many are in flight, the calling thread waits until this part of
+// them has ended, then takes them back together: one wake-up for many files.
+constexpr std::size_t kTakenBackTogether = 64;
 
 // Of files taken back together, the lower bar shows at least every this many.
 constexpr std::size_t kShownEvery = 32;
@@ -149,26 +152,22 @@ public:
     // Hands the files to the workers in listing order and takes them back in
     // the same order, reporting each as it is taken back: the progress and
     // the failures come as they would from one file after another. A cancel
-    // is polled before each entry; the files not yet started then are not
-    // written at all, and those being written are finished.
+    // is polled before each entry and between the batches taken back; the
+    // files not yet started then are not written at all, and those being
+    // written are finished.
     void ExtractFiles(std::int32_t directoryTotal)
     {
         directoryTotal_ = directoryTotal;
         ListedEntry entry;
         for (std::int32_t token = NextEntry(handle_, 0, entry);; token = NextEntry(handle_, token, entry)) {
-            if (progress_.Cancel()) {
-                workers_.DropWaiting();
-                break;
-            }
-            if (token == 0)
+            if (Cancelled() || token == 0)
                 break;
             if (entry.isDirectory)
                 continue;
             HandOver(entry);
             TakeBackReady();
         }
-        while (!pending_.empty())
-            TakeBackOne();
+        TakeBackAll();
     }
 
 private:
@@ -185,17 +184,21 @@ private:
         file.entry = entry;
         auto components = SafeComponents(entry.name);
         if (components) {
-            if (inFlight_.Meets(*components))
+            if (inFlight_.Meets(*components)) {
                 TakeBackAll();
+                if (cancelled_)
+                    return;  // not started, so not written at all
+            }
             file.onDisk = tree_.ResolveFile(*components);
-            workers_.Submit(handle_, entry.name, tree_.DiskPath(file.onDisk).string());
+            workers_.Submit(handle_, entry.name, tree_.DiskPath(file.onDisk).string(),
+                            std::uint64_t(std::max<std::int32_t>(entry.size, 0)));
             inFlight_.Add(*components);
             file.components = std::move(*components);
             file.handedOver = true;
         }
         pending_.push_back(std::move(file));
         if (workers_.Pending() >= maxInFlight_)
-            TakeBackOne();
+            TakeBack(kTakenBackTogether);
     }
 
     // The files already written at the front are taken back at once; the
@@ -215,13 +218,35 @@ private:
             TakeBackOne(i + 1 == ready || (i + 1) % kShownEvery == 0);
     }
 
-    void TakeBackAll()
+    // Waits until at least `wanted` of the files at the front have ended (or
+    // all that were handed over), then takes back every one that has.
+    void TakeBack(std::size_t wanted)
     {
-        while (!pending_.empty())
-            TakeBackOne();
+        workers_.WaitForReady(wanted);
+        TakeBackReady();
     }
 
-    void TakeBackOne(bool shown = true)
+    // A batch at a time, so that the calling thread's share of each file
+    // (the tree, the progress) is done while the workers write the next.
+    void TakeBackAll()
+    {
+        while (!pending_.empty()) {
+            Cancelled();
+            TakeBack(kTakenBackTogether);
+        }
+    }
+
+    bool Cancelled()
+    {
+        if (!cancelled_ && progress_.Cancel()) {
+            cancelled_ = true;
+            workers_.DropWaiting();
+        }
+        return cancelled_;
+    }
+
+    // Only for a file at the front that was refused or has ended.
+    void TakeBackOne(bool shown)
     {
         PendingFile file = std::move(pending_.front());
         pending_.pop_front();
@@ -233,7 +258,7 @@ private:
             }
             return;
         }
-        const FileJob job = workers_.Next();
+        const FileJob job = workers_.TakeOldest();
         inFlight_.Remove(file.components);
         if (job.state == FileJob::State::Dropped) {
             dropped_ = true;
@@ -272,6 +297,7 @@ private:
     std::int32_t directoryTotal_ = 0;
     std::int32_t filesDone_ = 0;
     bool dropped_ = false;
+    bool cancelled_ = false;
 };
 
 // How many threads write files: one per core, within the bound that keeps
@@ -281,7 +307,7 @@ unsigned WorkerThreads(unsigned asked)
 {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned workers = std::min(asked == 0 ? cores : asked, kMaxWorkers);
-    // One worker is the calling thread itself.
+    // With one, the calling thread writes the files itself.
     return workers <= 1 ? 0 : workers;
 }
 

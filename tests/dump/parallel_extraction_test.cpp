@@ -231,7 +231,9 @@ TEST(ParallelExtraction, ACancelLeavesWholeFilesOnlyAndTheArchivesNotYetDoneInTh
         std::vector<fs::path> archives;
         std::vector<std::pair<std::string, std::string>> whole;  // every file entry of every archive
         for (std::size_t i = 0; i < tags.size(); ++i) {
-            const Entries entries = manyFiles(200, tags[i]);
+            // The second archive is large enough that the workers cannot
+            // have written it all before the cancel is seen.
+            const Entries entries = manyFiles(i == 1 ? 3000 : 200, tags[i]);
             archives.push_back(buildArchive(scratch / ("p" + std::to_string(i) + ".hpi"), entries));
             for (const Entry& entry : entries)
                 whole.emplace_back(entry.path, entry.content);
@@ -262,9 +264,9 @@ TEST(ParallelExtraction, ACancelLeavesWholeFilesOnlyAndTheArchivesNotYetDoneInTh
                 matchesAnEntry |= bytes == content && dump::FoldCase(name) == dump::FoldCase(entryPath);
             EXPECT_TRUE(matchesAnEntry) << path;
         }
-        EXPECT_EQ(fromFirst + fromSecond, 200);
+        EXPECT_GE(fromFirst + fromSecond, 200);
         EXPECT_GE(fromSecond, 30);
-        EXPECT_LT(fromSecond, 200) << "the cancel came in the middle of the second archive";
+        EXPECT_LT(fromSecond, 3000) << "the cancel came in the middle of the second archive";
     }
 }
 
