@@ -78,7 +78,7 @@ public:
             bar_.set_fraction(double(index_) + std::min(1.0, double(Value) / Max), double(outcomes_.size()));
     }
     bool Cancel() override { return platform::StopRequested(); }
-    void FileWritten(std::uint64_t bytes) override {
+    void FileWritten(const std::string&, const std::string&, std::uint64_t bytes) override {
         bar_.add_file(bytes);
         ++outcomes_.at(index_).files;
         outcomes_.at(index_).bytes += bytes;
