@@ -109,7 +109,9 @@ int mount_view(const collection::MergedView& view, const std::string& mount_poin
     }
     std::size_t files = 0;
     for (const collection::Node& node : view.nodes()) files += node.is_folder ? 0 : 1;
-    err << kProgram << ": " << files << " files of " << view.members().size() << " archives on "
+    const std::size_t archives = view.members().size();
+    err << kProgram << ": " << files << (files == 1 ? " file of " : " files of ") << archives
+        << (archives == 1 ? " archive on " : " archives on ")
         << without_controls(mount_point)
         << (foreground ? "; Ctrl-C unmounts\n" : "; fusermount3 -u unmounts\n");
     if (!foreground) {

@@ -244,6 +244,8 @@ TEST_F(Mount, InTheForegroundCtrlCUnmounts) {
     ::kill(pid, SIGINT);
     EXPECT_EQ(finish(pid), 0) << text_of(err_);
     EXPECT_FALSE(is_mounted(mount_point_));
+    const std::string said = "quarrix-cli: 3 files of 1 archive on " + mount_point_.string() + "; Ctrl-C unmounts\n";
+    EXPECT_NE(text_of(err_).find(said), std::string::npos) << text_of(err_);
 }
 
 }  // namespace
