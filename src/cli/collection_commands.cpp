@@ -46,7 +46,8 @@ const char* const kMountFooter =
     "found in any ASCII case. Without -f the command returns once the mount is\n"
     "ready, and fusermount3 unmounts it (see the manual page); with -f it stays\n"
     "in the foreground and Ctrl-C unmounts. A damaged file fails its reads with\n"
-    "an I/O error and one line on standard error.\n"
+    "an I/O error and one line on standard error (without -f, only when that is\n"
+    "a terminal or a file).\n"
     "Exit status: 0 mounted (and, with -f, unmounted again), 1 an archive could\n"
     "not be opened or the folder could not be mounted on, 2 usage error.";
 
