@@ -15,6 +15,9 @@ class QPushButton;
 
 namespace quarrix {
 
+namespace collection {
+class Overlaps;
+}
 namespace dump {
 class DumpFailures;
 }
@@ -93,8 +96,10 @@ private:
     void AddArchivesFoundIn(const QString& folder);
     void acceptDroppedPaths();
 
-    // The two halves of a dump; what goes wrong is added to `failures`.
-    void ExtractArchives(const QString& destination, dump::DumpFailures& failures);
+    // The two halves of a dump; what goes wrong is added to `failures`, and
+    // the files the extraction writes are told to `overlaps`.
+    void ExtractArchives(const QString& destination, dump::DumpFailures& failures,
+                         collection::Overlaps& overlaps);
     void CreateMonolithic(dump::DumpFailures& failures);
 
     bool placedOnScreen_ = false;

@@ -53,7 +53,10 @@ private:
 
 class WindowExtractionProgress final : public dump::ExtractionProgress {
 public:
-    explicit WindowExtractionProgress(frmProgress2& window) : window_(window) {}
+    WindowExtractionProgress(frmProgress2& window, collection::Overlaps& overlaps)
+        : window_(window), overlaps_(overlaps)
+    {
+    }
     void StartMain(const std::string& strPart, const std::string& strWork) override
     {
         window_.StartMain(FromDisk(strPart), QString::fromStdString(strWork));
@@ -64,9 +67,14 @@ public:
     // A stop asked for by a signal ends the program at the next yield; until
     // then the extraction goes no further.
     bool Cancel() override { return window_.Cancel || platform::StopRequested(); }
+    void FileWritten(const std::string& archive, const std::string& entry, std::uint64_t) override
+    {
+        overlaps_.written(archive, entry);
+    }
 
 private:
     frmProgress2& window_;
+    collection::Overlaps& overlaps_;
 };
 
 class WindowPacking final : public dump::MonolithicHost {
@@ -94,15 +102,14 @@ private:
     frmMain& main_;
 };
 
-// The closing box's details: the files more than one of the listed archives
-// holds, each with the archive whose copy the dump keeps. Empty when no two
-// of them overlap. Only the listings are read.
-QString OverlapDetails(const ListBox& list)
+// The files more than one of the listed archives holds. Only the listings
+// are read, and the archives are closed again before the dump opens them.
+collection::Overlaps ListedOverlaps(const ListBox& list)
 {
     std::vector<std::string> archives;
     for (int i = 0; i < list.ListCount(); ++i)
         archives.push_back(ToDisk(list.List(i)));
-    return FromDisk(collection::overlap_lines(collection::MergedView::build(archives), 200));
+    return collection::Overlaps(collection::MergedView::build(archives));
 }
 
 }  // namespace
@@ -129,15 +136,21 @@ void frmMain::Command4_Click()
     if (!options.OK)
         return;
 
-    // Before the dump, which empties the list.
-    const QString overlaps = OverlapDetails(*lstFiles);
+    // Before the dump, which empties the list. The closing box's details
+    // name, for each of these files, the archive whose copy ended on disk.
+    collection::Overlaps overlaps = ListedOverlaps(*lstFiles);
     dump::DumpFailures failures;
     if (options.Compressed) {
         frmFile_IO::MakeFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"));
-        ExtractArchives(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"), failures);
+        ExtractArchives(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"), failures, overlaps);
+        const std::size_t extracted = failures.Items().size();
         CreateMonolithic(failures);
+        // What the packing failed on is not in the target: the whole
+        // archive (no entry named), or the files it names.
+        for (std::size_t i = extracted; i < failures.Items().size(); ++i)
+            overlaps.lost(failures.Items()[i].entry);
     } else {
-        ExtractArchives(txtTarget->text(), failures);
+        ExtractArchives(txtTarget->text(), failures, overlaps);
     }
 
     QString text = QStringLiteral("Operation Complete");
@@ -145,16 +158,17 @@ void frmMain::Command4_Click()
         text += QStringLiteral("\n\n") + FromDisk(failures.Lines());
     platform::MsgBox(text, platform::MsgBoxButtons::Ok,
                      failures.Empty() ? platform::MsgBoxIcon::Information : platform::MsgBoxIcon::Exclamation,
-                     QStringLiteral("File Operations"), overlaps);
+                     QStringLiteral("File Operations"), FromDisk(overlaps.lines(200)));
 }
 
-void frmMain::ExtractArchives(const QString& destination, dump::DumpFailures& failures)
+void frmMain::ExtractArchives(const QString& destination, dump::DumpFailures& failures,
+                              collection::Overlaps& overlaps)
 {
     frmProgress2& progress = frmProgress2::instance();
     progress.Show();
     setEnabled(false);
     ListBoxArchives archives(*lstFiles);
-    WindowExtractionProgress sink(progress);
+    WindowExtractionProgress sink(progress, overlaps);
     dump::ExtractArchives(ToDisk(destination), archives, sink, failures);
     ScanDir.clear();
     Command4->setEnabled(false);

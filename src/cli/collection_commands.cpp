@@ -46,7 +46,8 @@ const char* const kMountFooter =
     "found in any ASCII case. Without -f the command returns once the mount is\n"
     "ready, and fusermount3 unmounts it (see the manual page); with -f it stays\n"
     "in the foreground and Ctrl-C unmounts. A damaged file fails its reads with\n"
-    "an I/O error and one line on standard error.\n"
+    "an I/O error and one line on standard error (without -f, only when that is\n"
+    "a terminal or a file).\n"
     "Exit status: 0 mounted (and, with -f, unmounted again), 1 an archive could\n"
     "not be opened or the folder could not be mounted on, 2 usage error.";
 
@@ -109,7 +110,9 @@ int mount_view(const collection::MergedView& view, const std::string& mount_poin
     }
     std::size_t files = 0;
     for (const collection::Node& node : view.nodes()) files += node.is_folder ? 0 : 1;
-    err << kProgram << ": " << files << " files of " << view.members().size() << " archives on "
+    const std::size_t archives = view.members().size();
+    err << kProgram << ": " << files << (files == 1 ? " file of " : " files of ") << archives
+        << (archives == 1 ? " archive on " : " archives on ")
         << without_controls(mount_point)
         << (foreground ? "; Ctrl-C unmounts\n" : "; fusermount3 -u unmounts\n");
     if (!foreground) {

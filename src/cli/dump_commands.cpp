@@ -78,7 +78,7 @@ public:
             bar_.set_fraction(double(index_) + std::min(1.0, double(Value) / Max), double(outcomes_.size()));
     }
     bool Cancel() override { return platform::StopRequested(); }
-    void FileWritten(std::uint64_t bytes) override {
+    void FileWritten(const std::string&, const std::string&, std::uint64_t bytes) override {
         bar_.add_file(bytes);
         ++outcomes_.at(index_).files;
         outcomes_.at(index_).bytes += bytes;
@@ -324,8 +324,15 @@ int pack_command(const std::string& folder, const std::string& archive, hpi::Pac
                                hasEarlier ? std::optional(earlier) : std::nullopt);
     bar.set_name(fs::path(archive).filename().string());
     options.stop = &platform::StopFlag();
+    // A file is reported once or more while it is packed (a large one as it
+    // goes), so it counts from its first report on.
+    std::string in_hand;
     const hpi::Error packed =
-        writer.pack(archive, options, [&bar](const hpi::PackProgress& progress) {
+        writer.pack(archive, options, [&bar, &in_hand](const hpi::PackProgress& progress) {
+            if (!progress.archive_path.empty() && progress.archive_path != in_hand) {
+                in_hand = progress.archive_path;
+                bar.add_file(0);  // its bytes are in bytes_done
+            }
             bar.set_bytes(progress.bytes_done);
             bar.set_fraction(double(progress.bytes_done), double(progress.bytes_total));
         });

@@ -60,7 +60,7 @@ void ProgressBar::draw() {
     if (name.size() > kNameWidth) name = "..." + name.substr(name.size() - (kNameWidth - 3));
     err_ << "\r[" << std::string(std::size_t(filled), '#')
          << std::string(std::size_t(kBarWidth - filled), '-') << "] " << int(fraction_ * 100)
-         << "%  " << human_bytes(double(bytes_)) << "  " << files_ << " files  "
+         << "%  " << human_bytes(double(bytes_)) << "  " << files_ << (files_ == 1 ? " file  " : " files  ")
          << human_bytes(seconds > 0 ? double(bytes_) / seconds : 0) << "/s  " << name << "\x1b[K"
          << std::flush;
 }

@@ -1,5 +1,7 @@
 #include "collection/conflicts.h"
 
+#include "dump/text.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -126,6 +128,10 @@ private:
     bool differs_ = false;
 };
 
+std::string copy_key(const std::string& archive, const std::string& entry) {
+    return archive + '\0' + entry;
+}
+
 }  // namespace
 
 Comparison compare_copies(const MergedView& view, const Copy& first, const Copy& second) {
@@ -141,16 +147,46 @@ std::vector<std::uint32_t> overridden_archives(const Node& file) {
     return members;
 }
 
-std::string overlap_lines(const MergedView& view, std::size_t max_lines) {
-    std::string lines;
-    std::size_t count = 0;
+Overlaps::Overlaps(const MergedView& view) {
+    for (const Member& member : view.members()) archives_.push_back(member.path);
     for (NodeId id = 0; id < view.nodes().size(); ++id) {
         const Node& node = view.node(id);
         if (overridden_archives(node).empty()) continue;
-        if (++count <= max_lines)
-            lines += view.path_of(id) + ": kept from " + view.members()[node.member].path + '\n';
+        File file;
+        file.path = view.path_of(id);
+        std::vector<Copy> copies = node.overridden;
+        copies.push_back(node.kept());
+        for (const Copy& copy : copies) {
+            // The listing names an entry by its stored path in UTF-8.
+            const std::string listed = hpi::cp1252_to_utf8(view.entry_of(copy).path);
+            copies_[copy_key(archives_[copy.member], listed)] = {files_.size(), file.members.size()};
+            file.members.push_back(copy.member);
+        }
+        file.written.assign(file.members.size(), false);
+        files_.push_back(std::move(file));
     }
-    if (count > max_lines) lines += "... and " + std::to_string(count - max_lines) + " more\n";
+}
+
+void Overlaps::written(const std::string& archive, const std::string& entry) {
+    const auto found = copies_.find(copy_key(archive, entry));
+    if (found != copies_.end()) files_[found->second.first].written[found->second.second] = true;
+}
+
+void Overlaps::lost(const std::string& path) {
+    const std::string folded = dump::FoldCase(path);
+    for (File& file : files_)
+        if (path.empty() || dump::FoldCase(file.path) == folded) file.written.assign(file.written.size(), false);
+}
+
+std::string Overlaps::lines(std::size_t max_lines) const {
+    std::string lines;
+    for (std::size_t i = 0; i < files_.size() && i < max_lines; ++i) {
+        const File& file = files_[i];
+        std::size_t copy = file.members.size();
+        while (copy > 0 && !file.written[copy - 1]) --copy;
+        lines += file.path + (copy == 0 ? ": not written" : ": kept from " + archives_[file.members[copy - 1]]) + '\n';
+    }
+    if (files_.size() > max_lines) lines += "... and " + std::to_string(files_.size() - max_lines) + " more\n";
     if (!lines.empty()) lines.pop_back();
     return lines;
 }

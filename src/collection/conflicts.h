@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <hpi/hpi.h>
@@ -41,9 +43,37 @@ void for_each_conflict(const MergedView& view, const std::function<void(const Co
 // writes over, in dump order.
 std::vector<std::uint32_t> overridden_archives(const Node& file);
 
-// One line "PATH: kept from ARCHIVE" for each file held by more than one
-// archive, in the order the dump first writes them, at most `max_lines`,
-// then "... and N more"; empty when no file is. Nothing is read.
-std::string overlap_lines(const MergedView& view, std::size_t max_lines);
+// The files more than one archive holds, taken from the view before a dump
+// (the view may be closed then), then told which copies the dump wrote, so
+// that each names the archive whose copy is on disk afterwards: the last in
+// dump order whose copy was written whole. A copy that failed, or that the
+// dump never came to (a Cancel), was not written. Nothing is read.
+class Overlaps {
+public:
+    explicit Overlaps(const MergedView& view);
+
+    // The dump wrote `entry` (as the archive's listing names it) of
+    // `archive` (its path as given to the view) whole.
+    void written(const std::string& archive, const std::string& entry);
+    // The file at `path` below the target ("\" between levels, any case) is
+    // not there after all; an empty path: none of them is.
+    void lost(const std::string& path);
+
+    // "PATH: kept from ARCHIVE" for each file, or "PATH: not written" when
+    // no copy of it was, in the order the dump first writes them, at most
+    // `max_lines`, then "... and N more"; empty when no file is held twice.
+    std::string lines(std::size_t max_lines) const;
+
+private:
+    struct File {
+        std::string path;
+        std::vector<std::uint32_t> members;  // its copies' archives, in dump order
+        std::vector<bool> written;           // by copy
+    };
+    std::vector<std::string> archives_;  // by member
+    std::vector<File> files_;
+    // "ARCHIVE\0ENTRY" of each copy: its file and its place among the copies.
+    std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> copies_;
+};
 
 }  // namespace quarrix::collection

@@ -273,7 +273,7 @@ private:
             return;
         }
         tree_.NoteFile(file.onDisk);
-        progress_.FileWritten(std::uint64_t(std::max<std::int32_t>(file.entry.size, 0)));
+        progress_.FileWritten(archive_, file.entry.name, std::uint64_t(std::max<std::int32_t>(file.entry.size, 0)));
     }
 
     void ReportTried(const ListedEntry& entry, bool shown)

@@ -49,8 +49,14 @@ public:
     virtual void StartSub(const std::string& strPart) = 0;
     virtual void UpdateSub(std::int32_t Value, std::int32_t Max) = 0;
     virtual bool Cancel() = 0;
-    // One file was written completely, `bytes` long.
-    virtual void FileWritten(std::uint64_t bytes) { (void)bytes; }
+    // One file was written completely, `bytes` long: `entry` of `archive`,
+    // named as the listing and the archive list name them.
+    virtual void FileWritten(const std::string& archive, const std::string& entry, std::uint64_t bytes)
+    {
+        (void)archive;
+        (void)entry;
+        (void)bytes;
+    }
 };
 
 // How many threads write an archive's files: each file is read, decoded and

@@ -438,10 +438,18 @@ bool CollectionFs::continue_in_background(std::error_code& error) {
     if (::chdir("/") != 0) {
         // Nothing here needs the working folder: every path is absolute or open.
     }
+    // Whoever reads the command's output through a pipe waits for its end,
+    // which would not come before the unmount while this process held it.
+    // Standard error stays only where a damaged entry's line is seen and
+    // nobody waits: a terminal, or a file it is logged to.
+    struct stat error_target {};
+    const bool keep_error = ::isatty(STDERR_FILENO) ||
+                            (::fstat(STDERR_FILENO, &error_target) == 0 && S_ISREG(error_target.st_mode));
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     if (null >= 0) {
         ::dup2(null, STDIN_FILENO);
         ::dup2(null, STDOUT_FILENO);
+        if (!keep_error) ::dup2(null, STDERR_FILENO);
         ::close(null);
     }
     return true;

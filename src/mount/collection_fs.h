@@ -52,8 +52,10 @@ public:
     MountResult mount(const std::string& mount_point);
 
     // Goes on in a child process of its own session, standard input and
-    // output on /dev/null and standard error kept (damaged entries are
-    // reported there). Returns true in the child, which is to serve(); in
+    // output on /dev/null; standard error, where damaged entries are
+    // reported, is kept when it is a terminal or a file and goes to
+    // /dev/null too otherwise (a pipe, whose reader would wait for the
+    // unmount). Returns true in the child, which is to serve(); in
     // the calling process returns false once the child exists (or with
     // `error` set when none could be made), leaving the mount to the child.
     bool continue_in_background(std::error_code& error);

@@ -90,6 +90,25 @@ private:
         window_->Command4->setEnabled(true);
     }
 
+    // Lists an archive `name` holding `files` (path, content), a null
+    // content standing for a damaged file: its second chunk fails its
+    // checksum.
+    void listArchive(const std::string& name, const std::vector<std::pair<std::string, const char*>>& files)
+    {
+        hpi::test::ArchiveBuilder builder;
+        for (const auto& [file, content] : files) {
+            if (content) {
+                builder.stored_file(file, hpi::test::bytes_of(content));
+                continue;
+            }
+            auto chunks = hpi::test::chunks_of(hpi::test::Bytes(140000, 'd'), hpi::test::zlib_chunk);
+            chunks[1].checksum = 1;
+            builder.chunked_file(file, hpi::Method::Zlib, 140000, chunks);
+        }
+        writer_test::write_file(path(name), builder.build().bytes);
+        window_->lstFiles->AddItem(QString::fromStdString(path(name).string()));
+    }
+
     // Without details: archives that do not overlap leave the box as it was.
     void verifyEndStateAndClosingBox(platform::MsgBoxIcon icon, const QString& text,
                                      const QString& details = QString())
@@ -191,6 +210,59 @@ private slots:
                                     QStringLiteral("a\\1: kept from %1\nc\\3: kept from %1").arg(d));
     }
 
+    // After the dump the details name the archive whose copy is on disk: not
+    // one whose copy failed, nor one a Cancel left out or whose copies never
+    // reached the target; a file no copy of which was written says so.
+    void theClosingBoxDetailsNameTheCopyThatIsOnDisk()
+    {
+        const char* const damaged = nullptr;
+        const struct {
+            const char* what;
+            std::vector<std::pair<std::string, std::vector<std::pair<std::string, const char*>>>> archives;
+            const char* cancelAt;  // the archive whose start a Cancel meets
+            bool consolidated;     // packed into a target folder that is missing
+            const char* details;   // the archives named without their folder
+            dumptest::Tree onDisk;
+        } cases[] = {
+            {"the later copy is damaged",
+             {{"a.hpi", {{"x.bin", "a"}, {"y.bin", "a"}}}, {"b.ufo", {{"X.BIN", damaged}, {"y.bin", "b"}}}},
+             nullptr, false, "x.bin: kept from a.hpi\ny.bin: kept from b.ufo",
+             {{"x.bin", "a"}, {"y.bin", "b"}}},
+            {"every copy is damaged", {{"a.hpi", {{"x.bin", damaged}}}, {"b.ufo", {{"x.bin", damaged}}}}, nullptr,
+             false, "x.bin: not written", {}},
+            {"a Cancel as the second archive starts",
+             {{"p.hpi", {{"x.bin", "p"}}}, {"q.ufo", {{"x.bin", "q"}, {"y.bin", "q"}}}, {"r.gp3", {{"y.bin", "r"}}}},
+             "q", false, "x.bin: kept from p.hpi\ny.bin: not written", {{"x.bin", "p"}}},
+            {"the consolidated archive cannot be made", {{"a.hpi", {{"x.bin", "a"}}}, {"b.ufo", {{"x.bin", "b"}}}},
+             nullptr, true, "x.bin: not written", {}},
+        };
+        for (const auto& c : cases) {
+            cleanup();
+            init();
+            for (const auto& [name, files] : c.archives)
+                listArchive(name, files);
+            const fs::path target = path(c.consolidated ? "missing" : "out");
+            window_->ScanDir = QString::fromStdString(d_->scratch.path().string());
+            window_->txtTarget->setText(QString::fromStdString(target.string()));
+            if (c.cancelAt) {
+                frmProgress2& progress = frmProgress2::instance();
+                atFirstYieldWhere([&progress, &c] { return progress.isVisible() && progress.lblWork->text() == QLatin1String(c.cancelAt); },
+                                  [&progress] { QTest::mouseClick(progress.Command1, Qt::LeftButton); });
+            }
+            answerDumpOptions([&c](frmDumpOptions& d) {
+                if (c.consolidated)
+                    QTest::mouseClick(d.Option1[1], Qt::LeftButton);
+                d.Command1->click();
+            });
+            window_->Command4_Click();
+            QVERIFY2(!d_->boxes.shown.isEmpty(), c.what);
+            QString details = d_->boxes.shown.last().details;
+            details.remove(QString::fromStdString((d_->scratch / "").string()));
+            QCOMPARE(details, QString::fromUtf8(c.details));
+            QCOMPARE(dumptest::snapshot(target), c.onDisk);
+        }
+    }
+
     // The closing box names each failure's archive, entry and cause, in the
     // words of quarrix-cli; one cause shared by all is said once.
     void theClosingBoxNamesEachFailuresCause()
@@ -281,18 +353,21 @@ private slots:
         QCOMPARE(dumptest::snapshot(path("target")), dumptest::Tree{});
     }
 
-    // Cancel is clicked once the second archive's files are shown: the third
-    // archive is left, and what was extracted is packed all the same. Files
-    // of the second archive that were already being written when the click
-    // came are finished whole, so how many of them follow its first depends
-    // on the workers.
+    // Cancel is clicked once the window shows a file of the second archive:
+    // the third archive is left, and what was extracted is packed all the
+    // same. The window does not show every file (of those the workers
+    // finished together, only the last), so the click may come at any of
+    // the second archive's files; those already being written then are
+    // finished whole, so which of them follow its first depends on the
+    // workers.
     void cancelDuringTheSecondArchiveStillPacks()
     {
         listThreeArchives(path("target"));
         frmProgress2& progress = frmProgress2::instance();
         atFirstYieldWhere(
             [&progress] {
-                return progress.lblWork->text() == u"b" && progress.Label2->text().startsWith(u"Exctracting b\\");
+                return progress.isVisible() && progress.lblWork->text() == u"b"
+                    && progress.Label2->text().startsWith(u"Exctracting b\\");
             },
             [&progress] { QTest::mouseClick(progress.Command1, Qt::LeftButton); });
         answerDumpOptions([](frmDumpOptions& d) {

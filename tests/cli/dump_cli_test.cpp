@@ -17,6 +17,7 @@
 #include "support/writer_view.h"
 
 #include <algorithm>
+#include <regex>
 #include <set>
 
 namespace {
@@ -110,6 +111,22 @@ TEST(CliDump, AFullDiskIsSaidOnceAtTheTopOfTheReport) {
     const std::string a = (scratch / "a.hpi").string();
     EXPECT_EQ(result.err, "quarrix-cli: All 2 failures: no space left on device\nquarrix-cli: " + a +
                               ": a.bin\nquarrix-cli: " + a + ": b.bin\nquarrix-cli: 2 problems\n");
+}
+
+// On a terminal pack's bar counts the files as they are packed: its first
+// frame has the first file in hand, and the figure only grows.
+TEST(CliDump, PacksProgressBarCountsTheFiles) {
+    writer_test::ScratchDir scratch;
+    make_tree(scratch / "tree", {{"a.txt", "a"}, {"b.txt", "b"}, {"sub/c.bin", std::string(300000, 'c')}});
+    const Outcome packed = run_cli({"pack", (scratch / "tree").string(), "-o", (scratch / "p.hpi").string()}, true);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    std::vector<int> figures;
+    const std::regex files("  ([0-9]+) files?  ");
+    for (auto it = std::sregex_iterator(packed.err.begin(), packed.err.end(), files); it != std::sregex_iterator(); ++it)
+        figures.push_back(std::stoi((*it)[1]));
+    ASSERT_FALSE(figures.empty()) << packed.err;
+    EXPECT_EQ(figures.front(), 1) << packed.err;
+    EXPECT_TRUE(std::is_sorted(figures.begin(), figures.end()) && figures.back() <= 3) << packed.err;
 }
 
 // What a failure says, without the archive it is reported under.

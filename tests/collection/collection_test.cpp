@@ -205,9 +205,27 @@ TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder) {
         seen.push_back(line + (conflict.identical ? " same" : " differs"));
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"a.txt kept 2 over 0 1 same", "b.txt kept 2 over 0 differs"}));
-    const std::string third = view.members()[2].path;
-    EXPECT_EQ(collection::overlap_lines(view, 200), "a.txt: kept from " + third + "\nb.txt: kept from " + third);
-    EXPECT_EQ(collection::overlap_lines(view, 1), "a.txt: kept from " + third + "\n... and 1 more");
+}
+
+// The copies a dump reports written, by archive and listed name, decide
+// which archive each file is kept from; a file lost afterwards is named in
+// any case.
+TEST(Overlaps, NameTheLastArchiveWhoseCopyWasWrittenAndCapTheLines) {
+    writer_test::ScratchDir scratch;
+    const auto view = collection::MergedView::build(build_archives(
+        scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}}},
+                         {"2.hpi", {{"A.TXT", "A"}, {"b.txt", "b"}, {"c.txt", "c"}}},
+                         {"3.hpi", {{"c.txt", "C"}}}}));
+    const std::string first = view.members()[0].path;
+    const std::string second = view.members()[1].path;
+    collection::Overlaps overlaps(view);
+    for (const auto& [archive, entry] : std::vector<std::pair<std::string, std::string>>{
+             {first, "a.txt"}, {second, "A.TXT"}, {first, "b.txt"}})
+        overlaps.written(archive, entry);
+    EXPECT_EQ(overlaps.lines(200), "a.txt: kept from " + second + "\nb.txt: kept from " + first +
+                                       "\nc.txt: not written");
+    overlaps.lost("B.TXT");
+    EXPECT_EQ(overlaps.lines(2), "a.txt: kept from " + second + "\nb.txt: not written\n... and 1 more");
 }
 
 }  // namespace

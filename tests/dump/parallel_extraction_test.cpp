@@ -55,7 +55,10 @@ struct Recorder : dump::ExtractionProgress {
     void UpdateMain(std::int32_t value, std::int32_t max) override { note("archive ", value, max); }
     void StartSub(const std::string& part) override { calls.push_back("sub " + part); }
     void UpdateSub(std::int32_t value, std::int32_t max) override { note("file ", value, max); }
-    void FileWritten(std::uint64_t bytes) override { calls.push_back("written " + std::to_string(bytes)); }
+    void FileWritten(const std::string&, const std::string& entry, std::uint64_t bytes) override
+    {
+        calls.push_back("written " + entry + " " + std::to_string(bytes));
+    }
     bool Cancel() override { return false; }
     void note(const std::string& call, std::int32_t value, std::int32_t max)
     {
@@ -213,10 +216,10 @@ struct CancelIn : Recorder {
         current = part;
         Recorder::StartMain(part, work);
     }
-    void FileWritten(std::uint64_t bytes) override
+    void FileWritten(const std::string& from, const std::string& entry, std::uint64_t bytes) override
     {
         written += current == archive;
-        Recorder::FileWritten(bytes);
+        Recorder::FileWritten(from, entry, bytes);
     }
     bool Cancel() override { return written >= afterFiles; }
 };

@@ -4,6 +4,7 @@
 #include "collection/merged_view.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -36,11 +37,9 @@ std::string text_of(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Starts `args` with standard error into `err`; returns its process id.
-pid_t start(const std::vector<std::string>& args, const fs::path& err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+// Starts `args` with its descriptors set up by `actions`; returns its
+// process id.
+pid_t spawn(const std::vector<std::string>& args, const posix_spawn_file_actions_t& actions) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -56,8 +55,45 @@ pid_t start(const std::vector<std::string>& args, const fs::path& err) {
     pid_t pid = -1;
     posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+// Starts `args` with standard error into `err`.
+pid_t start(const std::vector<std::string>& args, const fs::path& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    const pid_t pid = spawn(args, actions);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+// Starts `args` with standard output and error into `pipe_end`, as
+// `$(... 2>&1)` does.
+pid_t start_into(const std::vector<std::string>& args, int pipe_end) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_end, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipe_end, STDERR_FILENO);
+    const pid_t pid = spawn(args, actions);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// What comes out of `fd` until its end, and whether the end came within
+// `patience`.
+std::pair<std::string, bool> read_to_end(int fd, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    std::string text;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd readable{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&readable, 1, int(left.count())) <= 0) return {text, false};
+        char piece[256];
+        const ssize_t got = ::read(fd, piece, sizeof piece);
+        if (got <= 0) return {text, got == 0};
+        text.append(piece, std::size_t(got));
+    }
 }
 
 int finish(pid_t pid) {
@@ -244,6 +280,26 @@ TEST_F(Mount, InTheForegroundCtrlCUnmounts) {
     ::kill(pid, SIGINT);
     EXPECT_EQ(finish(pid), 0) << text_of(err_);
     EXPECT_FALSE(is_mounted(mount_point_));
+    const std::string said = "quarrix-cli: 3 files of 1 archive on " + mount_point_.string() + "; Ctrl-C unmounts\n";
+    EXPECT_NE(text_of(err_).find(said), std::string::npos) << text_of(err_);
+}
+
+// Without -f the command returns once the mount is ready, and a caller
+// reading its output through a pipe sees the end of it then, not at the
+// unmount.
+TEST_F(Mount, InTheBackgroundItsOutputEndsWhenTheCommandReturns) {
+    finish(start({"/bin/fusermount3", "-u", mount_point_}, err_));
+    ASSERT_FALSE(is_mounted(mount_point_));
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
+    const pid_t pid = start_into({QUARRIX_CLI, "mount", archive("a.hpi"), mount_point_}, pipe_ends[1]);
+    ::close(pipe_ends[1]);
+    EXPECT_EQ(finish(pid), 0);
+    const auto [output, ended] = read_to_end(pipe_ends[0], std::chrono::seconds(10));
+    ::close(pipe_ends[0]);
+    EXPECT_TRUE(ended) << "still open 10 s after the command returned";
+    EXPECT_EQ(output, "quarrix-cli: 3 files of 1 archive on " + mount_point_.string() + "; fusermount3 -u unmounts\n");
+    EXPECT_TRUE(is_mounted(mount_point_));
 }
 
 }  // namespace
