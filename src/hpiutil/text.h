@@ -9,11 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include <hpi/names.h>
+
 namespace hpiutil {
 
-// Well-formed UTF-8: no stray or missing continuation bytes, no overlong
-// forms, no surrogates, nothing past U+10FFFF.
-bool is_valid_utf8(std::string_view text);
+// Well-formed UTF-8, by the rule the archive library and the disk share.
+using hpi::is_valid_utf8;
 
 // A disk path as the caller gives it (UTF-8, "\" or "/" between levels) as a
 // path this system opens; nothing when the text is empty or not valid UTF-8.

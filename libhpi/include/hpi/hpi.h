@@ -9,6 +9,8 @@
 // levels, exactly as stored. Paths on disk are std::filesystem::path.
 #pragma once
 
+#include "hpi/names.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -207,10 +209,5 @@ private:
 // allocation. Unnamed temporary files need nothing: they vanish with the
 // process.
 void remove_temporary_archives() noexcept;
-
-// Windows-1252 <-> UTF-8 for names crossing to and from the disk.
-std::string cp1252_to_utf8(std::string_view text);
-// Characters without a Windows-1252 form become '?'; returns false then.
-bool utf8_to_cp1252(std::string_view text, std::string& out);
 
 }  // namespace hpi

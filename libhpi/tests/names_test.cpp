@@ -1,0 +1,52 @@
+// The rules for names that the library and the program share: what each
+// refuses, and where the UTF-8 decoder resumes after a fault (the '?' count
+// of a converted name depends on it).
+#include "hpi/names.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace hpi {
+namespace {
+
+TEST(NamesUtf8, DecodesEachFormToItsCodePoint) {
+    const std::string_view text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xA6";  // a é € 📦
+    std::vector<char32_t> points;
+    std::vector<std::size_t> ends;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto cp = next_code_point(text, pos);
+        ASSERT_TRUE(cp) << pos;
+        points.push_back(*cp);
+        ends.push_back(pos);
+    }
+    EXPECT_EQ(points, (std::vector<char32_t>{U'a', U'é', U'€', U'\U0001F4E6'}));
+    EXPECT_EQ(ends, (std::vector<std::size_t>{1, 3, 6, 10}));
+}
+
+TEST(NamesUtf8, AFaultResumesAtTheByteThatBrokeTheSequenceOrPastAWholeBadForm) {
+    const struct {
+        std::string_view text;
+        std::size_t resume;  // where the next decoding starts after the fault
+    } faults[] = {
+        {"\x80z", 1},              // a continuation byte alone
+        {"\xE2\x82", 1},           // cut short
+        {"\xE2(\x82", 1},          // broken by a byte that cannot continue it
+        {"\xF8\x88\x80\x80\x80", 1},  // five-byte form: not a lead byte
+        {"\xC0\xAF", 2},           // overlong "/"
+        {"\xED\xA0\x80", 3},       // a surrogate
+        {"\xF4\x90\x80\x80", 4},   // past U+10FFFF
+    };
+    for (const auto& f : faults) {
+        std::size_t pos = 0;
+        EXPECT_FALSE(next_code_point(f.text, pos)) << f.resume;
+        EXPECT_EQ(pos, f.resume);
+        EXPECT_FALSE(is_valid_utf8(f.text));
+    }
+    EXPECT_TRUE(is_valid_utf8(""));
+    EXPECT_TRUE(is_valid_utf8("plain/Café/Сборка/\U0010FFFF"));
+    EXPECT_FALSE(is_valid_utf8("valid until the end\xC3"));
+}
+
+}  // namespace
+}  // namespace hpi
