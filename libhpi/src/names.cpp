@@ -1,7 +1,20 @@
 // The shared rules for names: see hpi/names.h.
 #include "hpi/names.h"
 
+#include <algorithm>
+
 namespace hpi {
+
+std::string fold_ascii(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = fold_ascii(c);
+    return folded;
+}
+
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return fold_ascii(x) == fold_ascii(y); });
+}
 
 std::optional<char32_t> next_code_point(std::string_view text, std::size_t& pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);

@@ -58,12 +58,7 @@ std::string with_backslashes(std::string_view path) {
     return key;
 }
 
-std::string fold_path(std::string_view path) {
-    std::string key = with_backslashes(path);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
+std::string fold_path(std::string_view path) { return fold_ascii(with_backslashes(path)); }
 
 struct Header {
     std::uint32_t directory_end = 0;

@@ -139,13 +139,6 @@ bool is_single_level(std::string_view name) {
     });
 }
 
-std::string folded(std::string_view name) {
-    std::string key(name);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
-
 struct FileRecord {
     std::uint32_t stored_size = 0;
     std::uint32_t checksum = 0;
@@ -243,7 +236,7 @@ private:
                         .record = is_folder ? folders + i * std::uint32_t(v2::kFolderRecordSize)
                                             : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize)};
             if (Error error = read_name(where, child.record, child.name)) return error;
-            child.key = folded(child.name);
+            child.key = fold_ascii(child.name);
             children.push_back(std::move(child));
         }
         std::stable_sort(children.begin(), children.end(),

@@ -31,17 +31,7 @@ constexpr std::uint64_t kLargestFile = 0xFFFFFFFFu;
 
 }  // namespace
 
-std::string archive_sort_key(std::string_view name) {
-    std::string key(name);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
-
-bool archive_name_less(std::string_view a, std::string_view b) {
-    // std::string orders its bytes as unsigned char.
-    return archive_sort_key(a) < archive_sort_key(b);
-}
+std::string archive_sort_key(std::string_view name) { return fold_ascii(name); }
 
 Error check_component(std::string_view name, std::string_view archive_path) {
     if (name.empty())

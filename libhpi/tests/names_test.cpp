@@ -10,6 +10,17 @@
 namespace hpi {
 namespace {
 
+TEST(NamesCase, OnlyAsciiLettersFold) {
+    EXPECT_EQ(fold_ascii("UNITS\\Arm.FBI @[`{"), "units\\arm.fbi @[`{");
+    // Bytes past ASCII stay as they are, whatever letter they stand for in
+    // Windows-1252 ("É") or UTF-8 ("É").
+    EXPECT_EQ(fold_ascii("\xC9\xC3\x89"), "\xC9\xC3\x89");
+    EXPECT_TRUE(equal_ignoring_ascii_case("FileType", "filetype"));
+    EXPECT_FALSE(equal_ignoring_ascii_case("FileType", "FileTypes"));
+    EXPECT_FALSE(equal_ignoring_ascii_case("\xC9", "\xE9"));
+    EXPECT_FALSE(equal_ignoring_ascii_case("@", "`")) << "0x40 and 0x60 differ by the case bit but are no letters";
+}
+
 TEST(NamesUtf8, DecodesEachFormToItsCodePoint) {
     const std::string_view text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xA6";  // a é € 📦
     std::vector<char32_t> points;

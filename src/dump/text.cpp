@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <hpi/names.h>
+
 namespace quarrix::dump {
 
 namespace {
@@ -62,11 +64,7 @@ std::optional<std::vector<std::string>> SafeComponents(std::string_view entryPat
 
 std::string FoldCase(std::string_view name)
 {
-    std::string folded(name);
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return folded;
+    return hpi::fold_ascii(name);
 }
 
 }  // namespace quarrix::dump

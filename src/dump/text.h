@@ -25,7 +25,8 @@ std::string GetBaseName(std::string_view path);
 std::optional<std::vector<std::string>> SafeComponents(std::string_view entryPath);
 
 // ASCII letters in lower case, every other byte as it is: how names are
-// compared where the archives come from.
+// compared where the archives come from (hpi::fold_ascii, under the name the
+// dump's code knows it by).
 std::string FoldCase(std::string_view name);
 
 }  // namespace quarrix::dump

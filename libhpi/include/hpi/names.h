@@ -1,6 +1,6 @@
 // The rules for names that the archive library and the program above it
-// share: which text is UTF-8, and how archive names (Windows-1252 bytes)
-// cross to UTF-8 and back. Each rule lives here alone, so that a fix
+// share: how names compare without regard to case, which text is UTF-8, and
+// how archive names (Windows-1252 bytes) cross to UTF-8 and back. Each rule lives here alone, so that a fix
 // reaches every reader of archives, every writer and every door to the disk
 // at once. No I/O, no allocation beyond the strings returned.
 #pragma once
@@ -11,6 +11,19 @@
 #include <string_view>
 
 namespace hpi {
+
+// ------------------------------------------------------------- ASCII case
+
+// Archives come from a system that compares names without regard to case,
+// and only ASCII letters fold: every other byte, of Windows-1252 or of
+// UTF-8, compares as it is. Readers look names up this way, the writer
+// orders and merges them this way, and the program matches names on disk
+// and in its options file this way.
+constexpr char fold_ascii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+std::string fold_ascii(std::string_view text);
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
 
 // ------------------------------------------------------------------ UTF-8
 
