@@ -5,6 +5,32 @@
 
 namespace hpi {
 
+LevelFault level_fault(std::string_view name) {
+    if (name.empty()) return LevelFault::Empty;
+    if (name == "." || name == "..") return LevelFault::Dots;
+    if (name.find_first_of("\\/") != std::string_view::npos) return LevelFault::Separator;
+    if (name.find('\0') != std::string_view::npos) return LevelFault::Nul;
+    return LevelFault::None;
+}
+
+bool starts_with_drive(std::string_view path) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return path.size() >= 2 && letter(path[0]) && path[1] == ':';
+}
+
+std::optional<std::vector<std::string_view>> contained_levels(std::string_view path) {
+    if (starts_with_drive(path)) return std::nullopt;
+    std::vector<std::string_view> levels;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = path.find_first_of("\\/", start);
+        const std::string_view level = path.substr(start, end - start);
+        if (!is_safe_level(level)) return std::nullopt;
+        levels.push_back(level);
+        if (end == std::string_view::npos) return levels;
+        start = end + 1;
+    }
+}
+
 std::string fold_ascii(std::string_view text) {
     std::string folded(text);
     for (char& c : folded) c = fold_ascii(c);

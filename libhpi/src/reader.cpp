@@ -212,8 +212,7 @@ private:
                                                    std::to_string(offset) +
                                                    " has no end inside " + block_range());
         name.assign(first, static_cast<const char*>(nul));
-        if (name.empty() || name == "." || name == ".." ||
-            name.find_first_of("\\/") != std::string::npos)
+        if (!is_safe_level(name))
             return failure(ErrorKind::BadName, where + ": name " + display_path(name) +
                                                    " is not a single path component");
         return {};

@@ -129,13 +129,12 @@ Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char*
     return plain;
 }
 
-// One level of a path: not empty, not "." or "..", no separator, no control
-// byte.
+// One safe level of a path, and no control byte either: the later game's
+// archives hold none, so one is a sign of damage.
 bool is_single_level(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return std::none_of(name.begin(), name.end(), [](char c) {
+    return is_safe_level(name) && std::none_of(name.begin(), name.end(), [](char c) {
         const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F || c == '\\' || c == '/';
+        return b < 0x20 || b == 0x7F;
     });
 }
 

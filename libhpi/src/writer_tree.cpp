@@ -34,16 +34,21 @@ constexpr std::uint64_t kLargestFile = 0xFFFFFFFFu;
 std::string archive_sort_key(std::string_view name) { return fold_ascii(name); }
 
 Error check_component(std::string_view name, std::string_view archive_path) {
-    if (name.empty())
+    switch (level_fault(name)) {
+    case LevelFault::None:
+        return {};
+    case LevelFault::Empty:
         return invalid("archive path " + in_quotes(archive_path) + " has an empty component");
-    if (name == "." || name == "..")
+    case LevelFault::Dots:
         return invalid("archive path " + in_quotes(archive_path) + " has a '" + std::string(name) +
                        "' component");
-    if (name.find('/') != std::string_view::npos)
+    case LevelFault::Separator:
+        // The path is cut at each "\", so the separator left is a "/".
         return invalid("archive path " + in_quotes(archive_path) + ": name " + in_quotes(name) +
                        " holds '/'");
-    if (name.find('\0') != std::string_view::npos)
+    case LevelFault::Nul:
         return invalid("archive path " + in_quotes(archive_path) + " holds a NUL byte");
+    }
     return {};
 }
 

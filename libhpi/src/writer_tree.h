@@ -41,7 +41,8 @@ private:
     TreeNode root_;
 };
 
-// Checks one path component: not empty, not "." or "..", no "/" or NUL.
+// Checks one path component by the safe-level rule (hpi/names.h), and says
+// which part of it the component breaks.
 Error check_component(std::string_view name, std::string_view archive_path);
 
 }  // namespace hpi::detail

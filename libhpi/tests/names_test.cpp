@@ -10,6 +10,43 @@
 namespace hpi {
 namespace {
 
+TEST(NamesLevels, ASafeLevelNamesSomethingInsideItsFolderAndOnlyThat) {
+    const struct {
+        std::string_view name;
+        LevelFault fault;
+    } cases[] = {
+        {"units", LevelFault::None},
+        {"...", LevelFault::None},
+        {".hidden", LevelFault::None},
+        {"C:", LevelFault::None},  // a drive only in front of a whole path
+        {"", LevelFault::Empty},
+        {".", LevelFault::Dots},
+        {"..", LevelFault::Dots},
+        {"a\\b", LevelFault::Separator},
+        {"a/b", LevelFault::Separator},
+        {"../a", LevelFault::Separator},
+        {std::string_view("a\0b", 3), LevelFault::Nul},
+        {std::string_view("/\0", 2), LevelFault::Separator},  // the first rule broken is named
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(level_fault(c.name), c.fault) << c.name;
+        EXPECT_EQ(is_safe_level(c.name), c.fault == LevelFault::None) << c.name;
+    }
+}
+
+TEST(NamesLevels, AContainedPathHasOnlySafeLevelsAndNoDriveInFront) {
+    using Levels = std::vector<std::string_view>;
+    EXPECT_EQ(contained_levels("units\\ARM/arm.fbi"), (Levels{"units", "ARM", "arm.fbi"}));
+    EXPECT_EQ(contained_levels("a"), (Levels{"a"}));
+    EXPECT_EQ(contained_levels("b\\C:"), (Levels{"b", "C:"}));
+    for (std::string_view path : {"", "\\units", "/etc", "units\\", "a\\\\b", "a\\..\\b", ".\\a",
+                                  "C:units", "c:\\units", "z:"})
+        EXPECT_FALSE(contained_levels(path)) << path;
+    EXPECT_TRUE(starts_with_drive("C:"));
+    EXPECT_FALSE(starts_with_drive("1:"));
+    EXPECT_FALSE(starts_with_drive("C"));
+}
+
 TEST(NamesCase, OnlyAsciiLettersFold) {
     EXPECT_EQ(fold_ascii("UNITS\\Arm.FBI @[`{"), "units\\arm.fbi @[`{");
     // Bytes past ASCII stay as they are, whatever letter they stand for in

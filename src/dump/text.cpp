@@ -11,11 +11,6 @@ bool isSeparator(char c)
     return c == '\\' || c == '/';
 }
 
-bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 }  // namespace
 
 std::string StripNull(std::string_view text)
@@ -42,24 +37,10 @@ std::string GetBaseName(std::string_view path)
 
 std::optional<std::vector<std::string>> SafeComponents(std::string_view entryPath)
 {
-    std::vector<std::string> components;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = start;
-        while (end < entryPath.size() && !isSeparator(entryPath[end]))
-            ++end;
-        const std::string_view component = entryPath.substr(start, end - start);
-        if (component.empty() || component == "." || component == "..")
-            return std::nullopt;
-        components.emplace_back(component);
-        if (end == entryPath.size())
-            break;
-        start = end + 1;
-    }
-    const std::string& first = components.front();
-    if (first.size() >= 2 && isAsciiLetter(first[0]) && first[1] == ':')
+    const auto levels = hpi::contained_levels(entryPath);
+    if (!levels)
         return std::nullopt;
-    return components;
+    return std::vector<std::string>(levels->begin(), levels->end());
 }
 
 std::string FoldCase(std::string_view name)

@@ -5,12 +5,6 @@
 #include <hpi/hpi.h>
 
 namespace hpiutil {
-namespace {
-
-bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-}  // namespace
-
 std::optional<std::filesystem::path> disk_path_from_text(const char* text) {
     if (text == nullptr || *text == '\0') return std::nullopt;
     std::string path(text);
@@ -27,16 +21,6 @@ std::optional<std::string> archive_path_from_text(const char* text) {
     return stored;
 }
 
-bool is_contained_archive_path(std::string_view path) {
-    if (path.size() >= 2 && is_ascii_letter(path[0]) && path[1] == ':') return false;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = path.find_first_of("\\/", start);
-        const std::string_view level = path.substr(start, end - start);
-        if (level.empty() || level == "." || level == "..") return false;
-        if (end == std::string_view::npos) return true;
-        start = end + 1;
-    }
-}
+bool is_contained_archive_path(std::string_view path) { return hpi::contained_levels(path).has_value(); }
 
 }  // namespace hpiutil

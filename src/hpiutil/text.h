@@ -26,8 +26,8 @@ std::optional<std::filesystem::path> disk_path_from_text(const char* text);
 std::optional<std::string> archive_path_from_text(const char* text);
 
 // Whether an archive path given by the caller stays below the folder it is
-// extracted to: not absolute, no drive letter, and no empty, "." or ".."
-// level, with "\" or "/" between levels.
+// extracted to: not absolute, no drive letter, and every level, with "\" or
+// "/" between levels, a safe one (hpi::contained_levels).
 bool is_contained_archive_path(std::string_view path);
 
 }  // namespace hpiutil

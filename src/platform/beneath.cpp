@@ -1,5 +1,7 @@
 #include "platform/beneath.h"
 
+#include <hpi/names.h>
+
 #include <cerrno>
 
 #include <fcntl.h>
@@ -64,8 +66,7 @@ void UniqueFd::reset(int fd) noexcept
 
 bool IsSingleSafeName(std::string_view name)
 {
-    return !name.empty() && name != "." && name != ".."
-        && name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+    return hpi::is_safe_level(name);
 }
 
 UniqueFd OpenFolderBeneath(const std::filesystem::path& root,

@@ -33,8 +33,9 @@ private:
     int fd_ = -1;
 };
 
-// A name that stays inside the folder it is used in: not empty, not "." or
-// "..", and holding neither "/" nor NUL.
+// A name that stays inside the folder it is used in: the safe-level rule of
+// hpi/names.h (not empty, not "." or "..", neither "/" nor "\" nor NUL),
+// which an archive's names pass before they come here.
 bool IsSingleSafeName(std::string_view name);
 
 // Opens the folder root/components[0]/components[1]/... The root is taken
@@ -43,8 +44,8 @@ bool IsSingleSafeName(std::string_view name);
 // O_NOFOLLOW|O_DIRECTORY (openat), so a link inside the destination is
 // never followed out of it. With create, missing levels are made with
 // mkdirat first, and a missing root is made as well (as a whole path, like
-// the person named it). Components must already be single, safe names (no
-// "", ".", "..", no "/"); anything else fails with EINVAL. An empty root
+// the person named it). Components must already be single, safe names
+// (IsSingleSafeName); anything else fails with EINVAL. An empty root
 // fails with ENOENT. On failure the result holds no descriptor and error
 // says why (ENOTDIR for a link or a file in the way).
 UniqueFd OpenFolderBeneath(const std::filesystem::path& root,

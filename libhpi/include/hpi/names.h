@@ -1,5 +1,6 @@
 // The rules for names that the archive library and the program above it
-// share: how names compare without regard to case, which text is UTF-8, and
+// share: which name is a safe level of a path, how names compare without
+// regard to case, which text is UTF-8, and
 // how archive names (Windows-1252 bytes) cross to UTF-8 and back. Each rule lives here alone, so that a fix
 // reaches every reader of archives, every writer and every door to the disk
 // at once. No I/O, no allocation beyond the strings returned.
@@ -9,8 +10,31 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hpi {
+
+// ------------------------------------------------------------ path levels
+
+// The first rule a name breaks as one level of a path, or None.
+enum class LevelFault { None, Empty, Dots, Separator, Nul };
+
+// A safe level names something inside the folder it is taken in, and only
+// that: it is not empty, not "." or "..", and holds neither separator (the
+// archives' "\", this system's "/") nor NUL. Archive names are checked by it
+// when they are read and when they are written, and so is every name before
+// it becomes a level of a path on disk.
+LevelFault level_fault(std::string_view name);
+inline bool is_safe_level(std::string_view name) { return level_fault(name) == LevelFault::None; }
+
+// Whether a path begins with a drive letter ("C:"): absolute on the system
+// the archives come from, whatever follows.
+bool starts_with_drive(std::string_view path);
+
+// The levels of a path, "\" or "/" between them, when the whole path stays
+// below the folder it is taken in: every level safe, and no drive letter in
+// front. Nothing otherwise, for an empty path too.
+std::optional<std::vector<std::string_view>> contained_levels(std::string_view path);
 
 // ------------------------------------------------------------- ASCII case
 
