@@ -254,7 +254,7 @@ struct Archive::Impl {
     std::unordered_map<std::string, std::size_t> by_folded_path;
     std::unique_ptr<detail::Layout> layout;
 
-    explicit Impl(int fd) : file(fd) {}
+    explicit Impl(FileDescriptor fd) : file(std::move(fd)) {}
 };
 
 // The file data of version 1: stored files as they are, the others in
@@ -545,12 +545,13 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
     const std::string label = in_quotes(file.native());
     // O_NONBLOCK keeps a named pipe given as an archive from blocking the
     // open; it is refused just below, and changes nothing for regular files.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return detail::system_failure("cannot open " + label, errno);
-    auto impl = std::make_unique<Impl>(fd);
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return detail::system_failure("cannot open " + label, errno);
+    const int opened = fd.get();
+    auto impl = std::make_unique<Impl>(std::move(fd));
 
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(opened, &info) != 0 || !S_ISREG(info.st_mode))
         return failure(ErrorKind::IoError, label + " is not a regular file");
     impl->size = static_cast<std::uint64_t>(info.st_size);
 

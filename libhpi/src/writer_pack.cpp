@@ -13,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "file_descriptor.h"
+#include "hpi/file_descriptor.h"
 #include "format.h"
 #include "temporary_archive.h"
 #include "writer_pipeline.h"

@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace quarrix::platform {
 
@@ -42,27 +41,6 @@ int openLevel(int parent, const std::string& name, bool create)
 }
 
 }  // namespace
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
-{
-    if (this != &other)
-        reset(other.release());
-    return *this;
-}
-
-int UniqueFd::release() noexcept
-{
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void UniqueFd::reset(int fd) noexcept
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
-}
 
 bool IsSingleSafeName(std::string_view name)
 {

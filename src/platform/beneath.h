@@ -3,6 +3,8 @@
 // disk there must not carry a write somewhere else.
 #pragma once
 
+#include <hpi/file_descriptor.h>
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -11,27 +13,9 @@
 
 namespace quarrix::platform {
 
-// An owned file descriptor (closed on destruction), movable.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) noexcept : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Hands the descriptor over; this object no longer closes it.
-    int release() noexcept;
-    // Closes the descriptor held (if any) and holds fd instead.
-    void reset(int fd = -1) noexcept;
-
-private:
-    int fd_ = -1;
-};
+// An owned file descriptor, closed when it goes away: the archive library's
+// guard, the lowest layer that needs one, so that there is one guard for all.
+using UniqueFd = hpi::FileDescriptor;
 
 // A name that stays inside the folder it is used in: the safe-level rule of
 // hpi/names.h (not empty, not "." or "..", neither "/" nor "\" nor NUL),
