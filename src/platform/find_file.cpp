@@ -82,7 +82,7 @@ FindHandle FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileDa
     const std::string_view pattern =
         slash == std::string_view::npos ? path : path.substr(slash + 1);
 
-    auto* search = new FindSearch;
+    ScopedFind search(new FindSearch);
     search->detail = detail;
     if (pattern != "*" && pattern != "*.*")
         search->pattern = pattern;
@@ -90,17 +90,17 @@ FindHandle FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileDa
     struct stat status;
     if (!search->directory || fstat(dirfd(search->directory), &status) != 0) {
         const int reason = errno;
-        FindClose(search);
+        search.reset();
         errno = reason;
         return INVALID_HANDLE_VALUE;
     }
     search->identity = identityOf(status);
     if (!readNext(*search, *lpFindFileData)) {
-        FindClose(search);
+        search.reset();
         errno = ENOENT;
         return INVALID_HANDLE_VALUE;
     }
-    return search;
+    return search.release();
 }
 
 bool FindNextFileA(FindHandle hFindFile, WIN32_FIND_DATAA* lpFindFileData)
