@@ -1,7 +1,7 @@
 // modIniFiles on a temporary application directory, and the number rule that
 // turns a setting's text into a count.
 #include "../platform/desktop_testkit.h"
-#include "settings/leading_number.h"
+#include "support/leading_number.h"
 #include "settings/mod_ini_files.h"
 
 #include <gtest/gtest.h>
