@@ -123,4 +123,4 @@ private slots:
 };
 
 QTEST_MAIN(FrmExtensionsTest)
-#include "test_frm_extensions.moc"
+#include "frm_extensions_test.moc"
