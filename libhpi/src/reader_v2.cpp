@@ -68,7 +68,8 @@ Result<Header> parse_header(std::span<const std::uint8_t> head, std::uint64_t fi
 }
 
 bool starts_a_chunk(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= 4 && load_u32(bytes.data()) == format::kChunkMarker;
+    return bytes.size() >= format::kChunkMarkerAt + format::kWordSize &&
+           load_u32(bytes.data() + format::kChunkMarkerAt) == format::kChunkMarker;
 }
 
 // The most plain bytes a block chunk's payload could give.
@@ -198,7 +199,7 @@ private:
     }
 
     Error read_name(const std::string& where, std::uint32_t record, std::string& name) const {
-        const std::uint32_t offset = load_u32(at(record));
+        const std::uint32_t offset = load_u32(at(record) + v2::kFolderNameAt);
         const std::string place = where + ": record at offset " + std::to_string(record);
         if (offset >= names_.size())
             return failure(ErrorKind::BadOffset, place + ": name offset " + std::to_string(offset) +
@@ -416,7 +417,7 @@ Error Version2Layout::read_range(std::size_t index, const Entry& entry, std::uin
     Cursor cursor(file_, start, stop);
     // Stored bytes that begin with a chunk marker are always a chunk.
     std::span<std::uint8_t> marker;
-    if (Error error = cursor.peek(std::size_t(std::min<std::uint64_t>(4, cursor.left())), marker))
+    if (Error error = cursor.peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, cursor.left())), marker))
         return failure(error.kind, read.label() + error.message);
     if (starts_a_chunk(marker)) return read_chunks(read, cursor);
     if (read.record.stored_size != entry.size)

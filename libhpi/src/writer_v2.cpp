@@ -112,13 +112,12 @@ private:
 std::vector<std::uint8_t> chunk_header(std::uint8_t method, bool obfuscated, std::uint64_t payload_size,
                                        std::uint64_t plain_size, std::uint32_t checksum) {
     std::vector<std::uint8_t> h(format::kChunkHeaderSize);
-    format::store_u32(&h[format::kChunkMarkerAt], format::kChunkMarker);
-    h[format::kChunkVersionAt] = format::kChunkVersion;
-    h[format::kChunkMethodAt] = method;
-    h[format::kChunkObfuscatedAt] = obfuscated ? 1 : 0;
-    format::store_u32(&h[format::kChunkPayloadSizeAt], std::uint32_t(payload_size));
-    format::store_u32(&h[format::kChunkPlainSizeAt], std::uint32_t(plain_size));
-    format::store_u32(&h[format::kChunkChecksumAt], checksum);
+    format::store_chunk_header(h.data(), {.marker = format::kChunkMarker,
+                                          .method = method,
+                                          .obfuscated = obfuscated,
+                                          .payload_size = std::uint32_t(payload_size),
+                                          .plain_size = std::uint32_t(plain_size),
+                                          .checksum = checksum});
     return h;
 }
 
