@@ -10,6 +10,7 @@
 #include <string>
 
 #include "format.h"
+#include "hpi/hpi.h"
 
 struct libdeflate_decompressor;
 
@@ -56,6 +57,7 @@ public:
     ChunkDecoder& operator=(const ChunkDecoder&) = delete;
 
     // Returns an empty text on success, otherwise what is wrong with the data.
+    // `method` is the byte as the chunk header stores it, a Method or not.
     std::string decode(std::uint8_t method, std::span<const std::uint8_t> payload,
                        std::span<std::uint8_t> out);
 
@@ -81,7 +83,8 @@ public:
     // the data. start() begins a chunk; feed() takes the next payload bytes,
     // already deobfuscated, and sets `stopped` when the output declined;
     // finish() checks, once the payload is all fed, that the chunk gave
-    // exactly its plain size.
+    // exactly its plain size. `method` is the byte as the chunk header stores
+    // it, a Method or not.
     std::string start(std::uint8_t method, std::uint64_t plain_size);
     std::string feed(std::span<const std::uint8_t> payload, const Output& out, bool& stopped);
     std::string finish();
@@ -91,7 +94,7 @@ private:
     std::string feed_zlib(std::span<const std::uint8_t> payload, const Output& out, bool& stopped);
     std::uint64_t room() const { return plain_size_ - produced_; }
 
-    std::uint8_t method_ = 0;
+    Method method_ = Method::Stored;
     std::uint64_t plain_size_ = 0;
     std::uint64_t produced_ = 0;
     bool zlib_ended_ = false;

@@ -84,7 +84,7 @@ inline void store_u32(std::uint8_t* p, std::uint32_t v) {
 // store_chunk_header writes them (with this library's chunk version).
 struct ChunkHeader {
     std::uint32_t marker;
-    std::uint8_t method;
+    std::uint8_t method;  // a Method as stored: any byte may come from a damaged archive
     bool obfuscated;
     std::uint32_t payload_size;
     std::uint32_t plain_size;

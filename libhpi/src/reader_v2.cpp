@@ -74,12 +74,12 @@ bool starts_a_chunk(std::span<const std::uint8_t> bytes) {
 
 // The most plain bytes a block chunk's payload could give.
 std::optional<std::uint64_t> most_plain(std::uint8_t method, std::uint64_t payload_size) {
-    switch (method) {
-    case 0: return payload_size;
-    case 1: return payload_size * v2::kMostLz77Expansion;
-    case 2: return payload_size * v2::kMostZlibExpansion;
-    default: return std::nullopt;
+    switch (Method(method)) {
+    case Method::Stored: return payload_size;
+    case Method::Lz77: return payload_size * v2::kMostLz77Expansion;
+    case Method::Zlib: return payload_size * v2::kMostZlibExpansion;
     }
+    return std::nullopt;  // a byte that names no method
 }
 
 // A block's stored bytes as they are, or decoded when they are one chunk.
