@@ -16,9 +16,10 @@ struct libdeflate_decompressor;
 
 namespace hpi::detail {
 
-// The LZ77 stream decoded as it comes, in pieces of any size: the state of an
-// item cut between two pieces (a flag byte's remaining bits, half a
-// reference, a copy cut short by a full output) waits for the next call.
+// The LZ77 stream (its items' layout is told in format.h) decoded as it
+// comes, in pieces of any size: the state of an item cut between two pieces
+// (a flag byte's remaining bits, half a reference, a copy cut short by a
+// full output) waits for the next call.
 // A chunk held whole goes through lz77_decode instead, which keeps all its
 // state in locals and runs about 1.7 times as fast.
 class Lz77Decoder {

@@ -61,6 +61,16 @@ inline constexpr std::size_t kChunkChecksumAt = 15;
 inline constexpr std::size_t kChunkSize = 65536;             // plain bytes per chunk
 inline constexpr std::uint8_t kChunkVersion = 2;
 
+// An LZ77 payload (method 1) is a run of items in groups of up to eight,
+// each group led by a flag byte whose bits, least significant first, tell
+// its items apart:
+//   0  a literal: one byte, written to the output and to the window;
+//   1  a reference: a 16-bit little-endian word v, whose high twelve bits
+//      (v >> 4) name the window slot the copy starts at and whose low four
+//      bits (v & 0x0F) are its length less 2, so 2 to 17 bytes; a slot of 0
+//      is no copy but the end of the stream.
+// The window holds 4096 bytes, starts zeroed, and is written from slot 1 on;
+// slots wrap at 4096, and a copy may read bytes it has itself just written.
 inline constexpr std::size_t kLz77WindowSize = 4096;
 
 // The reader refuses deeper nesting or longer paths as hostile, so the writer
