@@ -8,16 +8,15 @@ namespace hpi::detail {
 namespace {
 
 void store_chunk_header(std::vector<std::uint8_t>& chunk, Method method, std::size_t plain_size) {
-    std::uint8_t* h = chunk.data();
     std::span<const std::uint8_t> payload(chunk.data() + format::kChunkHeaderSize,
                                           chunk.size() - format::kChunkHeaderSize);
-    format::store_u32(h + 0, format::kChunkMarker);
-    h[4] = format::kChunkVersion;
-    h[5] = std::uint8_t(method);
-    h[6] = 0;  // not obfuscated: every reader accepts plain payloads
-    format::store_u32(h + 7, std::uint32_t(payload.size()));
-    format::store_u32(h + 11, std::uint32_t(plain_size));
-    format::store_u32(h + 15, format::chunk_checksum(payload));
+    format::store_chunk_header(chunk.data(),
+                               {.marker = format::kChunkMarker,
+                                .method = std::uint8_t(method),
+                                .obfuscated = false,  // every reader accepts plain payloads
+                                .payload_size = std::uint32_t(payload.size()),
+                                .plain_size = std::uint32_t(plain_size),
+                                .checksum = format::chunk_checksum(payload)});
 }
 
 }  // namespace

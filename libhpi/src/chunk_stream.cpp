@@ -32,30 +32,29 @@ ChunkStream::ChunkStream() : buffer_(std::make_unique_for_overwrite<std::uint8_t
 ChunkStream::~ChunkStream() = default;
 
 std::string ChunkStream::start(std::uint8_t method, std::uint64_t plain_size) {
-    method_ = method;
+    method_ = Method(method);
     plain_size_ = plain_size;
     produced_ = 0;
     zlib_ended_ = false;
-    switch (method) {
-    case 0:
+    switch (method_) {
+    case Method::Stored:
         return {};
-    case 1:
+    case Method::Lz77:
         lz77_ = std::make_unique<Lz77Decoder>();
         return {};
-    case 2:
+    case Method::Zlib:
         if (!zlib_) zlib_ = std::make_unique<Zlib>();
         if (!zlib_->restart()) return "no memory for the zlib decoder";
         return {};
-    default:
-        return "unknown chunk method " + std::to_string(method);
     }
+    return "unknown chunk method " + std::to_string(method);
 }
 
 std::string ChunkStream::feed(std::span<const std::uint8_t> payload, const Output& out,
                               bool& stopped) {
     stopped = false;
-    if (method_ == 2) return feed_zlib(payload, out, stopped);
-    if (method_ == 0) {
+    if (method_ == Method::Zlib) return feed_zlib(payload, out, stopped);
+    if (method_ == Method::Stored) {
         if (payload.size() > room())
             return "stored chunk holds more than its " + std::to_string(plain_size_) + " bytes";
         produced_ += payload.size();
@@ -115,10 +114,12 @@ std::string ChunkStream::feed_zlib(std::span<const std::uint8_t> payload, const 
 }
 
 std::string ChunkStream::finish() {
-    if (method_ == 2 && !zlib_ended_ && produced_ == plain_size_)
+    if (method_ == Method::Zlib && !zlib_ended_ && produced_ == plain_size_)
         return "zlib data ends before the end of its stream";
     if (produced_ != plain_size_)
-        return std::string(method_ == 0 ? "stored chunk" : method_ == 1 ? "LZ77 data" : "zlib data") +
+        return std::string(method_ == Method::Stored ? "stored chunk"
+                           : method_ == Method::Lz77 ? "LZ77 data"
+                                                     : "zlib data") +
                " ends after " + std::to_string(produced_) + " of " + std::to_string(plain_size_) +
                " bytes";
     return {};

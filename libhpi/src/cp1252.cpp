@@ -2,7 +2,7 @@
 // leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control
 // characters of the same value, so every byte string survives a round trip
 // through UTF-8 unchanged: archive names must come back byte for byte.
-#include "hpi/hpi.h"
+#include "hpi/names.h"
 
 #include <array>
 
@@ -40,35 +40,6 @@ std::optional<unsigned char> byte_of(char32_t cp) {
     for (std::size_t i = 0; i < kHighControls.size(); ++i)
         if (kHighControls[i] == cp) return static_cast<unsigned char>(0x80 + i);
     return std::nullopt;
-}
-
-// Decodes one UTF-8 sequence at text[pos]; advances pos. Returns nothing for a
-// malformed, overlong or surrogate sequence (pos then moves past one byte).
-std::optional<char32_t> next_code_point(std::string_view text, std::size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    ++pos;
-    if (lead < 0x80) return lead;
-    std::size_t extra;
-    char32_t cp;
-    char32_t minimum;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1, cp = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, cp = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3, cp = lead & 0x07, minimum = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (text.size() - pos < extra) return std::nullopt;
-    for (std::size_t i = 0; i < extra; ++i) {
-        const auto cont = static_cast<unsigned char>(text[pos + i]);
-        if ((cont & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (cont & 0x3F);
-    }
-    pos += extra;
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    return cp;
 }
 
 }  // namespace

@@ -10,14 +10,16 @@
 #include <string>
 
 #include "format.h"
+#include "hpi/hpi.h"
 
 struct libdeflate_decompressor;
 
 namespace hpi::detail {
 
-// The LZ77 stream decoded as it comes, in pieces of any size: the state of an
-// item cut between two pieces (a flag byte's remaining bits, half a
-// reference, a copy cut short by a full output) waits for the next call.
+// The LZ77 stream (its items' layout is told in format.h) decoded as it
+// comes, in pieces of any size: the state of an item cut between two pieces
+// (a flag byte's remaining bits, half a reference, a copy cut short by a
+// full output) waits for the next call.
 // A chunk held whole goes through lz77_decode instead, which keeps all its
 // state in locals and runs about 1.7 times as fast.
 class Lz77Decoder {
@@ -56,6 +58,7 @@ public:
     ChunkDecoder& operator=(const ChunkDecoder&) = delete;
 
     // Returns an empty text on success, otherwise what is wrong with the data.
+    // `method` is the byte as the chunk header stores it, a Method or not.
     std::string decode(std::uint8_t method, std::span<const std::uint8_t> payload,
                        std::span<std::uint8_t> out);
 
@@ -81,7 +84,8 @@ public:
     // the data. start() begins a chunk; feed() takes the next payload bytes,
     // already deobfuscated, and sets `stopped` when the output declined;
     // finish() checks, once the payload is all fed, that the chunk gave
-    // exactly its plain size.
+    // exactly its plain size. `method` is the byte as the chunk header stores
+    // it, a Method or not.
     std::string start(std::uint8_t method, std::uint64_t plain_size);
     std::string feed(std::span<const std::uint8_t> payload, const Output& out, bool& stopped);
     std::string finish();
@@ -91,7 +95,7 @@ private:
     std::string feed_zlib(std::span<const std::uint8_t> payload, const Output& out, bool& stopped);
     std::uint64_t room() const { return plain_size_ - produced_; }
 
-    std::uint8_t method_ = 0;
+    Method method_ = Method::Stored;
     std::uint64_t plain_size_ = 0;
     std::uint64_t produced_ = 0;
     bool zlib_ended_ = false;

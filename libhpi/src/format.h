@@ -9,28 +9,68 @@
 
 namespace hpi::format {
 
+// Every number of the format is a little-endian 32-bit word, but for a few
+// one-byte flags.
+inline constexpr std::size_t kWordSize = 4;
+
 inline constexpr std::uint32_t kMarker = 0x49504148;        // "HAPI"
 inline constexpr std::uint32_t kVersion1 = 0x00010000;
 inline constexpr std::uint32_t kVersion2 = 0x00020000;       // the later layout, namespace v2
 inline constexpr std::uint32_t kSavedGame = 0x4B4E4142;      // "BANK"
+
+// Version 1: a 20-byte header, the directory block (all its offsets absolute
+// file offsets), then the file data.
 inline constexpr std::size_t kHeaderSize = 20;
+inline constexpr std::size_t kHeaderMarkerAt = 0;
+inline constexpr std::size_t kHeaderVersionAt = 4;
+inline constexpr std::size_t kHeaderDirectoryEndAt = 8;    // one past the directory block
+inline constexpr std::size_t kHeaderKeyAt = 12;            // 0: not encrypted
+inline constexpr std::size_t kHeaderDirectoryStartAt = 16;
+
+// Directory record: how many entry records it lists, and where the first
+// of them stands; they follow one another.
 inline constexpr std::size_t kDirectoryRecordSize = 8;
+inline constexpr std::size_t kDirectoryEntryCountAt = 0;
+inline constexpr std::size_t kDirectoryEntriesAt = 4;
+
+// Entry record: its name, then its directory record or its file record.
 inline constexpr std::size_t kEntryRecordSize = 9;
+inline constexpr std::size_t kEntryNameAt = 0;
+inline constexpr std::size_t kEntryRecordAt = 4;
+inline constexpr std::size_t kEntryIsDirectoryAt = 8;  // one byte
+
 inline constexpr std::size_t kFileRecordSize = 9;
+inline constexpr std::size_t kFileDataStartAt = 0;
+inline constexpr std::size_t kFileSizeAt = 4;    // the content's size, decoded
+inline constexpr std::size_t kFileMethodAt = 8;  // one byte, a Method
+
+// A compressed file's data starts with the stored length of each of its
+// chunks, one 32-bit word each, and the chunks follow.
+inline constexpr std::size_t kChunkLengthSize = kWordSize;
 
 inline constexpr std::uint32_t kChunkMarker = 0x48535153;    // "SQSH"
 inline constexpr std::size_t kChunkHeaderSize = 19;
 // Fields of the chunk header.
 inline constexpr std::size_t kChunkMarkerAt = 0;
-inline constexpr std::size_t kChunkVersionAt = 4;
-inline constexpr std::size_t kChunkMethodAt = 5;
-inline constexpr std::size_t kChunkObfuscatedAt = 6;
+inline constexpr std::size_t kChunkVersionAt = 4;     // one byte
+inline constexpr std::size_t kChunkMethodAt = 5;      // one byte, a Method
+inline constexpr std::size_t kChunkObfuscatedAt = 6;  // one byte, nonzero: obfuscated
 inline constexpr std::size_t kChunkPayloadSizeAt = 7;
 inline constexpr std::size_t kChunkPlainSizeAt = 11;
 inline constexpr std::size_t kChunkChecksumAt = 15;
 inline constexpr std::size_t kChunkSize = 65536;             // plain bytes per chunk
 inline constexpr std::uint8_t kChunkVersion = 2;
 
+// An LZ77 payload (method 1) is a run of items in groups of up to eight,
+// each group led by a flag byte whose bits, least significant first, tell
+// its items apart:
+//   0  a literal: one byte, written to the output and to the window;
+//   1  a reference: a 16-bit little-endian word v, whose high twelve bits
+//      (v >> 4) name the window slot the copy starts at and whose low four
+//      bits (v & 0x0F) are its length less 2, so 2 to 17 bytes; a slot of 0
+//      is no copy but the end of the stream.
+// The window holds 4096 bytes, starts zeroed, and is written from slot 1 on;
+// slots wrap at 4096, and a copy may read bytes it has itself just written.
 inline constexpr std::size_t kLz77WindowSize = 4096;
 
 // The reader refuses deeper nesting or longer paths as hostile, so the writer
@@ -50,10 +90,11 @@ inline void store_u32(std::uint8_t* p, std::uint32_t v) {
     p[3] = std::uint8_t(v >> 24);
 }
 
-// A chunk header as stored; parse_chunk_header reads it from its 19 bytes.
+// A chunk header as stored; parse_chunk_header reads it from its 19 bytes,
+// store_chunk_header writes them (with this library's chunk version).
 struct ChunkHeader {
     std::uint32_t marker;
-    std::uint8_t method;
+    std::uint8_t method;  // a Method as stored: any byte may come from a damaged archive
     bool obfuscated;
     std::uint32_t payload_size;
     std::uint32_t plain_size;
@@ -67,6 +108,16 @@ inline ChunkHeader parse_chunk_header(const std::uint8_t* p) {
                        .payload_size = load_u32(p + kChunkPayloadSizeAt),
                        .plain_size = load_u32(p + kChunkPlainSizeAt),
                        .checksum = load_u32(p + kChunkChecksumAt)};
+}
+
+inline void store_chunk_header(std::uint8_t* p, const ChunkHeader& header) {
+    store_u32(p + kChunkMarkerAt, header.marker);
+    p[kChunkVersionAt] = kChunkVersion;
+    p[kChunkMethodAt] = header.method;
+    p[kChunkObfuscatedAt] = header.obfuscated ? 1 : 0;
+    store_u32(p + kChunkPayloadSizeAt, header.payload_size);
+    store_u32(p + kChunkPlainSizeAt, header.plain_size);
+    store_u32(p + kChunkChecksumAt, header.checksum);
 }
 
 // Sum of the payload bytes as stored (after archive decryption, before the
@@ -128,6 +179,8 @@ inline constexpr std::size_t kFolderFileCountAt = 16;
 
 inline constexpr std::size_t kFileRecordSize = 24;
 inline constexpr std::size_t kFileNameAt = 0;
+// Folder and file records both begin with their name, read alike.
+static_assert(kFileNameAt == kFolderNameAt);
 inline constexpr std::size_t kFileDataStartAt = 4;  // absolute file offset
 inline constexpr std::size_t kFileSizeAt = 8;
 inline constexpr std::size_t kFileStoredSizeAt = 12;

@@ -104,25 +104,24 @@ ChunkDecoder::~ChunkDecoder() {
 
 std::string ChunkDecoder::decode(std::uint8_t method, std::span<const std::uint8_t> payload,
                                  std::span<std::uint8_t> out) {
-    switch (method) {
-    case 0:
+    switch (Method(method)) {
+    case Method::Stored:
         if (payload.size() != out.size())
             return "stored chunk holds " + std::to_string(payload.size()) + " bytes, expected " +
                    std::to_string(out.size());
         std::copy(payload.begin(), payload.end(), out.begin());
         return {};
-    case 1: {
+    case Method::Lz77: {
         const std::size_t got = lz77_decode(payload, out);
         if (got != out.size())
             return "LZ77 data ends after " + std::to_string(got) + " of " +
                    std::to_string(out.size()) + " bytes";
         return {};
     }
-    case 2:
+    case Method::Zlib:
         return decode_zlib(payload, out);
-    default:
-        return "unknown chunk method " + std::to_string(method);
     }
+    return "unknown chunk method " + std::to_string(method);
 }
 
 std::string ChunkDecoder::decode_zlib(std::span<const std::uint8_t> payload,

@@ -1,6 +1,6 @@
 // LZ77 encoder for the archive chunks of method 1: a 4096-byte window,
 // back-references of 2 to 17 bytes, flag bytes read least significant bit
-// first, and an end marker.
+// first, and an end marker (the items' layout is told in format.h).
 #pragma once
 
 #include <cstdint>

@@ -58,12 +58,7 @@ std::string with_backslashes(std::string_view path) {
     return key;
 }
 
-std::string fold_path(std::string_view path) {
-    std::string key = with_backslashes(path);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
+std::string fold_path(std::string_view path) { return fold_ascii(with_backslashes(path)); }
 
 struct Header {
     std::uint32_t directory_end = 0;
@@ -72,10 +67,11 @@ struct Header {
 };
 
 Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t file_size) {
-    if (bytes.size() < 4 || load_u32(bytes.data()) != format::kMarker)
+    if (bytes.size() < format::kHeaderMarkerAt + format::kWordSize ||
+        load_u32(bytes.data() + format::kHeaderMarkerAt) != format::kMarker)
         return failure(ErrorKind::NotAnArchive, "no HAPI marker at the start of the file");
-    if (bytes.size() >= 8) {
-        const std::uint32_t version = load_u32(bytes.data() + 4);
+    if (bytes.size() >= format::kHeaderVersionAt + format::kWordSize) {
+        const std::uint32_t version = load_u32(bytes.data() + format::kHeaderVersionAt);
         if (version == format::kSavedGame)
             return failure(ErrorKind::NotAnArchive, "a saved game (BANK), not an archive");
         if (version != format::kVersion1)
@@ -86,9 +82,9 @@ Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t f
                                                  std::to_string(bytes.size()) +
                                                  ", inside the 20-byte header");
     Header header;
-    header.directory_end = load_u32(bytes.data() + 8);
-    header.header_key = load_u32(bytes.data() + 12);
-    header.directory_start = load_u32(bytes.data() + 16);
+    header.directory_end = load_u32(bytes.data() + format::kHeaderDirectoryEndAt);
+    header.header_key = load_u32(bytes.data() + format::kHeaderKeyAt);
+    header.directory_start = load_u32(bytes.data() + format::kHeaderDirectoryStartAt);
     const std::string block = "directory block [" + std::to_string(header.directory_start) +
                               ", " + std::to_string(header.directory_end) + ")";
     if (header.directory_start < format::kHeaderSize)
@@ -144,8 +140,8 @@ private:
             return failure(ErrorKind::DirectoryLoop, where + ": record at offset " +
                                                          std::to_string(record) +
                                                          " is reached a second time");
-        const std::uint32_t count = load_u32(at(record));
-        const std::uint32_t first = load_u32(at(record) + 4);
+        const std::uint32_t count = load_u32(at(record) + format::kDirectoryEntryCountAt);
+        const std::uint32_t first = load_u32(at(record) + format::kDirectoryEntriesAt);
         if (Error error = claim_entry_records(where, first, count)) return error;
 
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -173,11 +169,11 @@ private:
 
     Error add_entry(const std::string& parent, std::uint32_t offset, std::size_t depth,
                     std::optional<std::size_t> parent_index) {
-        const std::uint32_t name_offset = load_u32(at(offset));
-        const std::uint32_t data_offset = load_u32(at(offset) + 4);
+        const std::uint32_t name_offset = load_u32(at(offset) + format::kEntryNameAt);
+        const std::uint32_t data_offset = load_u32(at(offset) + format::kEntryRecordAt);
         // Only 0 and 1 are written; any other nonzero flag is read the way a
         // C program tests a flag, as a directory, and must then pass as one.
-        const bool is_directory = at(offset)[8] != 0;
+        const bool is_directory = at(offset)[format::kEntryIsDirectoryAt] != 0;
 
         std::string name;
         if (Error error = read_name(parent, offset, name_offset, name)) return error;
@@ -217,8 +213,7 @@ private:
                                                    std::to_string(offset) +
                                                    " has no end inside " + block_range());
         name.assign(first, static_cast<const char*>(nul));
-        if (name.empty() || name == "." || name == ".." ||
-            name.find_first_of("\\/") != std::string::npos)
+        if (!is_safe_level(name))
             return failure(ErrorKind::BadName, where + ": name " + display_path(name) +
                                                    " is not a single path component");
         return {};
@@ -229,12 +224,12 @@ private:
             return failure(ErrorKind::BadOffset, entry_label(entry) + ": file record at offset " +
                                                      std::to_string(record) + " lies outside " +
                                                      block_range());
-        entry.data_offset = load_u32(at(record));
-        entry.size = load_u32(at(record) + 4);
+        entry.data_offset = load_u32(at(record) + format::kFileDataStartAt);
+        entry.size = load_u32(at(record) + format::kFileSizeAt);
         // Kept as stored, even an unknown value: only 0 means raw bytes, and
         // any other file is chunked, each chunk naming its own method. An odd
         // record must not make every other file of the archive unreachable.
-        entry.method = static_cast<Method>(at(record)[8]);
+        entry.method = static_cast<Method>(at(record)[format::kFileMethodAt]);
         return {};
     }
 
@@ -260,7 +255,7 @@ struct Archive::Impl {
     std::unordered_map<std::string, std::size_t> by_folded_path;
     std::unique_ptr<detail::Layout> layout;
 
-    explicit Impl(int fd) : file(fd) {}
+    explicit Impl(FileDescriptor fd) : file(std::move(fd)) {}
 };
 
 // The file data of version 1: stored files as they are, the others in
@@ -486,7 +481,7 @@ Error Version1Layout::read_chunked(const Entry& entry, std::uint64_t begin, std:
                                   const Sink& sink) const {
     const auto count = static_cast<std::uint32_t>(
         (std::uint64_t(entry.size) + format::kChunkSize - 1) / format::kChunkSize);
-    const std::uint64_t array_end = entry.data_offset + std::uint64_t(count) * 4;
+    const std::uint64_t array_end = entry.data_offset + std::uint64_t(count) * format::kChunkLengthSize;
     if (array_end > size)
         return failure(ErrorKind::Truncated,
                        entry_label(entry) + ": chunk length array [" +
@@ -505,17 +500,19 @@ Error Version1Layout::read_chunked(const Entry& entry, std::uint64_t begin, std:
                                     : array_end,
                          std::min<std::size_t>(format::kChunkSize, entry.size));
     std::span<const std::uint8_t> array;
-    if (Error error = state.view(entry.data_offset, std::size_t(count) * 4, array)) {
+    if (Error error = state.view(entry.data_offset, std::size_t(count) * format::kChunkLengthSize, array)) {
         error.message = entry_label(entry) + ": " + error.message;
         return error;
     }
     const std::vector<std::uint8_t> lengths(array.begin(), array.end());
 
     std::uint64_t pos = array_end;
-    for (std::uint32_t i = 0; i < first; ++i) pos += load_u32(lengths.data() + 4 * std::size_t(i));
+    for (std::uint32_t i = 0; i < first; ++i)
+        pos += load_u32(lengths.data() + format::kChunkLengthSize * std::size_t(i));
     if (first != 0) state.end = likely_data_end(pos, range_plain, last - first + 1, size);
     for (std::uint32_t i = first; i <= last; ++i) {
-        const std::uint32_t stored_length = load_u32(lengths.data() + 4 * std::size_t(i));
+        const std::uint32_t stored_length =
+            load_u32(lengths.data() + format::kChunkLengthSize * std::size_t(i));
         const std::uint64_t chunk_start = std::uint64_t(i) * format::kChunkSize;
         const auto expected = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(format::kChunkSize, entry.size - chunk_start));
@@ -551,12 +548,13 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
     const std::string label = in_quotes(file.native());
     // O_NONBLOCK keeps a named pipe given as an archive from blocking the
     // open; it is refused just below, and changes nothing for regular files.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return detail::system_failure("cannot open " + label, errno);
-    auto impl = std::make_unique<Impl>(fd);
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return detail::system_failure("cannot open " + label, errno);
+    const int opened = fd.get();
+    auto impl = std::make_unique<Impl>(std::move(fd));
 
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(opened, &info) != 0 || !S_ISREG(info.st_mode))
         return failure(ErrorKind::IoError, label + " is not a regular file");
     impl->size = static_cast<std::uint64_t>(info.st_size);
 
@@ -569,7 +567,7 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
         return error;
     }
     const bool version2 =
-        head.size() >= format::v2::kHeaderVersionAt + 4 &&
+        head.size() >= format::v2::kHeaderVersionAt + format::kWordSize &&
         load_u32(head.data() + format::v2::kHeaderMarkerAt) == format::kMarker &&
         load_u32(head.data() + format::v2::kHeaderVersionAt) == format::kVersion2;
     auto layout = version2 ? detail::open_version2(impl->file, impl->size, head, impl->entries)

@@ -2,6 +2,7 @@
 // words of their messages.
 #pragma once
 
+#include "hpi/file_descriptor.h"
 #include "hpi/hpi.h"
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace hpi::detail {
 
@@ -54,19 +56,14 @@ inline std::string directory_label(std::string_view path) {
 // file position.
 class FileHandle {
 public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
+    explicit FileHandle(FileDescriptor fd) : fd_(std::move(fd)) {}
 
     // Fills `out` from `offset`; a file that ends first is Truncated (it may
     // have shrunk since it was opened).
     Error read_at(std::uint64_t offset, std::span<std::uint8_t> out) const {
         std::size_t done = 0;
         while (done < out.size()) {
-            const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
+            const ssize_t got = ::pread(fd_.get(), out.data() + done, out.size() - done,
                                         static_cast<off_t>(offset + done));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0)
@@ -84,7 +81,7 @@ public:
     }
 
 private:
-    int fd_;
+    FileDescriptor fd_;
 };
 
 // What one version of the format provides behind Archive: the bytes of its

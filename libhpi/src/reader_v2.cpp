@@ -68,17 +68,18 @@ Result<Header> parse_header(std::span<const std::uint8_t> head, std::uint64_t fi
 }
 
 bool starts_a_chunk(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= 4 && load_u32(bytes.data()) == format::kChunkMarker;
+    return bytes.size() >= format::kChunkMarkerAt + format::kWordSize &&
+           load_u32(bytes.data() + format::kChunkMarkerAt) == format::kChunkMarker;
 }
 
 // The most plain bytes a block chunk's payload could give.
 std::optional<std::uint64_t> most_plain(std::uint8_t method, std::uint64_t payload_size) {
-    switch (method) {
-    case 0: return payload_size;
-    case 1: return payload_size * v2::kMostLz77Expansion;
-    case 2: return payload_size * v2::kMostZlibExpansion;
-    default: return std::nullopt;
+    switch (Method(method)) {
+    case Method::Stored: return payload_size;
+    case Method::Lz77: return payload_size * v2::kMostLz77Expansion;
+    case Method::Zlib: return payload_size * v2::kMostZlibExpansion;
     }
+    return std::nullopt;  // a byte that names no method
 }
 
 // A block's stored bytes as they are, or decoded when they are one chunk.
@@ -129,21 +130,13 @@ Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char*
     return plain;
 }
 
-// One level of a path: not empty, not "." or "..", no separator, no control
-// byte.
+// One safe level of a path, and no control byte either: the later game's
+// archives hold none, so one is a sign of damage.
 bool is_single_level(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return std::none_of(name.begin(), name.end(), [](char c) {
+    return is_safe_level(name) && std::none_of(name.begin(), name.end(), [](char c) {
         const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F || c == '\\' || c == '/';
+        return b < 0x20 || b == 0x7F;
     });
-}
-
-std::string folded(std::string_view name) {
-    std::string key(name);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
 }
 
 struct FileRecord {
@@ -206,7 +199,7 @@ private:
     }
 
     Error read_name(const std::string& where, std::uint32_t record, std::string& name) const {
-        const std::uint32_t offset = load_u32(at(record));
+        const std::uint32_t offset = load_u32(at(record) + v2::kFolderNameAt);
         const std::string place = where + ": record at offset " + std::to_string(record);
         if (offset >= names_.size())
             return failure(ErrorKind::BadOffset, place + ": name offset " + std::to_string(offset) +
@@ -243,7 +236,7 @@ private:
                         .record = is_folder ? folders + i * std::uint32_t(v2::kFolderRecordSize)
                                             : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize)};
             if (Error error = read_name(where, child.record, child.name)) return error;
-            child.key = folded(child.name);
+            child.key = fold_ascii(child.name);
             children.push_back(std::move(child));
         }
         std::stable_sort(children.begin(), children.end(),
@@ -424,7 +417,7 @@ Error Version2Layout::read_range(std::size_t index, const Entry& entry, std::uin
     Cursor cursor(file_, start, stop);
     // Stored bytes that begin with a chunk marker are always a chunk.
     std::span<std::uint8_t> marker;
-    if (Error error = cursor.peek(std::size_t(std::min<std::uint64_t>(4, cursor.left())), marker))
+    if (Error error = cursor.peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, cursor.left())), marker))
         return failure(error.kind, read.label() + error.message);
     if (starts_a_chunk(marker)) return read_chunks(read, cursor);
     if (read.record.stored_size != entry.size)

@@ -160,7 +160,7 @@ Error TemporaryArchive::write_at(std::uint64_t pos, std::span<const std::uint8_t
 Error TemporaryArchive::commit() {
     if (::fsync(file_.get()) != 0) return io_error("cannot flush " + in_quotes(target_), errno);
     if (is_named()) {
-        if (file_.release_and_close() != 0) return io_error("cannot close " + in_quotes(target_), errno);
+        if (file_.close() != 0) return io_error("cannot close " + in_quotes(target_), errno);
         if (Error e = rename_over_target(named_slots[named_slot_].name)) return e;
     } else {
         // The data reached the disk with the flush above, so nothing is left

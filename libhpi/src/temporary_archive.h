@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <span>
 
-#include "file_descriptor.h"
+#include "hpi/file_descriptor.h"
 #include "hpi/hpi.h"
 
 namespace hpi::detail {

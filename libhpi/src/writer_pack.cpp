@@ -13,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "file_descriptor.h"
+#include "hpi/file_descriptor.h"
 #include "format.h"
 #include "temporary_archive.h"
 #include "writer_pipeline.h"
@@ -58,9 +58,9 @@ public:
     void fill_file_records() {
         for (const PackedFile& f : files_) {
             std::uint8_t* rec = block_.data() + f.record_pos;
-            format::store_u32(rec, f.data_start);
-            format::store_u32(rec + 4, std::uint32_t(f.node->size));
-            rec[8] = std::uint8_t(f.method);
+            format::store_u32(rec + format::kFileDataStartAt, f.data_start);
+            format::store_u32(rec + format::kFileSizeAt, std::uint32_t(f.node->size));
+            rec[format::kFileMethodAt] = std::uint8_t(f.method);
         }
     }
 
@@ -72,8 +72,9 @@ private:
     void add_directory(const TreeNode& dir, const std::string& path) {
         std::size_t record = grow(format::kDirectoryRecordSize);
         std::size_t entries = grow(format::kEntryRecordSize * dir.children.size());
-        format::store_u32(&block_[record], std::uint32_t(dir.children.size()));
-        format::store_u32(&block_[record + 4], absolute(entries));
+        format::store_u32(&block_[record + format::kDirectoryEntryCountAt],
+                          std::uint32_t(dir.children.size()));
+        format::store_u32(&block_[record + format::kDirectoryEntriesAt], absolute(entries));
 
         std::size_t slot = entries;
         for (const auto& [key, child] : dir.children) {
@@ -88,9 +89,9 @@ private:
                 Method m = child->size == 0 ? Method::Stored : method_;
                 files_.push_back({child.get(), std::move(child_path), data, m, 0});
             }
-            format::store_u32(&block_[slot], absolute(name));
-            format::store_u32(&block_[slot + 4], absolute(data));
-            block_[slot + 8] = child->is_directory ? 1 : 0;
+            format::store_u32(&block_[slot + format::kEntryNameAt], absolute(name));
+            format::store_u32(&block_[slot + format::kEntryRecordAt], absolute(data));
+            block_[slot + format::kEntryIsDirectoryAt] = child->is_directory ? 1 : 0;
             slot += format::kEntryRecordSize;
         }
     }
@@ -189,7 +190,7 @@ private:
         lengths_.clear();
         if (!is_compressed(f.method)) return {};
         array_pos_ = pos_;
-        return reserve(f, chunk_count(f.node->size) * 4);
+        return reserve(f, chunk_count(f.node->size) * format::kChunkLengthSize);
     }
 
     Error reserve(const PackedFile& f, std::uint64_t n) {
@@ -208,9 +209,9 @@ private:
     }
 
     Error write_length_array() {
-        std::vector<std::uint8_t> bytes(lengths_.size() * 4);
+        std::vector<std::uint8_t> bytes(lengths_.size() * format::kChunkLengthSize);
         for (std::size_t i = 0; i < lengths_.size(); ++i)
-            format::store_u32(&bytes[i * 4], lengths_[i]);
+            format::store_u32(&bytes[i * format::kChunkLengthSize], lengths_[i]);
         return out_.write_at(array_pos_, bytes);
     }
 
@@ -260,11 +261,11 @@ unsigned worker_count(const PackOptions& options) {
 
 std::vector<std::uint8_t> header_bytes(std::size_t block_size) {
     std::vector<std::uint8_t> h(format::kHeaderSize);
-    format::store_u32(&h[0], format::kMarker);
-    format::store_u32(&h[4], format::kVersion1);
-    format::store_u32(&h[8], std::uint32_t(format::kHeaderSize + block_size));
-    format::store_u32(&h[12], 0);  // not encrypted
-    format::store_u32(&h[16], std::uint32_t(format::kHeaderSize));
+    format::store_u32(&h[format::kHeaderMarkerAt], format::kMarker);
+    format::store_u32(&h[format::kHeaderVersionAt], format::kVersion1);
+    format::store_u32(&h[format::kHeaderDirectoryEndAt], std::uint32_t(format::kHeaderSize + block_size));
+    format::store_u32(&h[format::kHeaderKeyAt], 0);  // not encrypted
+    format::store_u32(&h[format::kHeaderDirectoryStartAt], std::uint32_t(format::kHeaderSize));
     return h;
 }
 

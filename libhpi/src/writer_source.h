@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "file_descriptor.h"
+#include "hpi/file_descriptor.h"
 #include "hpi/hpi.h"
 
 namespace hpi::detail {

@@ -31,29 +31,24 @@ constexpr std::uint64_t kLargestFile = 0xFFFFFFFFu;
 
 }  // namespace
 
-std::string archive_sort_key(std::string_view name) {
-    std::string key(name);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
-
-bool archive_name_less(std::string_view a, std::string_view b) {
-    // std::string orders its bytes as unsigned char.
-    return archive_sort_key(a) < archive_sort_key(b);
-}
+std::string archive_sort_key(std::string_view name) { return fold_ascii(name); }
 
 Error check_component(std::string_view name, std::string_view archive_path) {
-    if (name.empty())
+    switch (level_fault(name)) {
+    case LevelFault::None:
+        return {};
+    case LevelFault::Empty:
         return invalid("archive path " + in_quotes(archive_path) + " has an empty component");
-    if (name == "." || name == "..")
+    case LevelFault::Dots:
         return invalid("archive path " + in_quotes(archive_path) + " has a '" + std::string(name) +
                        "' component");
-    if (name.find('/') != std::string_view::npos)
+    case LevelFault::Separator:
+        // The path is cut at each "\", so the separator left is a "/".
         return invalid("archive path " + in_quotes(archive_path) + ": name " + in_quotes(name) +
                        " holds '/'");
-    if (name.find('\0') != std::string_view::npos)
+    case LevelFault::Nul:
         return invalid("archive path " + in_quotes(archive_path) + " holds a NUL byte");
+    }
     return {};
 }
 

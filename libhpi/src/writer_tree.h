@@ -14,11 +14,11 @@
 namespace hpi::detail {
 
 // The order in which a directory's entries are written: ASCII letters folded
-// to lower case, then the bytes compared as unsigned values. Two names with
-// the same key are the same entry (readers look names up without regard to
-// ASCII case, so an archive holding both would be ambiguous).
+// to lower case, then the bytes compared as unsigned values (as std::string
+// compares them). Two names with the same key are the same entry (readers
+// look names up without regard to ASCII case, so an archive holding both
+// would be ambiguous).
 std::string archive_sort_key(std::string_view name);
-bool archive_name_less(std::string_view a, std::string_view b);
 
 struct TreeNode {
     std::string name;  // empty for the root
@@ -41,7 +41,8 @@ private:
     TreeNode root_;
 };
 
-// Checks one path component: not empty, not "." or "..", no "/" or NUL.
+// Checks one path component by the safe-level rule (hpi/names.h), and says
+// which part of it the component breaks.
 Error check_component(std::string_view name, std::string_view archive_path);
 
 }  // namespace hpi::detail

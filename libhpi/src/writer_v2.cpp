@@ -109,16 +109,15 @@ private:
     std::vector<PackedFile> files_;
 };
 
-std::vector<std::uint8_t> chunk_header(std::uint8_t method, bool obfuscated, std::uint64_t payload_size,
+std::vector<std::uint8_t> chunk_header(Method method, bool obfuscated, std::uint64_t payload_size,
                                        std::uint64_t plain_size, std::uint32_t checksum) {
     std::vector<std::uint8_t> h(format::kChunkHeaderSize);
-    format::store_u32(&h[format::kChunkMarkerAt], format::kChunkMarker);
-    h[format::kChunkVersionAt] = format::kChunkVersion;
-    h[format::kChunkMethodAt] = method;
-    h[format::kChunkObfuscatedAt] = obfuscated ? 1 : 0;
-    format::store_u32(&h[format::kChunkPayloadSizeAt], std::uint32_t(payload_size));
-    format::store_u32(&h[format::kChunkPlainSizeAt], std::uint32_t(plain_size));
-    format::store_u32(&h[format::kChunkChecksumAt], checksum);
+    format::store_chunk_header(h.data(), {.marker = format::kChunkMarker,
+                                          .method = std::uint8_t(method),
+                                          .obfuscated = obfuscated,
+                                          .payload_size = std::uint32_t(payload_size),
+                                          .plain_size = std::uint32_t(plain_size),
+                                          .checksum = checksum});
     return h;
 }
 
@@ -134,7 +133,7 @@ Result<std::vector<std::uint8_t>> stored_block(const std::vector<std::uint8_t>& 
     if (format::kChunkHeaderSize + payload.size() >= plain.size()) return plain;
     format::obfuscate(payload);
     std::vector<std::uint8_t> chunk =
-        chunk_header(std::uint8_t(Method::Zlib), true, payload.size(), plain.size(),
+        chunk_header(Method::Zlib, true, payload.size(), plain.size(),
                      format::chunk_checksum(payload));
     chunk.insert(chunk.end(), payload.begin(), payload.end());
     return chunk;
@@ -201,7 +200,7 @@ public:
         } while (left > 0);
         if (Error e = expect_end(fd->get(), f.node->disk_file)) return e;
 
-        const auto header = chunk_header(std::uint8_t(deflating ? Method::Zlib : Method::Stored), false,
+        const auto header = chunk_header(deflating ? Method::Zlib : Method::Stored, false,
                                          payload_, f.node->size, sum_);
         if (Error e = write_at_(pos_, header)) return e;
         f.stored_size = std::uint32_t(format::kChunkHeaderSize + payload_);

@@ -4,6 +4,8 @@
 #include "hpiutil/hpiutil.h"
 #include "text.h"
 
+#include <hpi/names.h>
+
 #include <filesystem>
 
 namespace quarrix::dump {
@@ -11,13 +13,6 @@ namespace quarrix::dump {
 namespace {
 
 constexpr std::int32_t kZlib = 2;
-
-// A name the new archive can be written under inside the target folder and
-// nowhere else.
-bool IsPlainFileName(const std::string& name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
-}
 
 std::string Joined(const std::string& folder, const std::string& name)
 {
@@ -73,7 +68,7 @@ void CreateMonolithic(const std::string& target, const std::string& Filename,
     hpiutil::Failure refused;
     if (target.empty())
         refused = hpiutil::Because(hpiutil::Cause::Other, "no target folder was given");
-    else if (!IsPlainFileName(Filename))
+    else if (!hpi::is_safe_level(Filename))  // the archive goes in the target folder, nowhere else
         refused = hpiutil::Because(hpiutil::Cause::UnsafeName);
     const std::int32_t handle = refused ? 0 : HPICreate(archive.c_str(), &Callback::PackCallback);
     if (handle == 0) {

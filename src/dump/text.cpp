@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <hpi/names.h>
+
 namespace quarrix::dump {
 
 namespace {
@@ -7,11 +9,6 @@ namespace {
 bool isSeparator(char c)
 {
     return c == '\\' || c == '/';
-}
-
-bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 }  // namespace
@@ -40,33 +37,15 @@ std::string GetBaseName(std::string_view path)
 
 std::optional<std::vector<std::string>> SafeComponents(std::string_view entryPath)
 {
-    std::vector<std::string> components;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = start;
-        while (end < entryPath.size() && !isSeparator(entryPath[end]))
-            ++end;
-        const std::string_view component = entryPath.substr(start, end - start);
-        if (component.empty() || component == "." || component == "..")
-            return std::nullopt;
-        components.emplace_back(component);
-        if (end == entryPath.size())
-            break;
-        start = end + 1;
-    }
-    const std::string& first = components.front();
-    if (first.size() >= 2 && isAsciiLetter(first[0]) && first[1] == ':')
+    const auto levels = hpi::contained_levels(entryPath);
+    if (!levels)
         return std::nullopt;
-    return components;
+    return std::vector<std::string>(levels->begin(), levels->end());
 }
 
 std::string FoldCase(std::string_view name)
 {
-    std::string folded(name);
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return folded;
+    return hpi::fold_ascii(name);
 }
 
 }  // namespace quarrix::dump

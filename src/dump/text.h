@@ -21,11 +21,13 @@ std::string GetBaseName(std::string_view path);
 
 // The components of an entry path ("\" or "/" between levels), or nothing
 // when the path would leave the folder it is extracted into: empty, absolute,
-// starting with a drive letter, or holding an empty, "." or ".." component.
+// starting with a drive letter, or holding a level that is not safe
+// (hpi::contained_levels).
 std::optional<std::vector<std::string>> SafeComponents(std::string_view entryPath);
 
 // ASCII letters in lower case, every other byte as it is: how names are
-// compared where the archives come from.
+// compared where the archives come from (hpi::fold_ascii, under the name the
+// dump's code knows it by).
 std::string FoldCase(std::string_view name);
 
 }  // namespace quarrix::dump

@@ -9,11 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include <hpi/names.h>
+
 namespace hpiutil {
 
-// Well-formed UTF-8: no stray or missing continuation bytes, no overlong
-// forms, no surrogates, nothing past U+10FFFF.
-bool is_valid_utf8(std::string_view text);
+// Well-formed UTF-8, by the rule the archive library and the disk share.
+using hpi::is_valid_utf8;
 
 // A disk path as the caller gives it (UTF-8, "\" or "/" between levels) as a
 // path this system opens; nothing when the text is empty or not valid UTF-8.
@@ -25,8 +26,8 @@ std::optional<std::filesystem::path> disk_path_from_text(const char* text);
 std::optional<std::string> archive_path_from_text(const char* text);
 
 // Whether an archive path given by the caller stays below the folder it is
-// extracted to: not absolute, no drive letter, and no empty, "." or ".."
-// level, with "\" or "/" between levels.
+// extracted to: not absolute, no drive letter, and every level, with "\" or
+// "/" between levels, a safe one (hpi::contained_levels).
 bool is_contained_archive_path(std::string_view path);
 
 }  // namespace hpiutil

@@ -112,7 +112,8 @@ struct CollectionFs::Impl {
             // A damaged block is left for the read that needs it to report.
             for (std::uint64_t block = 0; block < kBlocksAhead && block * kBlockSize < file.size; ++block) {
                 Block ignored;
-                cache.get(view.archive_of(file.kept()), file.entry, cache_key(file.kept()), block, ignored);
+                static_cast<void>(
+                    cache.get(view.archive_of(file.kept()), file.entry, cache_key(file.kept()), block, ignored));
             }
             lock.lock();
         }

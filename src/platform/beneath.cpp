@@ -1,10 +1,11 @@
 #include "platform/beneath.h"
 
+#include <hpi/names.h>
+
 #include <cerrno>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace quarrix::platform {
 
@@ -41,31 +42,9 @@ int openLevel(int parent, const std::string& name, bool create)
 
 }  // namespace
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
-{
-    if (this != &other)
-        reset(other.release());
-    return *this;
-}
-
-int UniqueFd::release() noexcept
-{
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void UniqueFd::reset(int fd) noexcept
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
-}
-
 bool IsSingleSafeName(std::string_view name)
 {
-    return !name.empty() && name != "." && name != ".."
-        && name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+    return hpi::is_safe_level(name);
 }
 
 UniqueFd OpenFolderBeneath(const std::filesystem::path& root,

@@ -3,6 +3,8 @@
 // disk there must not carry a write somewhere else.
 #pragma once
 
+#include <hpi/file_descriptor.h>
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -11,30 +13,13 @@
 
 namespace quarrix::platform {
 
-// An owned file descriptor (closed on destruction), movable.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) noexcept : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
+// An owned file descriptor, closed when it goes away: the archive library's
+// guard, the lowest layer that needs one, so that there is one guard for all.
+using UniqueFd = hpi::FileDescriptor;
 
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Hands the descriptor over; this object no longer closes it.
-    int release() noexcept;
-    // Closes the descriptor held (if any) and holds fd instead.
-    void reset(int fd = -1) noexcept;
-
-private:
-    int fd_ = -1;
-};
-
-// A name that stays inside the folder it is used in: not empty, not "." or
-// "..", and holding neither "/" nor NUL.
+// A name that stays inside the folder it is used in: the safe-level rule of
+// hpi/names.h (not empty, not "." or "..", neither "/" nor "\" nor NUL),
+// which an archive's names pass before they come here.
 bool IsSingleSafeName(std::string_view name);
 
 // Opens the folder root/components[0]/components[1]/... The root is taken
@@ -43,8 +28,8 @@ bool IsSingleSafeName(std::string_view name);
 // O_NOFOLLOW|O_DIRECTORY (openat), so a link inside the destination is
 // never followed out of it. With create, missing levels are made with
 // mkdirat first, and a missing root is made as well (as a whole path, like
-// the person named it). Components must already be single, safe names (no
-// "", ".", "..", no "/"); anything else fails with EINVAL. An empty root
+// the person named it). Components must already be single, safe names
+// (IsSingleSafeName); anything else fails with EINVAL. An empty root
 // fails with ENOENT. On failure the result holds no descriptor and error
 // says why (ENOTDIR for a link or a file in the way).
 UniqueFd OpenFolderBeneath(const std::filesystem::path& root,

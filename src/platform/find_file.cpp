@@ -1,5 +1,7 @@
 #include "find_file.h"
 
+#include <hpi/names.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -21,46 +23,6 @@ struct FindSearch {
 
 namespace {
 
-// Well-formed UTF-8: no stray continuation bytes, no overlong forms, no
-// surrogates, nothing beyond U+10FFFF.
-bool isUtf8(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        int length = 0;
-        char32_t point = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            point = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            point = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            point = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size())
-            return false;
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            point = (point << 6) | (next & 0x3F);
-        }
-        const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-        if (point < smallest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 bool kindIsKnown(unsigned char type)
 {
     return type != DT_UNKNOWN && type != DT_LNK;
@@ -77,7 +39,7 @@ bool describe(const FindSearch& search, const dirent& entry, WIN32_FIND_DATAA& r
     const std::string_view name(entry.d_name);
     if (!search.pattern.empty() && fnmatch(search.pattern.c_str(), entry.d_name, 0) != 0)
         return false;
-    if (!isUtf8(name))
+    if (!hpi::is_valid_utf8(name))
         return false;
     bool directory = entry.d_type == DT_DIR;
     record.nFileSize = 0;
@@ -120,7 +82,7 @@ FindHandle FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileDa
     const std::string_view pattern =
         slash == std::string_view::npos ? path : path.substr(slash + 1);
 
-    auto* search = new FindSearch;
+    ScopedFind search(new FindSearch);
     search->detail = detail;
     if (pattern != "*" && pattern != "*.*")
         search->pattern = pattern;
@@ -128,17 +90,17 @@ FindHandle FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileDa
     struct stat status;
     if (!search->directory || fstat(dirfd(search->directory), &status) != 0) {
         const int reason = errno;
-        FindClose(search);
+        search.reset();
         errno = reason;
         return INVALID_HANDLE_VALUE;
     }
     search->identity = identityOf(status);
     if (!readNext(*search, *lpFindFileData)) {
-        FindClose(search);
+        search.reset();
         errno = ENOENT;
         return INVALID_HANDLE_VALUE;
     }
-    return search;
+    return search.release();
 }
 
 bool FindNextFileA(FindHandle hFindFile, WIN32_FIND_DATAA* lpFindFileData)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace quarrix::platform {
 
@@ -71,5 +72,11 @@ bool FindClose(FindHandle hFindFile);
 
 // The device and inode of the directory that the search lists.
 FileIdentity FindDirectoryIdentity(FindHandle hFindFile);
+
+// Holds a search and ends it with FindClose on every way out of the scope.
+struct FindCloser {
+    void operator()(FindHandle hFindFile) const { FindClose(hFindFile); }
+};
+using ScopedFind = std::unique_ptr<FindSearch, FindCloser>;
 
 }  // namespace quarrix::platform

@@ -1,5 +1,7 @@
 #include "platform/folder_listing.h"
 
+#include "platform/beneath.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,17 +94,13 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& e
 bool ListFolderNames(int folderFd, std::vector<std::string>& names, std::error_code& error)
 {
     names.clear();
-    const int listed = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listed < 0) {
-        error = lastError();
-        return false;
-    }
-    OpenDir dir(::fdopendir(listed));
+    UniqueFd listed(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    OpenDir dir(listed ? ::fdopendir(listed.get()) : nullptr);
     if (!dir) {
         error = lastError();
-        ::close(listed);
         return false;
     }
+    listed.release();  // closedir closes it now
     return ReadAll(dir.get(), error, [&](const dirent& found) { names.emplace_back(found.d_name); });
 }
 

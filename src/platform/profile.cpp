@@ -2,6 +2,8 @@
 
 #include "platform/atomic_file.h"
 
+#include <hpi/names.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,21 +31,9 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool namesMatch(std::string_view a, std::string_view b)
 {
-    a = trimmed(a);
-    b = trimmed(b);
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    return true;
+    return hpi::equal_ignoring_ascii_case(trimmed(a), trimmed(b));
 }
 
 struct Line {

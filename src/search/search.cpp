@@ -77,20 +77,17 @@ void Search_::Scan_Directory(const QString& strPath, const QString& strPattern,
     const QString directory = DirectoryPath(strPath);
     platform::WIN32_FIND_DATAA entry;
     const QByteArray query = (directory + strPattern).toUtf8();
-    platform::FindHandle search =
-        platform::FindFirstFileA(query.constData(), &entry, platform::FindDetail::KindAndName);
-    if (search == platform::INVALID_HANDLE_VALUE)
+    const platform::ScopedFind search(
+        platform::FindFirstFileA(query.constData(), &entry, platform::FindDetail::KindAndName));
+    if (search.get() == platform::INVALID_HANDLE_VALUE)
         return;
     // Reached again through a link: listed already.
-    if (!listed_.insert(platform::FindDirectoryIdentity(search)).second) {
-        platform::FindClose(search);
+    if (!listed_.insert(platform::FindDirectoryIdentity(search.get())).second)
         return;
-    }
     do {
         handleEntry(directory, entry, lstFound, lstPending);
         progress_.betweenEntries();
-    } while (platform::FindNextFileA(search, &entry));
-    platform::FindClose(search);
+    } while (platform::FindNextFileA(search.get(), &entry));
 }
 
 void Search_::handleEntry(const QString& directory, const platform::WIN32_FIND_DATAA& entry,

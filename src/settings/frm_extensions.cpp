@@ -1,6 +1,6 @@
 #include "frm_extensions.h"
 
-#include "settings/leading_number.h"
+#include "support/leading_number.h"
 #include "settings/mod_ini_files.h"
 #include "support/list_box.h"
 #include "ui/form_layout.h"

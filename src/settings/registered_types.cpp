@@ -1,6 +1,6 @@
 #include "registered_types.h"
 
-#include "settings/leading_number.h"
+#include "support/leading_number.h"
 #include "settings/mod_ini_files.h"
 
 namespace quarrix {

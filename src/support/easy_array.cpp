@@ -2,7 +2,7 @@
 
 #include "platform/desktop.h"
 #include "platform/message_box.h"
-#include "settings/leading_number.h"
+#include "support/leading_number.h"
 
 #include <cstdlib>
 

@@ -9,6 +9,8 @@
 // levels, exactly as stored. Paths on disk are std::filesystem::path.
 #pragma once
 
+#include "hpi/names.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -44,7 +47,9 @@ enum class ErrorKind {
 // Short English name of a kind ("truncated", "bad checksum", ...).
 std::string_view to_string(ErrorKind kind);
 
-struct Error {
+// Returned by every call that can fail; [[nodiscard]], so that a failure
+// is not dropped unread.
+struct [[nodiscard]] Error {
     ErrorKind kind = ErrorKind::None;
     std::string message;  // says what is wrong and where (entry, offset)
     // For IoError: what the system answered (no space, permission denied,
@@ -55,21 +60,48 @@ struct Error {
     explicit operator bool() const { return kind != ErrorKind::None; }
 };
 
-// Either a value or an Error.
+// What reaching for the value of a Result that holds none throws: a
+// caller's mistake (it did not check ok()), reported with the error it
+// passed over instead of reading memory that holds no value.
+class BadResultAccess : public std::logic_error {
+public:
+    explicit BadResultAccess(const Error& error)
+        : std::logic_error("hpi::Result holds no value: " +
+                           (error ? error.message : std::string("an empty error"))),
+          error_(error) {}
+    const Error& error() const noexcept { return error_; }
+
+private:
+    Error error_;
+};
+
+// Either a value or an Error. value(), * and -> throw BadResultAccess when
+// there is no value.
 template <class T>
-class Result {
+class [[nodiscard]] Result {
 public:
     Result(T value) : value_(std::move(value)) {}
     Result(Error error) : error_(std::move(error)) {}
     bool ok() const { return !error_; }
     explicit operator bool() const { return ok(); }
-    T& value() { return *value_; }
-    const T& value() const { return *value_; }
-    T& operator*() { return *value_; }
-    T* operator->() { return &*value_; }
+    T& value() { return *checked(); }
+    const T& value() const { return *checked(); }
+    T& operator*() { return value(); }
+    const T& operator*() const { return value(); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
     const Error& error() const { return error_; }
 
 private:
+    std::optional<T>& checked() {
+        if (!value_) throw BadResultAccess(error_);
+        return value_;
+    }
+    const std::optional<T>& checked() const {
+        if (!value_) throw BadResultAccess(error_);
+        return value_;
+    }
+
     std::optional<T> value_;
     Error error_;
 };
@@ -207,10 +239,5 @@ private:
 // allocation. Unnamed temporary files need nothing: they vanish with the
 // process.
 void remove_temporary_archives() noexcept;
-
-// Windows-1252 <-> UTF-8 for names crossing to and from the disk.
-std::string cp1252_to_utf8(std::string_view text);
-// Characters without a Windows-1252 form become '?'; returns false then.
-bool utf8_to_cp1252(std::string_view text, std::string& out);
 
 }  // namespace hpi

@@ -53,4 +53,4 @@ private slots:
 };
 
 QTEST_MAIN(InstalledCopyTest)
-#include "test_installed_copy.moc"
+#include "installed_copy_test.moc"

@@ -125,6 +125,28 @@ TEST(Search, ListsEachDirectoryOnceEvenThroughLinksAndNamesAsTheyAre)
     fs::remove(root / "bad\xff.hpi");  // Qt cannot name it either
 }
 
+std::size_t openDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+TEST(Search, EndsEveryListingItStartsOnEveryPath)
+{
+    // A directory reached again through a link is left at once: that early
+    // way out must end its listing too, or a big tree of links would run out
+    // of descriptors.
+    Tree tree({"a/x.hpi", "b/y.hpi"});
+    const fs::path root = tree.path().toStdString();
+    for (int i = 0; i < 50; ++i)
+        fs::create_directory_symlink(root / "a", root / "b" / ("to-a-" + std::to_string(i)));
+    const std::size_t before = openDescriptors();
+    EXPECT_EQ(search(tree.path(), "hpi|", true).size(), 2);
+    EXPECT_EQ(openDescriptors(), before);
+}
+
 // While one of two stacked directories is searched, removes the other.
 struct RemovingTheOther : SearchProgress {
     void fileExamined(const QString& fullPath) override

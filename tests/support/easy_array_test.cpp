@@ -1,10 +1,8 @@
-// Easy_Array: where edits land, what each kind stores, transfers into list
-// controls, and the bounds check that ends the program after its two messages.
+// Easy_Array: where edits land, what each kind stores, and the bounds check
+// that ends the program after its two messages. Its transfers into list
+// controls are the widget suite's (list_transfer_test.cpp).
 #include "../platform/desktop_testkit.h"
-#include "support/easy_array.h"
-#include "support/list_box.h"
-
-#include <QStringList>
+#include "easy_array_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -14,31 +12,9 @@
 namespace {
 
 using namespace quarrix;
+using testkit::itemsOf;
+using testkit::listOf;
 using Edit = std::function<void(Easy_Array&)>;
-
-QStringList itemsOf(const Easy_Array& list)
-{
-    QStringList items;
-    for (qint32 i = 0; i < list.ListCount(); ++i)
-        items << list.List(i).toString();
-    return items;
-}
-
-Easy_Array listOf(const QString& type, const QStringList& items = {})
-{
-    Easy_Array list;
-    list.New_Array(type);
-    for (const QString& item : items)
-        list.AddItem(item);
-    return list;
-}
-
-// A list-like object that only takes text and logs every call.
-struct CallLog {
-    QStringList calls;
-    void Clear() { calls << QStringLiteral("Clear"); }
-    void AddItem(const QString& item) { calls << item; }
-};
 
 TEST(EasyArray, EditsLandWhereAskedAndEachKindStoresItsOwnForm)
 {
@@ -59,7 +35,7 @@ TEST(EasyArray, EditsLandWhereAskedAndEachKindStoresItsOwnForm)
          {"b", "d"}},
         {"text up to its first NUL", "s",
          [&](Easy_Array& l) { l.AddItem(nulInside); l.AddItem(nulInside.mid(2)); }, {"ab", ""}},
-        // The number rule itself is the settings suite's; no NUL cut here.
+        // The number rule itself has its own suite; no NUL cut here.
         {"integers: the leading number", "i",
          [&](Easy_Array& l) { for (const char* text : {"12abc", "2.5", "99999"}) l.AddItem(text);
                               l.AddItem(QString::fromUtf16(u"4\0" u"5", 3)); l.AddItem(-7, 0); },
@@ -90,25 +66,6 @@ TEST(EasyArray, PositionsOutsideTheListReadAsTheEmptyItemOfTheKind)
     EXPECT_EQ(listOf("s", {"a"}).List(-1), QVariant(QString()));
     EXPECT_EQ(listOf("i").List(0), QVariant(qint16(0)));
     EXPECT_FALSE(listOf("x").List(0).isValid());
-}
-
-TEST(EasyArray, TransfersAppendOrReplaceOneItemAtATime)
-{
-    ListBox box;
-    box.AddItem(QStringLiteral("old"));
-    listOf("s", {"x", "y"}).ADD_Transfer_ListBox(box);
-    listOf("i", {"7"}).ADD_Transfer_ListBox(box);
-    EXPECT_EQ(box.ListCount(), 4);
-    EXPECT_EQ(box.List(3), QStringLiteral("7"));
-    listOf("s", {"z"}).Transfer_ListBox(box);
-    EXPECT_EQ(box.ListCount(), 1);
-    EXPECT_EQ(box.List(0), QStringLiteral("z"));
-
-    CallLog log;
-    listOf("s", {"x", "y"}).Transfer_ListBox(log);
-    listOf("x", {"a"}).Transfer_ListBox(log);  // an untyped list only clears
-    listOf("x", {"a"}).ADD_Transfer_ListBox(log);
-    EXPECT_EQ(log.calls, (QStringList{"Clear", "x", "y", "Clear"}));
 }
 
 // A bad position shows the count (minus one for a removal), then the error,

@@ -142,4 +142,4 @@ private slots:
 };
 
 QTEST_MAIN(ProgressWindowsTest)
-#include "test_progress_windows.moc"
+#include "progress_windows_test.moc"

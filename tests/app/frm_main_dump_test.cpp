@@ -391,4 +391,4 @@ private slots:
 };
 
 QTEST_MAIN(FrmMainDumpTest)
-#include "test_frm_main_dump.moc"
+#include "frm_main_dump_test.moc"

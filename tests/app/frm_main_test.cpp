@@ -209,4 +209,4 @@ private slots:
 };
 
 QTEST_MAIN(FrmMainTest)
-#include "test_frm_main.moc"
+#include "frm_main_test.moc"

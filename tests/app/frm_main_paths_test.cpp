@@ -161,4 +161,4 @@ private slots:
 };
 
 QTEST_MAIN(FrmMainPathsTest)
-#include "test_frm_main_paths.moc"
+#include "frm_main_paths_test.moc"

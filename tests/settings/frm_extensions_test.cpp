@@ -2,7 +2,7 @@
 // do, what it saves (which is what the scan reads), and when it reads again.
 #include "../platform/desktop_testkit.h"
 #include "settings/frm_extensions.h"
-#include "settings/leading_number.h"
+#include "support/leading_number.h"
 #include "settings/mod_ini_files.h"
 #include "support/list_box.h"
 
@@ -123,4 +123,4 @@ private slots:
 };
 
 QTEST_MAIN(FrmExtensionsTest)
-#include "test_frm_extensions.moc"
+#include "frm_extensions_test.moc"

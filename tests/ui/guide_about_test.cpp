@@ -146,4 +146,4 @@ private slots:
 };
 
 QTEST_MAIN(GuideAboutTest)
-#include "test_guide_about.moc"
+#include "guide_about_test.moc"

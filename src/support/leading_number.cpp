@@ -1,4 +1,4 @@
-#include "leading_number.h"
+#include "support/leading_number.h"
 
 #include <charconv>
 #include <cmath>

@@ -78,4 +78,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(FileTypeTest)
-#include "test_file_type.moc"
+#include "file_type_test.moc"
