@@ -25,6 +25,8 @@
 
 #include <hpi/hpi.h>
 
+#include <stdexcept>
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -118,7 +120,8 @@ void packThree(const fs::path& source, const fs::path& scan)
             continue;
         std::string inside = entry.path().lexically_relative(source).generic_string();
         std::replace(inside.begin(), inside.end(), '/', '\\');
-        writers[turn++ % 3].add_file(inside, entry.path());
+        if (const hpi::Error error = writers[turn++ % 3].add_file(inside, entry.path()))
+            throw std::runtime_error(error.message);
     }
     fs::create_directories(scan);
     for (int i = 0; i < 3; ++i) {

@@ -117,7 +117,10 @@ void count_incompressible_chunks(const std::vector<bench::CorpusFile>& files, in
         while (in.read(reinterpret_cast<char*>(plain.data()), std::streamsize(plain.size())) ||
                in.gcount() > 0) {
             std::size_t n = std::size_t(in.gcount());
-            encoder.encode(std::span(plain.data(), n), chunk);
+            if (const hpi::Error error = encoder.encode(std::span(plain.data(), n), chunk)) {
+                std::fprintf(stderr, "%s\n", error.message.c_str());
+                return;
+            }
             std::size_t payload = chunk.size() - hpi::format::kChunkHeaderSize;
             ++chunks;
             if (payload >= n) {
