@@ -15,14 +15,12 @@ class QPushButton;
 
 namespace quarrix {
 
-namespace collection {
-class Overlaps;
-}
 namespace dump {
 class DumpFailures;
 }
 
 class ListBox;
+struct WrittenFiles;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -97,9 +95,8 @@ private:
     void acceptDroppedPaths();
 
     // The two halves of a dump; what goes wrong is added to `failures`, and
-    // the files the extraction writes are told to `overlaps`.
-    void ExtractArchives(const QString& destination, dump::DumpFailures& failures,
-                         collection::Overlaps& overlaps);
+    // the files the extraction writes whole to `written`.
+    void ExtractArchives(const QString& destination, dump::DumpFailures& failures, WrittenFiles& written);
     void CreateMonolithic(dump::DumpFailures& failures);
 
     bool placedOnScreen_ = false;
