@@ -442,9 +442,9 @@ DumpCommands::DumpCommands(CLI::App& app) {
                       "(zlib or store; levels above 9 act as 9)")
         ->check(CLI::IsMember({1, 2}));
     pack_->footer(std::string("Names an archive cannot hold (outside Windows-1252), names that differ only\n"
-                              "in case from one already packed and links to folders are reported and\n"
-                              "left out. Ctrl-C stops the packing; an earlier archive of that name is\n"
-                              "then left as it was.\n") +
+                              "in case from one already packed, links to folders, and pipes, sockets and\n"
+                              "devices are reported and left out. Ctrl-C stops the packing; an earlier\n"
+                              "archive of that name is then left as it was.\n") +
                   kFooter);
 
     dump_ = app.add_subcommand("dump",

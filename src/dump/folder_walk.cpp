@@ -69,6 +69,10 @@ private:
             Report(false, archivePath, hpiutil::FromSystem(std::make_error_code(std::errc::no_such_file_or_directory)));
             return;
         }
+        if (entry.kind == FolderEntry::Kind::Other) {
+            Report(false, archivePath, Because(Cause::NotAFile));
+            return;
+        }
         if (leaveOut_ && entry.identity == *leaveOut_)
             return;
         if (const hpiutil::Failure failure = target_.AddFile(archivePath, diskPath))

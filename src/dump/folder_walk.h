@@ -4,9 +4,11 @@
 //
 // Each folder is added before its contents and its whole subtree before the
 // next entry of its level, in the order the disk lists them. A link to a
-// file is added as the file it leads to; a link to a folder is not followed
-// (it could lead anywhere, the walk's own folder included) and is reported,
-// as is a folder reached a second time through a mount. Names an archive
+// file is added as the file it leads to; a pipe, a socket or a device is
+// reported and left out (it has no content to keep, and reading one could
+// wait for ever); a link to a folder is not followed (it could lead
+// anywhere, the walk's own folder included) and is reported, as is a folder
+// reached a second time through a mount. Names an archive
 // cannot hold are reported and left out: names that are not valid UTF-8 or
 // hold a character Windows-1252 lacks, names holding "\" (which would be
 // read back as two levels), and names that differ only in case from one

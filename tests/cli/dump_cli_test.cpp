@@ -16,6 +16,8 @@
 #include "support/manifest.h"
 #include "support/writer_view.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <regex>
 #include <set>
@@ -141,13 +143,14 @@ std::set<std::string> entriesAndCauses(const std::vector<std::string>& lines, co
 
 // quarrix-cli pack and the consolidated dump's AddDirectory walk a folder the
 // same way: each refuses a link that makes a cycle, a name that differs only
-// in case from one already taken, and a name outside Windows-1252, and says
-// so in the same words.
+// in case from one already taken, a name outside Windows-1252 and a named
+// pipe, and says so in the same words.
 TEST(CliDump, PackAndTheConsolidatedDumpWalkATreeWithOneSetOfRules) {
     writer_test::ScratchDir scratch;
     const fs::path tree = scratch / "tree";
     make_tree(tree, {{"a.txt", "a"}, {"A.TXT", "b"}, {"sub/c.txt", "c"}, {"\xce\xa9mega.txt", "omega"}});
     fs::create_directory_symlink(tree, tree / "sub/loop");
+    ASSERT_EQ(::mkfifo((tree / "sub/pipe").c_str(), 0600), 0);
 
     const Outcome packed = run_cli({"pack", tree.string(), "-o", (scratch / "p.hpi").string()});
     EXPECT_EQ(packed.status, 1);
@@ -158,8 +161,9 @@ TEST(CliDump, PackAndTheConsolidatedDumpWalkATreeWithOneSetOfRules) {
     const std::string archive = (scratch / "d.hpi").string();
     const std::int32_t handle = HPICreate(archive.c_str(), nullptr);
     ASSERT_NE(handle, 0);
-    struct Silent final : quarrix::dump::MonolithicHost {
-        void Message(const std::string&) override {}
+    struct Recording final : quarrix::dump::MonolithicHost {
+        std::vector<std::string> messages;
+        void Message(const std::string& text) override { messages.push_back(text); }
         void PackingStarts() override {}
         void PackingEnds() override {}
         void DeleteFolder(const std::string&) override {}
@@ -172,8 +176,10 @@ TEST(CliDump, PackAndTheConsolidatedDumpWalkATreeWithOneSetOfRules) {
 
     const std::set<std::string> fromPack = entriesAndCauses(packLines, (scratch / "p.hpi").string());
     EXPECT_EQ(fromPack, entriesAndCauses(failures.ReportLines(), archive));
-    ASSERT_EQ(fromPack.size(), 3u) << packed.err;
+    EXPECT_EQ(host.messages, std::vector<std::string>{}) << "the walk's refusals are told only in its report";
+    ASSERT_EQ(fromPack.size(), 4u) << packed.err;
     EXPECT_EQ(fromPack.count("folder sub\\loop: a link to a folder (not followed)"), 1u);
+    EXPECT_EQ(fromPack.count("sub\\pipe: not a regular file"), 1u);
     EXPECT_EQ(fromPack.count("\xce\xa9mega.txt: name outside Windows-1252"), 1u);
     const auto collision = std::count_if(fromPack.begin(), fromPack.end(), [&](const std::string& line) {
         return line == "A.TXT: differs only in case from " + (tree / "a.txt").string() ||
