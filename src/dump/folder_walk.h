@@ -37,6 +37,8 @@ public:
 // `archivePath` ("" for the archive's root). Failures are added to
 // `failures` under the name `archive`. `leaveOut` is a file passed over
 // without a word: an earlier archive of the new one's name inside the folder.
+// A stop asked for by a signal (platform/stop_signals.h) ends the walk
+// before its next entry, without a failure: the run reports the stop.
 void WalkFolderForPacking(const std::string& folder, const std::string& archivePath, PackingTarget& target,
                           DumpFailures& failures, const std::string& archive,
                           const std::optional<platform::FileIdentity>& leaveOut = std::nullopt);
