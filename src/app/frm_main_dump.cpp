@@ -146,9 +146,9 @@ void frmMain::Command4_Click()
         const std::size_t extracted = failures.Items().size();
         CreateMonolithic(failures);
         // What the packing failed on is not in the target: the whole
-        // archive (no entry named), or the files it names.
+        // archive (no entry named), or the files and folders it names.
         for (std::size_t i = extracted; i < failures.Items().size(); ++i)
-            overlaps.lost(failures.Items()[i].entry);
+            overlaps.lost(failures.Items()[i].entry, failures.Items()[i].folder);
     } else {
         ExtractArchives(txtTarget->text(), failures, overlaps);
     }
