@@ -311,6 +311,10 @@ Error pack_version2(const TreeNode& root, const fs::path& target, const PackOpti
 Error pack_unguarded(const TreeNode& root, const fs::path& target, const PackOptions& options,
                      const ProgressFn& progress, std::uint64_t largest) {
     if (Error e = check_options(options)) return e;
+    // Even an archive without files, which the loops below would never
+    // stop, is not written once a stop was asked for.
+    if (options.stop && options.stop->load(std::memory_order_relaxed))
+        return Error{ErrorKind::Interrupted, "packing was interrupted"};
     if (options.version == 2) return pack_version2(root, target, options, progress, largest);
     DirectoryLayout layout(root, options.method);
     const std::uint64_t data_start = format::kHeaderSize + layout.block().size();

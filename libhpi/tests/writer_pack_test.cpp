@@ -144,6 +144,14 @@ TEST(WriterPack, TheNewArchiveIsNamelessUntilCompleteAndAStoppedPackLeavesNothin
         EXPECT_EQ(dir.listing(), (std::vector<std::string>{"new.hpi", "out.hpi", "src"}));
         EXPECT_TRUE(writer_test::read_file(dir / "out.hpi") == writer_test::read_file(dir / "new.hpi"));
         EXPECT_TRUE(hpi::Archive::open(dir / "out.hpi").ok());
+
+        // Asked before the pack begins, even of an archive without a file
+        // to stop at: nothing is written.
+        stop = true;
+        hpi::Writer folders_only;
+        ASSERT_FALSE(folders_only.add_directory("units"));
+        EXPECT_EQ(folders_only.pack(dir / "empty.hpi", o).kind, hpi::ErrorKind::Interrupted);
+        EXPECT_EQ(dir.listing(), (std::vector<std::string>{"new.hpi", "out.hpi", "src"}));
     }
     hpi::detail::force_named_temporary_archives(false);
 }

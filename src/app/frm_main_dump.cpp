@@ -164,9 +164,9 @@ void frmMain::Command4_Click()
     for (const auto& [archive, entry] : written.files)
         overlaps.written(archive, entry);
     // What the packing failed on is not in the target: the whole archive (no
-    // entry named), or the files it names.
+    // entry named), or the files and folders it names.
     for (std::size_t i = extracted; i < failures.Items().size(); ++i)
-        overlaps.lost(failures.Items()[i].entry);
+        overlaps.lost(failures.Items()[i].entry, failures.Items()[i].folder);
 
     QString text = QStringLiteral("Operation Complete");
     if (!failures.Empty())

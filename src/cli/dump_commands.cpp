@@ -360,12 +360,18 @@ void write_consolidated_json(const std::string& archive, std::span<const dump::D
 int dump_command(const std::string& scan_folder, const std::string& target, bool recursive,
                  const std::string& types, const std::optional<std::string>& consolidated,
                  ProgressBar& bar, std::ostream& out, std::ostream& err, Output output) {
+    // From the start: a large tree can take a while to search.
+    StopOnSignals stop;
     int status = kSuccess;
     const auto archives =
         find_archives(scan_folder, recursive, types, err, status, output == Output::Json ? &out : nullptr);
     if (!archives) return status;
-    StopOnSignals stop;
     dump::DumpFailures failures;
+    if (platform::StopRequested()) {
+        if (output == Output::Json)
+            json::write(out, json::folder_failure(scan_folder, hpiutil::Because(hpiutil::Cause::Interrupted)));
+        return summarise(failures, "stopped while looking for archives, none extracted", err);
+    }
     Extraction extraction(*archives, bar, failures);
     const auto finish = [&](const std::string& interrupted) {
         if (output == Output::Json) extraction.write_json(failures.Items(), out);
@@ -442,9 +448,9 @@ DumpCommands::DumpCommands(CLI::App& app) {
                       "(zlib or store; levels above 9 act as 9)")
         ->check(CLI::IsMember({1, 2}));
     pack_->footer(std::string("Names an archive cannot hold (outside Windows-1252), names that differ only\n"
-                              "in case from one already packed and links to folders are reported and\n"
-                              "left out. Ctrl-C stops the packing; an earlier archive of that name is\n"
-                              "then left as it was.\n") +
+                              "in case from one already packed, links to folders, and pipes, sockets and\n"
+                              "devices are reported and left out. Ctrl-C stops the packing; an earlier\n"
+                              "archive of that name is then left as it was.\n") +
                   kFooter);
 
     dump_ = app.add_subcommand("dump",

@@ -172,10 +172,13 @@ void Overlaps::written(const std::string& archive, const std::string& entry) {
     if (found != copies_.end()) files_[found->second.first].written[found->second.second] = true;
 }
 
-void Overlaps::lost(const std::string& path) {
-    const std::string folded = dump::FoldCase(path);
-    for (File& file : files_)
-        if (path.empty() || dump::FoldCase(file.path) == folded) file.written.assign(file.written.size(), false);
+void Overlaps::lost(const std::string& path, bool folder) {
+    const std::string folded = dump::FoldCase(path) + (folder ? "\\" : "");
+    for (File& file : files_) {
+        const std::string filePath = dump::FoldCase(file.path);
+        if (path.empty() || (folder ? filePath.starts_with(folded) : filePath == folded))
+            file.written.assign(file.written.size(), false);
+    }
 }
 
 std::string Overlaps::lines(std::size_t max_lines) const {

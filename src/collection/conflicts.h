@@ -56,8 +56,9 @@ public:
     // `archive` (its path as given to the view) whole.
     void written(const std::string& archive, const std::string& entry);
     // The file at `path` below the target ("\" between levels, any case) is
-    // not there after all; an empty path: none of them is.
-    void lost(const std::string& path);
+    // not there after all, or with `folder` every file below the folder at
+    // `path`; an empty path: none of them is.
+    void lost(const std::string& path, bool folder = false);
 
     // "PATH: kept from ARCHIVE" for each file, or "PATH: not written" when
     // no copy of it was, in the order the dump first writes them, at most

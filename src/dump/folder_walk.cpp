@@ -2,6 +2,7 @@
 
 #include "hpiutil/text.h"
 #include "platform/folder_listing.h"
+#include "platform/stop_signals.h"
 #include "text.h"
 
 #include <hpi/hpi.h>
@@ -37,8 +38,11 @@ public:
             return;
         }
         foldersSeen_.try_emplace(self, diskFolder);
-        for (const FolderEntry& entry : entries)
+        for (const FolderEntry& entry : entries) {
+            if (platform::StopRequested())
+                return;
             Entry(entry, (std::filesystem::path(diskFolder) / entry.name).string(), archivePath);
+        }
     }
 
 private:
@@ -67,6 +71,10 @@ private:
         }
         if (entry.kind == FolderEntry::Kind::Nothing) {
             Report(false, archivePath, hpiutil::FromSystem(std::make_error_code(std::errc::no_such_file_or_directory)));
+            return;
+        }
+        if (entry.kind == FolderEntry::Kind::Other) {
+            Report(false, archivePath, Because(Cause::NotAFile));
             return;
         }
         if (leaveOut_ && entry.identity == *leaveOut_)

@@ -128,6 +128,7 @@ std::string Describe(const Failure& failure)
     case Cause::NotCp1252: return "name outside Windows-1252";
     case Cause::NotUtf8: return "name is not valid UTF-8";
     case Cause::NameTooLong: return WithDetail("name too long", detail);
+    case Cause::NotAFile: return "not a regular file";
     case Cause::CaseCollision: return "differs only in case from " + detail;
     case Cause::LinkToFolder: return "a link to a folder (not followed)";
     case Cause::FolderTwice: return WithDetail("a folder reached a second time", detail);
@@ -157,6 +158,7 @@ std::string_view KindName(Cause cause)
     case Cause::NotCp1252: return "not-windows-1252";
     case Cause::NotUtf8: return "not-utf-8";
     case Cause::NameTooLong: return "name-too-long";
+    case Cause::NotAFile: return "not-a-file";
     case Cause::CaseCollision: return "case-collision";
     case Cause::LinkToFolder: return "link-to-folder";
     case Cause::FolderTwice: return "folder-twice";

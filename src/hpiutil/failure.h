@@ -28,6 +28,7 @@ enum class Cause {
     NotCp1252,         // a name an archive cannot hold
     NotUtf8,           // a disk name that is not valid UTF-8
     NameTooLong,
+    NotAFile,          // a pipe, a socket or a device: no content an archive can hold
     CaseCollision,     // differs only in case from a name already taken
     LinkToFolder,      // a link to a folder, not followed
     FolderTwice,       // a folder reached a second time (through a mount or a link)

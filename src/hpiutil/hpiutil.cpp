@@ -106,7 +106,7 @@ Failure why_not_a_regular_file(const fs::path& file) {
     std::error_code error;
     const fs::file_status status = fs::status(file, error);
     if (error) return hpiutil::FromSystem(error);
-    if (!fs::is_regular_file(status)) return hpiutil::Because(Cause::Other, "not a regular file");
+    if (!fs::is_regular_file(status)) return hpiutil::Because(Cause::NotAFile);
     return {};
 }
 

@@ -71,15 +71,17 @@ std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuff
 // as is a destination whose last N levels are not plain names; the folders
 // below the root are made and opened one level at a time without following
 // links (a link there fails the call); the file is created new in its folder
-// and renamed over the final name, which replaces a link there instead of
+// and only then given the final name, which replaces a link there instead of
 // writing through it.
 //
-// The content goes to a temporary ".part" file in the destination's folder
-// and replaces the destination only once it is complete, checked and written,
-// so a damaged entry, a full disk or an unwritable folder fails the call and
-// leaves any earlier file untouched and no partial file behind. The
-// temporary file is registered with RemoveOpenTemporaryFiles
-// (platform/atomic_file.h), so a program that ends at once leaves none.
+// The content goes to a temporary file in the destination's folder (an
+// AtomicFile, platform/atomic_file.h) and replaces the destination only once
+// it is complete, checked and written, so a damaged entry, a full disk or an
+// unwritable folder fails the call and leaves any earlier file untouched and
+// no partial file behind. Where the file system allows it the temporary file
+// has no name until then, so not even a killed program leaves one; elsewhere
+// it is a hidden named file, registered with RemoveOpenTemporaryFiles so that
+// a program that ends at once removes it.
 std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
                             const char* destinationPath);
 

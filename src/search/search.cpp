@@ -1,5 +1,7 @@
 #include "search.h"
 
+#include "platform/stop_signals.h"
+
 namespace quarrix {
 
 namespace {
@@ -67,7 +69,7 @@ void Search_::Walk_Directories(const QString& strPath, Easy_Array& lstFound,
     do {
         Scan_Directory(lstPending.List(0).toString(), QStringLiteral("*.*"), lstFound, lstPending);
         lstPending.RemoveItem(0);
-    } while (lstPending.ListCount() != 0);
+    } while (lstPending.ListCount() != 0 && !platform::StopRequested());
     progress_.searchFinished();
 }
 
@@ -87,7 +89,7 @@ void Search_::Scan_Directory(const QString& strPath, const QString& strPattern,
     do {
         handleEntry(directory, entry, lstFound, lstPending);
         progress_.betweenEntries();
-    } while (platform::FindNextFileA(search.get(), &entry));
+    } while (!platform::StopRequested() && platform::FindNextFileA(search.get(), &entry));
 }
 
 void Search_::handleEntry(const QString& directory, const platform::WIN32_FIND_DATAA& entry,

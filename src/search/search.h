@@ -47,7 +47,9 @@ public:
     // before any file of its subdirectories; of the subdirectories, the one
     // listed last is searched first, its whole subtree before the next one.
     // A directory that cannot be listed is passed over, and no directory is
-    // listed twice (a link leading back up ends there).
+    // listed twice (a link leading back up ends there). A stop asked for by
+    // a signal (platform/stop_signals.h) ends the search between two
+    // entries, lstFiles holding what was found until then.
     void TrouveFichier(const QString& strPath_Search, const QString& strExtension,
                        bool sMode = false);
 

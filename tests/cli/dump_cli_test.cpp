@@ -13,8 +13,11 @@
 #include "dump/folder_walk.h"
 #include "dump/monolithic.h"
 #include "hpiutil/hpiutil.h"
+#include "support/archive_builder.h"
 #include "support/manifest.h"
 #include "support/writer_view.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <regex>
@@ -74,6 +77,10 @@ TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
     writer_test::ScratchDir scratch;
     make_tree(scratch / "tree", {{"a.txt", "a"}, {"A.TXT", "b"}});
     writer_test::write_file(scratch / "junk.ufo", std::string("junk"));
+    hpi::test::ArchiveBuilder drive;
+    drive.stored_file("C:x", hpi::test::bytes_of("x")).stored_file("ok.txt", hpi::test::bytes_of("ok"));
+    fs::create_directories(scratch / "scan");
+    writer_test::write_file(scratch / "scan/drive.hpi", drive.build().bytes);
     const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
     const struct {
         std::vector<std::string> args;
@@ -85,6 +92,10 @@ TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
         {{"extract", damaged.string(), "-o", (scratch / "out").string()}, 1,
          "bad-checksum.ufo: noise.bin: damaged entry: checksum mismatch (chunk 1 of 2 at offset 147: "
          "checksum 0x007F8F96 expected 0x007F8F97)\n"},
+        {{"extract", (scratch / "scan/drive.hpi").string(), "-o", (scratch / "out").string()}, 1,
+         "drive.hpi: C:x: unsafe name (leaves the target)\nquarrix-cli: 1 problem\n"},
+        {{"dump", (scratch / "scan").string(), "-o", (scratch / "dumped").string(), "--types", "hpi"}, 1,
+         "drive.hpi: C:x: unsafe name (leaves the target)\nquarrix-cli: 1 problem\n"},
         {{"pack", (scratch / "tree").string(), "-o", (scratch / "t.hpi").string()}, 1, "differs only in case from"},
         {{"pack", (scratch / "missing").string(), "-o", (scratch / "m.hpi").string()}, 1,
          "missing: no such file or folder"},
@@ -98,19 +109,31 @@ TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
     }
 }
 
-// A disk that fills up: the report says the cause once, then the entries.
-TEST(CliDump, AFullDiskIsSaidOnceAtTheTopOfTheReport) {
+// A disk that fills up, and one that is read-only: the report says the cause
+// once, then the entries.
+TEST(CliDump, AFullOrReadOnlyDiskIsSaidOnceAtTheTopOfTheReport) {
     writer_test::ScratchDir scratch;
     make_tree(scratch / "tree", {{"a.bin", std::string(150000, 'a')}, {"b.bin", std::string(150000, 'b')}});
-    ASSERT_EQ(run_cli({"pack", (scratch / "tree").string(), "-o", (scratch / "a.hpi").string(), "--method", "store"})
-                  .status, 0);
-    const dumptest::SmallTmpfs disk(scratch / "small", 100000);
-    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
-    const Outcome result = run_cli({"extract", (scratch / "a.hpi").string(), "-o", (scratch / "small").string()});
-    EXPECT_EQ(result.status, 1);
-    const std::string a = (scratch / "a.hpi").string();
-    EXPECT_EQ(result.err, "quarrix-cli: All 2 failures: no space left on device\nquarrix-cli: " + a +
-                              ": a.bin\nquarrix-cli: " + a + ": b.bin\nquarrix-cli: 2 problems\n");
+    const std::string a = (scratch / "scan/a.hpi").string();
+    ASSERT_EQ(run_cli({"pack", (scratch / "tree").string(), "-o", a, "--method", "store"}).status, 0);
+    const struct {
+        const char* command;
+        bool readOnly;
+        const char* cause;
+    } cases[] = {{"extract", false, "no space left on device"}, {"dump", true, "read-only file system"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const fs::path target = scratch / (c.readOnly ? "ro" : "full");
+        const dumptest::SmallTmpfs disk(target, 100000, c.readOnly);
+        if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+        const Outcome result = run_cli(c.command == std::string("extract")
+                                           ? std::vector<std::string>{"extract", a, "-o", target.string()}
+                                           : std::vector<std::string>{"dump", (scratch / "scan").string(), "-o",
+                                                                      target.string(), "--types", "hpi"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "quarrix-cli: All 2 failures: " + std::string(c.cause) + "\nquarrix-cli: " + a +
+                                  ": a.bin\nquarrix-cli: " + a + ": b.bin\nquarrix-cli: 2 problems\n");
+    }
 }
 
 // On a terminal pack's bar counts the files as they are packed: its first
@@ -141,13 +164,14 @@ std::set<std::string> entriesAndCauses(const std::vector<std::string>& lines, co
 
 // quarrix-cli pack and the consolidated dump's AddDirectory walk a folder the
 // same way: each refuses a link that makes a cycle, a name that differs only
-// in case from one already taken, and a name outside Windows-1252, and says
-// so in the same words.
+// in case from one already taken, a name outside Windows-1252 and a named
+// pipe, and says so in the same words.
 TEST(CliDump, PackAndTheConsolidatedDumpWalkATreeWithOneSetOfRules) {
     writer_test::ScratchDir scratch;
     const fs::path tree = scratch / "tree";
     make_tree(tree, {{"a.txt", "a"}, {"A.TXT", "b"}, {"sub/c.txt", "c"}, {"\xce\xa9mega.txt", "omega"}});
     fs::create_directory_symlink(tree, tree / "sub/loop");
+    ASSERT_EQ(::mkfifo((tree / "sub/pipe").c_str(), 0600), 0);
 
     const Outcome packed = run_cli({"pack", tree.string(), "-o", (scratch / "p.hpi").string()});
     EXPECT_EQ(packed.status, 1);
@@ -158,8 +182,9 @@ TEST(CliDump, PackAndTheConsolidatedDumpWalkATreeWithOneSetOfRules) {
     const std::string archive = (scratch / "d.hpi").string();
     const std::int32_t handle = HPICreate(archive.c_str(), nullptr);
     ASSERT_NE(handle, 0);
-    struct Silent final : quarrix::dump::MonolithicHost {
-        void Message(const std::string&) override {}
+    struct Recording final : quarrix::dump::MonolithicHost {
+        std::vector<std::string> messages;
+        void Message(const std::string& text) override { messages.push_back(text); }
         void PackingStarts() override {}
         void PackingEnds() override {}
         void DeleteFolder(const std::string&) override {}
@@ -172,8 +197,10 @@ TEST(CliDump, PackAndTheConsolidatedDumpWalkATreeWithOneSetOfRules) {
 
     const std::set<std::string> fromPack = entriesAndCauses(packLines, (scratch / "p.hpi").string());
     EXPECT_EQ(fromPack, entriesAndCauses(failures.ReportLines(), archive));
-    ASSERT_EQ(fromPack.size(), 3u) << packed.err;
+    EXPECT_EQ(host.messages, std::vector<std::string>{}) << "the walk's refusals are told only in its report";
+    ASSERT_EQ(fromPack.size(), 4u) << packed.err;
     EXPECT_EQ(fromPack.count("folder sub\\loop: a link to a folder (not followed)"), 1u);
+    EXPECT_EQ(fromPack.count("sub\\pipe: not a regular file"), 1u);
     EXPECT_EQ(fromPack.count("\xce\xa9mega.txt: name outside Windows-1252"), 1u);
     const auto collision = std::count_if(fromPack.begin(), fromPack.end(), [&](const std::string& line) {
         return line == "A.TXT: differs only in case from " + (tree / "a.txt").string() ||

@@ -213,19 +213,24 @@ TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder) {
 TEST(Overlaps, NameTheLastArchiveWhoseCopyWasWrittenAndCapTheLines) {
     writer_test::ScratchDir scratch;
     const auto view = collection::MergedView::build(build_archives(
-        scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}}},
-                         {"2.hpi", {{"A.TXT", "A"}, {"b.txt", "b"}, {"c.txt", "c"}}},
+        scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"sub\\", ""}, {"sub\\d.txt", "D"}, {"subway.txt", "W"}}},
+                         {"2.hpi", {{"A.TXT", "A"}, {"b.txt", "b"}, {"c.txt", "c"}, {"SUB\\", ""}, {"SUB\\D.TXT", "d"},
+                                    {"subway.txt", "w"}}},
                          {"3.hpi", {{"c.txt", "C"}}}}));
     const std::string first = view.members()[0].path;
     const std::string second = view.members()[1].path;
     collection::Overlaps overlaps(view);
     for (const auto& [archive, entry] : std::vector<std::pair<std::string, std::string>>{
-             {first, "a.txt"}, {second, "A.TXT"}, {first, "b.txt"}})
+             {first, "a.txt"}, {second, "A.TXT"}, {first, "b.txt"}, {second, "SUB\\D.TXT"}, {first, "subway.txt"}})
         overlaps.written(archive, entry);
     EXPECT_EQ(overlaps.lines(200), "a.txt: kept from " + second + "\nb.txt: kept from " + first +
+                                       "\nsub\\d.txt: kept from " + second + "\nsubway.txt: kept from " + first +
                                        "\nc.txt: not written");
+    // The packing refused a file, and a folder with what it holds.
     overlaps.lost("B.TXT");
-    EXPECT_EQ(overlaps.lines(2), "a.txt: kept from " + second + "\nb.txt: not written\n... and 1 more");
+    overlaps.lost("Sub", true);
+    EXPECT_EQ(overlaps.lines(4), "a.txt: kept from " + second + "\nb.txt: not written\nsub\\d.txt: not written" +
+                                     "\nsubway.txt: kept from " + first + "\n... and 1 more");
 }
 
 }  // namespace

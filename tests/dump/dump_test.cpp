@@ -3,6 +3,7 @@
 // consolidated archive it packs.
 #include "dump/callback.h"
 #include "dump/extraction.h"
+#include "dump/folder_walk.h"
 #include "dump/monolithic.h"
 #include "dump/text.h"
 #include "platform/stop_signals.h"
@@ -246,6 +247,41 @@ TEST(ExtractArchives, AStopRequestedByASignalLeavesNoFileAndNoFailureOfItsOwn)
     const Dumped dumped = extract({archive}, scratch / "out");
     EXPECT_TRUE(dumped.failures.Empty()) << dumped.failures.Lines();
     EXPECT_TRUE(snapshot(scratch / "out").empty());
+}
+
+// The walk before a pack ends at the entry after the stop, however much of
+// the tree is left, and without a failure of its own.
+TEST(WalkFolderForPacking, EndsAtTheNextEntryOnceAStopIsRequested)
+{
+    writer_test::ScratchDir scratch;
+    for (const char* file : {"a.txt", "b.txt", "sub/c.txt", "sub/deeper/d.txt"}) {
+        fs::create_directories((scratch / "tree" / file).parent_path());
+        writer_test::write_file(scratch / "tree" / file, std::string("x"));
+    }
+    struct StoppingTarget final : dump::PackingTarget {
+        std::size_t stopAt = 0;  // the entry whose adding meets the stop; 0: before the walk
+        std::size_t added = 0;
+        hpiutil::Failure AddFolder(const std::string&) override { return Add(); }
+        hpiutil::Failure AddFile(const std::string&, const std::string&) override { return Add(); }
+        hpiutil::Failure Add()
+        {
+            if (++added == stopAt)
+                platform::RequestStop(SIGTERM);
+            return {};
+        }
+    };
+    for (const std::size_t stopAt : {0, 1, 3}) {
+        SCOPED_TRACE(stopAt);
+        platform::StopSignalScope signals;
+        if (stopAt == 0)
+            platform::RequestStop(SIGINT);
+        StoppingTarget target;
+        target.stopAt = stopAt;
+        dump::DumpFailures failures;
+        dump::WalkFolderForPacking((scratch / "tree").string(), std::string(), target, failures, "new.hpi");
+        EXPECT_EQ(target.added, stopAt) << "of 6 entries";
+        EXPECT_TRUE(failures.Empty()) << failures.Lines();
+    }
 }
 
 // The packing surroundings, recorded; the temporary folder is really deleted.

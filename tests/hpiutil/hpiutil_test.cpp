@@ -13,8 +13,13 @@
 #include <gtest/gtest.h>
 #include <hpi/hpi.h>
 #include <signal.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <functional>
+
+#include "../dump/small_tmpfs.h"
 #include "hpiutil_testkit.h"
 
 namespace {
@@ -302,6 +307,74 @@ TEST(HpiutilExtractDamaged, ADamagedEntryLeavesNoFileAndKeepsTheOldOne) {
 
     EXPECT_EQ(HPIExtractFile(handle, intact.c_str(), below(scratch / "kept", intact).c_str()), 1);
     HPIClose(handle);
+}
+
+// Root passes permission checks; as the user nobody, for this thread's file
+// access only, it meets them as anyone does. -1 when root cannot.
+std::int32_t as_nobody(const std::function<std::int32_t()>& call) {
+    if (::geteuid() != 0) return call();
+    const int was = ::setfsuid(65534);
+    const std::int32_t result = ::setfsuid(uid_t(-1)) == 65534 ? call() : -1;
+    ::setfsuid(uid_t(was));
+    return result;
+}
+
+// The cause HPIGetLastFailure hands the dump engine after each kind of failed
+// call, and none once a call succeeds.
+TEST(HpiutilLastFailure, IsTheCauseOfTheCallThatFailed) {
+    using hpiutil::Cause;
+    ScratchDir scratch;
+    testkit::write_file(scratch / "junk.hpi", std::string("junk"));
+    fs::create_directories(scratch / "locked");
+    fs::permissions(scratch.path(), fs::perms::owner_all | fs::perms::others_exec);
+    fs::permissions(scratch / "locked", fs::perms::owner_exec | fs::perms::others_exec);
+    const dumptest::SmallTmpfs full(scratch / "full", 8192), readOnly(scratch / "ro", 8192, true);
+    if (full.mounted()) testkit::write_file(scratch / "full/filler", std::string(8192, 'f'));
+    const std::int32_t stored = HPIOpen(fixture("stored.hpi").c_str());
+    const std::int32_t damaged = HPIOpen(fixture("damaged/bad-checksum.ufo").c_str());
+    ASSERT_NE(stored, 0);
+    ASSERT_NE(damaged, 0);
+    const auto extract = [](std::int32_t handle, const char* entry, const fs::path& root) {
+        return HPIExtractFile(handle, entry, below(root, entry).c_str());
+    };
+    const struct {
+        const char* what;
+        std::function<std::int32_t()> call;  // -1: cannot be tried here
+        Cause cause;
+        hpi::ErrorKind damage = hpi::ErrorKind::None;
+    } cases[] = {
+        {"a missing archive", [] { return HPIOpen(fixture("no-such.hpi").c_str()); }, Cause::Missing},
+        {"not an archive", [&] { return HPIOpen((scratch / "junk.hpi").c_str()); }, Cause::NotAnArchive},
+        {"an entry path leaving the target", [&] { return extract(stored, "..\\readme.txt", scratch / "out"); },
+         Cause::UnsafeName},
+        {"a damaged entry", [&] { return extract(damaged, "noise.bin", scratch / "out"); }, Cause::Damaged,
+         hpi::ErrorKind::BadChecksum},
+        {"a full disk", [&] { return full.mounted() ? extract(stored, "data\\noise.bin", scratch / "full") : -1; },
+         Cause::NoSpace},
+        {"a read-only disk", [&] { return readOnly.mounted() ? extract(stored, "readme.txt", scratch / "ro") : -1; },
+         Cause::ReadOnly},
+        {"a folder that may not be written in",
+         [&] { return as_nobody([&] { return extract(stored, "readme.txt", scratch / "locked"); }); },
+         Cause::PermissionDenied},
+    };
+    std::string skipped;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::int32_t result = c.call();
+        if (result == -1) {
+            skipped += std::string(skipped.empty() ? "not tried: " : ", ") + c.what;
+            continue;
+        }
+        EXPECT_EQ(result, 0);
+        const hpiutil::Failure& failure = HPIGetLastFailure();
+        EXPECT_EQ(hpiutil::KindName(failure.cause), hpiutil::KindName(c.cause)) << hpiutil::Describe(failure);
+        EXPECT_EQ(failure.damage, c.damage) << hpiutil::Describe(failure);
+    }
+    EXPECT_EQ(extract(stored, "readme.txt", scratch / "out"), 1);
+    EXPECT_EQ(HPIGetLastFailure().cause, Cause::None) << hpiutil::Describe(HPIGetLastFailure());
+    HPIClose(stored);
+    HPIClose(damaged);
+    if (!skipped.empty()) GTEST_SKIP() << skipped << (full.mounted() ? "" : " (" + full.whyNot() + ")");
 }
 
 // Everything the library reported to the callback, for one pack.

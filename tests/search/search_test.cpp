@@ -2,6 +2,8 @@
 // matching rule, links, unlistable directories and UTF-8 names.
 #include "search/search.h"
 
+#include "platform/stop_signals.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -164,6 +167,25 @@ TEST(Search, PassesOverADirectoryThatCannotBeListed)
     const QStringList found = search(tree.path(), "hpi|", true, RemovingTheOther());
     ASSERT_EQ(found.size(), 1);
     EXPECT_TRUE(QFileInfo::exists(found[0]));
+}
+
+// Ctrl-C while the first file is looked at (once: a second one would end
+// the test program).
+struct StoppingAtTheFirstFile : SearchProgress {
+    void fileExamined(const QString&) override
+    {
+        if (!platform::StopRequested())
+            platform::RequestStop(SIGINT);
+    }
+};
+
+TEST(Search, EndsAtTheNextEntryOnceAStopIsRequestedKeepingWhatItFound)
+{
+    Tree tree({"a.hpi", "b.hpi", "S1/c.hpi", "S2/d.hpi"});
+    const platform::StopSignalScope stopSignals;
+    const QStringList found = search(tree.path(), "hpi|", true, StoppingAtTheFirstFile());
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_TRUE(found[0].endsWith(u"a.hpi") || found[0].endsWith(u"b.hpi")) << found[0].toStdString();
 }
 
 }  // namespace

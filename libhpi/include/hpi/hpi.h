@@ -182,7 +182,8 @@ struct PackOptions {
     int zlib_level = 6;
     unsigned threads = 0;      // compression workers; 0 = every core (at most 64)
     // When set and it becomes true, pack() stops within one chunk, leaves
-    // nothing behind and fails with ErrorKind::Interrupted.
+    // nothing behind and fails with ErrorKind::Interrupted; when it is true
+    // already, pack() writes nothing at all.
     const std::atomic<bool>* stop = nullptr;
 };
 
