@@ -269,6 +269,23 @@ BuiltArchive ArchiveBuilder::build() const {
     return out;
 }
 
+Bytes archive_of(const std::vector<std::pair<std::string, std::string>>& entries) {
+    ArchiveBuilder builder;
+    for (const auto& [path, content] : entries) {
+        if (path.ends_with('\\')) {
+            builder.directory(path.substr(0, path.size() - 1));
+        } else if (content.starts_with("zlib:") || content.starts_with("bad:")) {
+            const Bytes plain = bytes_of(content.substr(content.find(':') + 1));
+            auto chunks = chunks_of(plain, zlib_chunk);
+            if (content.starts_with("bad:")) chunks.back().checksum = 12345;
+            builder.chunked_file(path, Method::Zlib, std::uint32_t(plain.size()), chunks);
+        } else {
+            builder.stored_file(path, bytes_of(content));
+        }
+    }
+    return builder.build().bytes;
+}
+
 // Through an anonymous memory file, opened by path like any other: no disk
 // traffic, and nothing left behind.
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes) {

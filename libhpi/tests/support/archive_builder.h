@@ -105,6 +105,12 @@ private:
     std::unique_ptr<Node> root_;
 };
 
+// An archive of these entries in this order, names as stored: a path ending
+// in "\" is a folder; content starting "zlib:" makes a file of 64 KiB zlib
+// chunks of the rest, "bad:" the same with its last chunk's checksum wrong;
+// any other content is a stored file.
+Bytes archive_of(const std::vector<std::pair<std::string, std::string>>& entries);
+
 // Opens `bytes` as an archive file (an anonymous memory file).
 Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes);
 
