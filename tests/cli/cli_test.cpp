@@ -14,7 +14,7 @@
 
 namespace {
 
-std::string fixture(const std::string& name) { return (testkit::testdata_dir() / name).string(); }
+using testkit::fixture;
 
 std::string manifest_listing(const std::string& archive) {
     std::string text;
@@ -23,12 +23,6 @@ std::string manifest_listing(const std::string& archive) {
         text += row.path + "\n";
     }
     return text;
-}
-
-std::string manifest_sha256(const std::string& archive, const std::string& path) {
-    for (const auto& row : testkit::manifest_rows(archive))
-        if (row.path == path) return row.sha256;
-    return "(not in the manifest)";
 }
 
 TEST(CliList, SeveralArchivesAreHeadedAndAFailureDoesNotStopTheOthers) {
@@ -54,7 +48,7 @@ TEST(CliCat, WritesTheEntryFoundBySlashesAnyAsciiCaseOrItsUtf8Name) {
         SCOPED_TRACE(typed);
         const Outcome result = run_cli({"cat", fixture(archive), typed});
         ASSERT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(testkit::sha256_hex(result.out), manifest_sha256(archive, stored));
+        EXPECT_EQ(testkit::sha256_hex(result.out), testkit::manifest_sha256(archive, stored));
     }
 }
 

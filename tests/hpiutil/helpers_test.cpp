@@ -1,6 +1,6 @@
 // The pieces behind the contract that its calls cannot reach on their own:
 // handle numbering over the wrap-around, progress scaling past 2 GiB, the
-// listing filter's directory counts and name lengths, UTF-8 checking.
+// listing filter's directory counts and name lengths.
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -11,7 +11,6 @@
 #include "hpiutil/handles.h"
 #include "hpiutil/listing.h"
 #include "hpiutil/progress.h"
-#include "hpiutil/text.h"
 
 namespace {
 
@@ -118,22 +117,6 @@ TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapp
     EXPECT_EQ(names_and_sizes, (std::vector<std::pair<std::string, std::int32_t>>{
                                    {d, 1}, {d + "\\" + e_utf8, 1}, {"Café", 1}}));
     EXPECT_EQ(named.omitted, std::vector<std::string>{d + "\\" + e_utf8 + "x"});
-}
-
-TEST(HpiutilText, OnlyWellFormedUtf8IsTakenForAPath) {
-    const struct {
-        const char* text;
-        bool valid;
-    } cases[] = {
-        {"plain/Café/Сборка/\xF0\x9F\x93\xA6", true},
-        {"Caf\xE9", false},                // Windows-1252, not UTF-8
-        {"\x80", false},                   // a continuation byte alone
-        {"\xE2\x82", false},              // cut short
-        {"\xC0\xAF", false},              // overlong "/"
-        {"\xED\xA0\x80", false},         // a surrogate
-        {"\xF4\x90\x80\x80", false},    // past U+10FFFF
-    };
-    for (const auto& c : cases) EXPECT_EQ(hpiutil::is_valid_utf8(c.text), c.valid) << c.text;
 }
 
 }  // namespace

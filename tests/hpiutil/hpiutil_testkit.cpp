@@ -1,6 +1,5 @@
 #include "hpiutil_testkit.h"
 
-#include "support/archive_builder.h"
 #include "support/sha256.h"
 
 namespace testkit {
@@ -10,15 +9,16 @@ std::string sha256_hex(std::string_view bytes) {
     return hpi::test::sha256_hex(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
-std::string read_file(const fs::path& file) {
-    const auto bytes = writer_test::read_file(file);
-    return std::string(bytes.begin(), bytes.end());
+std::string fixture(const std::string& name) { return (testdata_dir() / name).string(); }
+
+std::string manifest_sha256(const std::string& archive, const std::string& path) {
+    for (const auto& row : manifest_rows(archive))
+        if (row.path == path) return row.sha256;
+    return "(not in the manifest)";
 }
 
-std::string stored_archive(const std::vector<std::pair<std::string, std::string>>& files) {
-    hpi::test::ArchiveBuilder builder;
-    for (const auto& [name, content] : files) builder.stored_file(name, hpi::test::bytes_of(content));
-    const auto bytes = builder.build().bytes;
+std::string read_file(const fs::path& file) {
+    const auto bytes = writer_test::read_file(file);
     return std::string(bytes.begin(), bytes.end());
 }
 

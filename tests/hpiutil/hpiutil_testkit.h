@@ -2,6 +2,7 @@
 // manifest and string-shaped conveniences over the archive test helpers.
 #pragma once
 
+#include "support/archive_builder.h"
 #include "support/manifest.h"
 #include "support/writer_view.h"
 
@@ -14,19 +15,18 @@
 
 namespace testkit {
 
+using hpi::test::archive_of;
 using hpi::test::good_archives;
 using hpi::test::manifest_rows;
 using hpi::test::ManifestRow;
 using hpi::test::testdata_dir;
 
 std::string sha256_hex(std::string_view bytes);
+// A fixed archive's path, and the SHA-256 its manifest gives for one entry.
+std::string fixture(const std::string& name);
+std::string manifest_sha256(const std::string& archive, const std::string& path);
 std::string read_file(const std::filesystem::path& file);
 using writer_test::write_file;
-
-// An unencrypted archive whose root holds these stored files in this order,
-// built byte by byte: for archives our own writer would never make, such as
-// names that differ only in case.
-std::string stored_archive(const std::vector<std::pair<std::string, std::string>>& files);
 
 using ScratchDir = writer_test::ScratchDir;
 
