@@ -2,7 +2,6 @@
 // the tree it rebuilds, what it refuses to write and how it says so, and the
 // consolidated archive it packs.
 #include "dump/callback.h"
-#include "dump/extraction.h"
 #include "dump/folder_walk.h"
 #include "dump/monolithic.h"
 #include "dump/text.h"
@@ -15,17 +14,17 @@
 
 #include <gtest/gtest.h>
 
-#include "small_tmpfs.h"
-#include "support/archive_builder.h"
+#include "extraction_run.h"
 #include "support/manifest.h"
-#include "support/writer_view.h"
-#include "tree_snapshot.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace quarrix;
 
+using dumptest::buildArchive;
+using dumptest::extract;
+using dumptest::Outcome;
 using dumptest::snapshot;
 using dumptest::Tree;
 
@@ -35,54 +34,6 @@ Tree snapshotOutside(const fs::path& root, const std::string& inside)
     Tree tree = snapshot(root);
     std::erase_if(tree, [&](const auto& item) { return item.first.starts_with(inside + "/"); });
     return tree;
-}
-
-// An archive holding these entries in this order; a path ending in "\" is a
-// folder. Names are Windows-1252, as stored.
-fs::path build_archive(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& entries)
-{
-    hpi::test::ArchiveBuilder builder;
-    for (const auto& [path, content] : entries) {
-        if (path.ends_with('\\'))
-            builder.directory(path.substr(0, path.size() - 1));
-        else
-            builder.stored_file(path, hpi::test::bytes_of(content));
-    }
-    writer_test::write_file(file, builder.build().bytes);
-    return file;
-}
-
-struct Recorder final : dump::ExtractionProgress {
-    std::vector<std::string> calls;
-    void StartMain(const std::string& part, const std::string& work) override { calls.push_back("StartMain " + part + " | " + work); }
-    void UpdateMain(std::int32_t value, std::int32_t max) override { note("UpdateMain ", value, max); }
-    void StartSub(const std::string& part) override { calls.push_back("StartSub " + part); }
-    void UpdateSub(std::int32_t value, std::int32_t max) override { note("UpdateSub ", value, max); }
-    bool Cancel() override { return false; }
-    void note(const std::string& call, std::int32_t value, std::int32_t max)
-    {
-        calls.push_back(call + std::to_string(value) + "/" + std::to_string(max));
-    }
-};
-
-struct Dumped {
-    dump::DumpFailures failures;
-    std::int32_t rowsLeft = -1;
-    Recorder progress;
-};
-
-Dumped extract(const std::vector<fs::path>& archives, const fs::path& target)
-{
-    std::vector<std::string> rows;
-    for (const fs::path& archive : archives)
-        rows.push_back(archive.string());
-    dump::PlainArchiveList list(rows);
-    Dumped dumped;
-    // One file after another: the progress of a parallel extraction, which
-    // may skip steps of the lower bar, is the parallel tests' concern.
-    dump::ExtractArchives(target.string(), list, dumped.progress, dumped.failures, dump::ExtractionOptions{1});
-    dumped.rowsLeft = list.ListCount();
-    return dumped;
 }
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
@@ -139,7 +90,7 @@ TEST(ExtractArchives, RebuildsEachTreeWritesNothingOutsideTheTargetAndReportsWha
             if (entries.empty())
                 writer_test::write_file(scratch / name, std::string("not an archive at all"));
             else
-                build_archive(scratch / name, entries);
+                buildArchive(scratch / name, entries);
         }
         if (c.unitsLinksOut) {
             fs::create_directories(scratch / "outside");
@@ -153,34 +104,27 @@ TEST(ExtractArchives, RebuildsEachTreeWritesNothingOutsideTheTargetAndReportsWha
         limited = {std::min(c.fileSizeLimit, saved.rlim_max), saved.rlim_max};
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         ::setrlimit(RLIMIT_FSIZE, &limited);
-        const Dumped dumped = extract(archives, target);
+        dumptest::Recorder progress;
+        progress.writes = false;
+        const Outcome dumped = extract(archives, target, 1, std::move(progress));
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
         Tree expected = c.expected;
         if (c.unitsLinksOut)
             expected["units"] += (scratch / "outside").string();
-        EXPECT_EQ(snapshot(target), expected);
+        EXPECT_EQ(dumped.tree, expected);
         EXPECT_EQ(snapshotOutside(scratch.path(), c.target), outsideBefore);
         EXPECT_EQ(dumped.rowsLeft, 0);
         if (!c.calls.empty()) {
-            EXPECT_EQ(dumped.progress.calls, c.calls);
+            EXPECT_EQ(dumped.calls, c.calls);
         }
         std::string reasons;
-        for (const dump::DumpFailure& failure : dumped.failures.Items())
-            reasons += dump::FailureLine(failure) + "\n";
-        EXPECT_EQ(dumped.failures.Items().size(), c.failures.size()) << reasons;
+        for (const std::string& failure : dumped.failures)
+            reasons += failure + "\n";
+        EXPECT_EQ(dumped.failures.size(), c.failures.size()) << reasons;
         for (const std::string& failure : c.failures)
             EXPECT_NE(reasons.find(failure), std::string::npos) << failure << "\n" << reasons;
     }
-}
-
-// Every line of the report, each with its cause.
-std::vector<std::string> reportLines(const dump::DumpFailures& failures)
-{
-    std::vector<std::string> lines;
-    for (const dump::DumpFailure& failure : failures.Items())
-        lines.push_back(dump::FailureLine(failure));
-    return lines;
 }
 
 // Each failure is told by its archive, its entry and its cause as a person
@@ -190,7 +134,7 @@ TEST(ExtractArchives, EachFailureNamesItsArchiveItsEntryAndItsCause)
     writer_test::ScratchDir scratch;
     const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
     const std::string longName = std::string(120, 'l') + "\\" + std::string(140, 'n') + ".txt";
-    build_archive(scratch / "long.hpi", {{longName.substr(0, 120) + "\\", ""}, {longName, "x"}, {"ok.txt", "ok"}});
+    buildArchive(scratch / "long.hpi", {{longName.substr(0, 120) + "\\", ""}, {longName, "x"}, {"ok.txt", "ok"}});
     const struct {
         const char* what;
         fs::path archive;
@@ -205,35 +149,9 @@ TEST(ExtractArchives, EachFailureNamesItsArchiveItsEntryAndItsCause)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const Dumped dumped = extract({c.archive}, scratch / "out");
-        EXPECT_EQ(reportLines(dumped.failures), c.lines);
+        EXPECT_EQ(extract({c.archive}, scratch / "out").failures, c.lines);
     }
     EXPECT_TRUE(fs::exists(scratch / "out/ok.txt")) << "the rest of an archive is still extracted";
-}
-
-// A disk that is really full and one that is really read-only, on a small
-// tmpfs: every failure shares one cause, which the report says once.
-TEST(ExtractArchives, AFullOrReadOnlyDiskIsToldOnceForAllItsFailures)
-{
-    writer_test::ScratchDir scratch;
-    const fs::path archive = build_archive(
-        scratch / "a.hpi", {{"units\\", ""}, {"units\\big.bin", std::string(300000, 'b')},
-                            {"units\\more.bin", std::string(300000, 'm')}});
-    for (const bool readOnly : {false, true}) {
-        SCOPED_TRACE(readOnly ? "read-only" : "full");
-        const fs::path target = scratch / (readOnly ? "ro" : "full");
-        const dumptest::SmallTmpfs disk(target, 200000, readOnly);
-        if (!disk.mounted())
-            GTEST_SKIP() << disk.whyNot();
-        const Dumped dumped = extract({archive}, target);
-        const std::string a = archive.string();
-        EXPECT_EQ(dumped.failures.Lines(),
-                  readOnly ? "All 3 failures: read-only file system\n" + a + ": folder units\n" + a +
-                                 ": units\\big.bin\n" + a + ": units\\more.bin"
-                           : "All 2 failures: no space left on device\n" + a + ": units\\big.bin\n" + a +
-                                 ": units\\more.bin");
-        EXPECT_TRUE(snapshot(target) == (readOnly ? Tree{} : Tree{{"units/", ""}})) << "no partial file";
-    }
 }
 
 // A stop asked for by a signal gives up the file in hand without calling it
@@ -241,12 +159,12 @@ TEST(ExtractArchives, AFullOrReadOnlyDiskIsToldOnceForAllItsFailures)
 TEST(ExtractArchives, AStopRequestedByASignalLeavesNoFileAndNoFailureOfItsOwn)
 {
     writer_test::ScratchDir scratch;
-    const fs::path archive = build_archive(scratch / "a.hpi", {{"a.txt", "a"}, {"b.txt", "b"}});
+    const fs::path archive = buildArchive(scratch / "a.hpi", {{"a.txt", "a"}, {"b.txt", "b"}});
     platform::StopSignalScope signals;
     platform::RequestStop(SIGINT);
-    const Dumped dumped = extract({archive}, scratch / "out");
-    EXPECT_TRUE(dumped.failures.Empty()) << dumped.failures.Lines();
-    EXPECT_TRUE(snapshot(scratch / "out").empty());
+    const Outcome dumped = extract({archive}, scratch / "out");
+    EXPECT_EQ(dumped.failures, std::vector<std::string>{});
+    EXPECT_TRUE(dumped.tree.empty());
 }
 
 // The walk before a pack ends at the entry after the stop, however much of
@@ -310,9 +228,9 @@ TEST(CreateMonolithic, PacksTheUnionOfTheArchivesLaterOnesWinningAndLosesNoFile)
 {
     writer_test::ScratchDir scratch;
     const std::vector<fs::path> archives = {
-        build_archive(scratch / "1.hpi", {{"units\\", ""}, {"units\\a.fbi", "first"}, {"empty.txt", ""}}),
-        build_archive(scratch / "2.ufo", {{"UNITS\\", ""}, {"UNITS\\A.FBI", "second"}, {"b.txt", "b"}}),
-        build_archive(scratch / "3.gp4", {{"maps\\", ""}}),
+        buildArchive(scratch / "1.hpi", {{"units\\", ""}, {"units\\a.fbi", "first"}, {"empty.txt", ""}}),
+        buildArchive(scratch / "2.ufo", {{"UNITS\\", ""}, {"UNITS\\A.FBI", "second"}, {"b.txt", "b"}}),
+        buildArchive(scratch / "3.gp4", {{"maps\\", ""}}),
     };
     const fs::path temp = scratch / "temp";
     fs::create_directories(scratch / "target");
@@ -325,7 +243,7 @@ TEST(CreateMonolithic, PacksTheUnionOfTheArchivesLaterOnesWinningAndLosesNoFile)
         EXPECT_EQ(host.calls, std::vector<std::string>{"Message Error on HPICreate"}) << name;
         EXPECT_EQ(failures.Items().size(), 1u) << name;
     }
-    ASSERT_TRUE(extract(archives, temp).failures.Empty());
+    ASSERT_TRUE(extract(archives, temp).failures.empty());
     PackingRecorder host;
     dump::DumpFailures failures;
     dump::CreateMonolithic((scratch / "target").string(), "Pack.ufo", temp.string() + "/", host, failures);
@@ -333,9 +251,10 @@ TEST(CreateMonolithic, PacksTheUnionOfTheArchivesLaterOnesWinningAndLosesNoFile)
     EXPECT_TRUE(failures.Empty()) << failures.Lines();
     EXPECT_EQ(host.calls, (std::vector<std::string>{"PackingStarts", "Start Creating monolithic archive",
                                                     "PackingEnds", "DeleteFolder"}));
-    ASSERT_TRUE(extract({scratch / "target/Pack.ufo"}, scratch / "repacked").failures.Empty());
+    const Outcome repacked = extract({scratch / "target/Pack.ufo"}, scratch / "repacked");
+    ASSERT_TRUE(repacked.failures.empty());
     EXPECT_EQ(scratch.listing(), (std::vector<std::string>{"1.hpi", "2.ufo", "3.gp4", "repacked", "target"}));
-    EXPECT_EQ(snapshot(scratch / "repacked"), (Tree{{"b.txt", "b"}, {"empty.txt", ""}, {"left.txt", "left over"},
+    EXPECT_EQ(repacked.tree, (Tree{{"b.txt", "b"}, {"empty.txt", ""}, {"left.txt", "left over"},
                                                     {"maps/", ""}, {"units/", ""}, {"units/a.fbi", "second"}}));
 }
 

@@ -1,8 +1,6 @@
 // Extraction with many workers against extraction with one: the same tree,
 // the same failures and the same progress, whatever order the workers finish
 // in; a cancel in the middle, and a disk that fills up under the workers.
-#include "dump/extraction.h"
-#include "dump/text.h"
 #include "platform/atomic_file.h"
 
 #include <algorithm>
@@ -10,83 +8,20 @@
 
 #include <gtest/gtest.h>
 
+#include "extraction_run.h"
 #include "small_tmpfs.h"
-#include "support/archive_builder.h"
-#include "support/writer_view.h"
-#include "tree_snapshot.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace quarrix;
-using dumptest::snapshot;
+using dumptest::buildArchive;
+using dumptest::extract;
+using dumptest::Outcome;
+using dumptest::Recorder;
 using dumptest::Tree;
 
-// An entry: a path ending in "\" is a folder; `damaged` gives a file one
-// chunk whose checksum is wrong.
-struct Entry {
-    std::string path;
-    std::string content;
-    bool damaged = false;
-};
-using Entries = std::vector<Entry>;
-
-fs::path buildArchive(const fs::path& file, const Entries& entries)
-{
-    hpi::test::ArchiveBuilder builder;
-    for (const Entry& entry : entries) {
-        if (entry.path.ends_with('\\')) {
-            builder.directory(entry.path.substr(0, entry.path.size() - 1));
-        } else if (entry.damaged) {
-            hpi::test::Chunk chunk = hpi::test::stored_chunk(hpi::test::bytes_of(entry.content));
-            chunk.checksum = 12345;
-            builder.chunked_file(entry.path, hpi::Method::Zlib, std::uint32_t(entry.content.size()), {chunk});
-        } else {
-            builder.stored_file(entry.path, hpi::test::bytes_of(entry.content));
-        }
-    }
-    writer_test::write_file(file, builder.build().bytes);
-    return file;
-}
-
-struct Recorder : dump::ExtractionProgress {
-    std::vector<std::string> calls;
-    void StartMain(const std::string& part, const std::string&) override { calls.push_back("main " + part); }
-    void UpdateMain(std::int32_t value, std::int32_t max) override { note("archive ", value, max); }
-    void StartSub(const std::string& part) override { calls.push_back("sub " + part); }
-    void UpdateSub(std::int32_t value, std::int32_t max) override { note("file ", value, max); }
-    void FileWritten(const std::string&, const std::string& entry, std::uint64_t bytes) override
-    {
-        calls.push_back("written " + entry + " " + std::to_string(bytes));
-    }
-    bool Cancel() override { return false; }
-    void note(const std::string& call, std::int32_t value, std::int32_t max)
-    {
-        calls.push_back(call + std::to_string(value) + "/" + std::to_string(max));
-    }
-};
-
-struct Outcome {
-    Tree tree;
-    std::vector<std::string> failures;
-    std::vector<std::string> calls;
-    std::int32_t rowsLeft = -1;
-};
-
-Outcome extract(const std::vector<fs::path>& archives, const fs::path& target, unsigned workers,
-                Recorder&& progress = {})
-{
-    std::vector<std::string> rows;
-    for (const fs::path& archive : archives)
-        rows.push_back(archive.string());
-    dump::PlainArchiveList list(rows);
-    dump::DumpFailures failures;
-    dump::ExtractArchives(target.string(), list, progress, failures, dump::ExtractionOptions{workers});
-    Outcome outcome{snapshot(target), {}, progress.calls, list.ListCount()};
-    for (const dump::DumpFailure& failure : failures.Items())
-        outcome.failures.push_back(dump::FailureLine(failure));
-    return outcome;
-}
+using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // Many files over a few folders, every seventh one given again later under
 // its name in upper case with other bytes: the later one must win, however
@@ -109,7 +44,7 @@ std::vector<std::string> withoutLowerBar(const std::vector<std::string>& calls)
 {
     std::vector<std::string> kept;
     std::copy_if(calls.begin(), calls.end(), std::back_inserter(kept),
-                 [](const std::string& call) { return !call.starts_with("sub ") && !call.starts_with("file "); });
+                 [](const std::string& call) { return !call.starts_with("StartSub ") && !call.starts_with("UpdateSub "); });
     return kept;
 }
 
@@ -118,9 +53,9 @@ std::vector<std::vector<std::string>> lowerBarByArchive(const std::vector<std::s
 {
     std::vector<std::vector<std::string>> archives;
     for (const std::string& call : calls) {
-        if (call.starts_with("main "))
+        if (call.starts_with("StartMain "))
             archives.emplace_back();
-        else if (call.starts_with("sub ") || call.starts_with("file "))
+        else if (call.starts_with("StartSub ") || call.starts_with("UpdateSub "))
             archives.back().push_back(call);
     }
     return archives;
@@ -168,7 +103,7 @@ TEST(ParallelExtraction, GivesTheTreeTheFailuresAndTheProgressOfOneFileAfterAnot
          {{"b.txt", "b"}, {"units/", ""}, {"units/a.fbi", "second"}},
          {}},
         {"the first of them damaged: the second keeps its own spelling",
-         {{{"units\\", ""}, {"units\\a.fbi", "first", true}, {"units\\A.FBI", "second"}}},
+         {{{"units\\", ""}, {"units\\a.fbi", "bad:first"}, {"units\\A.FBI", "second"}}},
          {{"units/", ""}, {"units/A.FBI", "second"}},
          {"a.hpi: units\\a.fbi: damaged entry: checksum mismatch"}},
         {"a file whose name a folder holds is in the way",
@@ -238,8 +173,7 @@ TEST(ParallelExtraction, ACancelLeavesWholeFilesOnlyAndTheArchivesNotYetDoneInTh
             // have written it all before the cancel is seen.
             const Entries entries = manyFiles(i == 1 ? 3000 : 200, tags[i]);
             archives.push_back(buildArchive(scratch / ("p" + std::to_string(i) + ".hpi"), entries));
-            for (const Entry& entry : entries)
-                whole.emplace_back(entry.path, entry.content);
+            whole.insert(whole.end(), entries.begin(), entries.end());
         }
         CancelIn progress;
         progress.archive = "p1";
