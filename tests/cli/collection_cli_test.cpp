@@ -11,22 +11,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using hpi::test::bytes_of;
 
-std::string archive(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& files) {
-    hpi::test::ArchiveBuilder builder;
-    for (const auto& [path, content] : files) {
-        if (path.ends_with('\\')) {
-            builder.directory(path.substr(0, path.size() - 1));
-        } else if (content.starts_with("bad:")) {
-            auto chunks = hpi::test::chunks_of(bytes_of(content.substr(4)), hpi::test::zlib_chunk);
-            chunks[0].checksum = 7;
-            builder.chunked_file(path, hpi::Method::Zlib, std::uint32_t(content.size() - 4), chunks);
-        } else {
-            builder.stored_file(path, bytes_of(content));
-        }
-    }
-    writer_test::write_file(file, builder.build().bytes);
+std::string archive(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& entries) {
+    writer_test::write_file(file, hpi::test::archive_of(entries));
     return file.string();
 }
 
@@ -75,7 +62,7 @@ TEST(CliConflictsAndMount, FailuresAreReportedWithTheirCauseAndEndWithStatusOne)
         std::vector<std::string> err;
     } cases[] = {
         {{"conflicts", good, damaged}, 1, "big.bin\t" + damaged + "\t" + good + "\tdiffers\n",
-         {"quarrix-cli: " + damaged + ": BIG.BIN: damaged entry: checksum mismatch (chunk 1 of 2",
+         {"quarrix-cli: " + damaged + ": BIG.BIN: damaged entry: checksum mismatch (chunk 2 of 2",
           "\n1 file in more than one archive, 1 of them different\n"}},
         {{"conflicts", good, missing}, 1, "",
          {"quarrix-cli: " + missing + ": no such file or folder\n", "0 files in more than one archive"}},

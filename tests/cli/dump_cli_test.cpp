@@ -77,11 +77,8 @@ TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
     writer_test::ScratchDir scratch;
     make_tree(scratch / "tree", {{"a.txt", "a"}, {"A.TXT", "b"}});
     writer_test::write_file(scratch / "junk.ufo", std::string("junk"));
-    hpi::test::ArchiveBuilder drive;
-    drive.stored_file("C:x", hpi::test::bytes_of("x")).stored_file("ok.txt", hpi::test::bytes_of("ok"));
     fs::create_directories(scratch / "scan");
-    writer_test::write_file(scratch / "scan/drive.hpi", drive.build().bytes);
-    const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
+    writer_test::write_file(scratch / "scan/drive.hpi", hpi::test::archive_of({{"C:x", "x"}, {"ok.txt", "ok"}}));
     const struct {
         std::vector<std::string> args;
         int status;
@@ -89,11 +86,6 @@ TEST(CliDump, FailuresAreSummarisedAndEndWithStatusOne) {
     } cases[] = {
         {{"extract", (scratch / "junk.ufo").string(), "-o", (scratch / "out").string()}, 1,
          "junk.ufo: not an archive\nquarrix-cli: 1 problem\n"},
-        {{"extract", damaged.string(), "-o", (scratch / "out").string()}, 1,
-         "bad-checksum.ufo: noise.bin: damaged entry: checksum mismatch (chunk 1 of 2 at offset 147: "
-         "checksum 0x007F8F96 expected 0x007F8F97)\n"},
-        {{"extract", (scratch / "scan/drive.hpi").string(), "-o", (scratch / "out").string()}, 1,
-         "drive.hpi: C:x: unsafe name (leaves the target)\nquarrix-cli: 1 problem\n"},
         {{"dump", (scratch / "scan").string(), "-o", (scratch / "dumped").string(), "--types", "hpi"}, 1,
          "drive.hpi: C:x: unsafe name (leaves the target)\nquarrix-cli: 1 problem\n"},
         {{"pack", (scratch / "tree").string(), "-o", (scratch / "t.hpi").string()}, 1, "differs only in case from"},

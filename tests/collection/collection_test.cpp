@@ -20,30 +20,14 @@ using namespace quarrix;
 using dumptest::Tree;
 using hpi::test::Bytes;
 
-// Entries in stored order: a path ending in "\" is a folder, "zlib:" before
-// the content makes a file of 64 KiB zlib chunks, "bad:" one whose chunk sum
-// is wrong.
+// Entries as hpi::test::archive_of takes them; none: a file that is no archive.
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 void build_archive(const fs::path& file, const Entries& entries) {
-    if (entries.empty()) {
+    if (entries.empty())
         writer_test::write_file(file, std::string("not an archive at all"));
-        return;
-    }
-    hpi::test::ArchiveBuilder builder;
-    for (const auto& [path, content] : entries) {
-        if (path.ends_with('\\')) {
-            builder.directory(path.substr(0, path.size() - 1));
-        } else if (content.starts_with("zlib:") || content.starts_with("bad:")) {
-            const Bytes plain = hpi::test::bytes_of(content.substr(content.find(':') + 1));
-            auto chunks = hpi::test::chunks_of(plain, hpi::test::zlib_chunk);
-            if (content.starts_with("bad:")) chunks.back().checksum = 12345;
-            builder.chunked_file(path, hpi::Method::Zlib, std::uint32_t(plain.size()), chunks);
-        } else {
-            builder.stored_file(path, hpi::test::bytes_of(content));
-        }
-    }
-    writer_test::write_file(file, builder.build().bytes);
+    else
+        writer_test::write_file(file, hpi::test::archive_of(entries));
 }
 
 std::vector<std::string> build_archives(const fs::path& folder,
