@@ -48,9 +48,6 @@ private slots:
         QTest::newRow("2.5 gives 2, stale keys stay")
             << fileTypes("Type_Count=2.5\r\n") + abcd << QStringList() << QStringList{"a", "b"}
             << fileTypes("Type_Count=2\r\n") + abcd;
-        QTest::newRow("3.5 gives 4")
-            << fileTypes("Type_Count=3.5\r\n") + abcd << QStringList()
-            << QStringList{"a", "b", "c", "d"} << fileTypes("Type_Count=4\r\n") + abcd;
         QTest::newRow("delete in the middle")
             << fileTypes("Type_Count=3\r\n0=hpi\r\n1=ufo\r\n2=gp3\r\n")
             << QStringList{"select 1", "delete"} << QStringList{"hpi", "gp3"}
