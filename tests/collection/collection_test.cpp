@@ -5,13 +5,10 @@
 // a conflict compares.
 #include "collection/conflicts.h"
 #include "collection/merged_view.h"
-#include "dump/extraction.h"
 
 #include <gtest/gtest.h>
 
-#include "support/archive_builder.h"
-#include "support/writer_view.h"
-#include "../dump/tree_snapshot.h"
+#include "../dump/extraction_run.h"
 
 namespace {
 
@@ -59,14 +56,6 @@ Tree tree_of(const collection::MergedView& view) {
     return tree;
 }
 
-struct Silent final : dump::ExtractionProgress {
-    void StartMain(const std::string&, const std::string&) override {}
-    void UpdateMain(std::int32_t, std::int32_t) override {}
-    void StartSub(const std::string&) override {}
-    void UpdateSub(std::int32_t, std::int32_t) override {}
-    bool Cancel() override { return false; }
-};
-
 TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
     const std::string long_name(300, 'n');
     const struct {
@@ -103,19 +92,19 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
         writer_test::ScratchDir scratch;
         const std::vector<std::string> archives = build_archives(scratch.path(), c.archives);
 
-        dump::PlainArchiveList list(archives);
-        Silent progress;
-        dump::DumpFailures failures;
-        dump::ExtractArchives((scratch / "out").string(), list, progress, failures);
+        const dumptest::Outcome dumped =
+            dumptest::extract(std::vector<fs::path>(archives.begin(), archives.end()), scratch / "out");
         const auto view = collection::MergedView::build(archives);
 
-        EXPECT_EQ(tree_of(view), dumptest::snapshot(scratch / "out"));
+        EXPECT_EQ(tree_of(view), dumped.tree);
         // The same entries reported, in the same order, for the same causes.
         const dump::DumpFailures reported = view.failures();
-        EXPECT_EQ(reported.Lines(100), failures.Lines(100));
-        std::vector<std::string> refused;
-        for (const dump::DumpFailure& failure : reported.Items())
+        std::vector<std::string> lines, refused;
+        for (const dump::DumpFailure& failure : reported.Items()) {
+            lines.push_back(dump::FailureLine(failure));
             refused.push_back(fs::path(failure.archive).filename().string() + ": " + failure.entry);
+        }
+        EXPECT_EQ(lines, dumped.failures);
         EXPECT_EQ(refused, c.refused);
     }
 }
