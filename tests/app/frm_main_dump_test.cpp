@@ -25,7 +25,6 @@
 #include "../dump/tree_snapshot.h"
 #include "platform/stop_signals.h"
 #include "support/archive_builder.h"
-#include "support/manifest.h"
 #include "support/writer_view.h"
 
 using namespace quarrix;
@@ -229,28 +228,6 @@ private slots:
             if (c.cancelAt)
                 QCOMPARE(window_->lstFiles->ListCount(), 1);  // the archives after the one in hand
         }
-    }
-
-    // The closing box names each failure's archive, entry and cause, in the
-    // words of quarrix-cli (a damaged entry, a missing archive, a name that
-    // would leave the target); one cause shared by all is said once.
-    void theClosingBoxNamesEachFailuresCause()
-    {
-        const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
-        window_->lstFiles->AddItem(QString::fromStdString(damaged.string()));
-        window_->lstFiles->AddItem(QString::fromStdString(path("gone.hpi").string()));
-        listArchive("drive.hpi", {{"C:x", "x"}, {"ok.txt", "ok"}});
-        window_->ScanDir = QString::fromStdString(d_->scratch.path().string());
-        window_->txtTarget->setText(QString::fromStdString(path("out").string()));
-        answerDumpOptions([](frmDumpOptions& d) { d.Command1->click(); });
-        window_->Command4_Click();
-        verifyEndStateAndClosingBox(
-            platform::MsgBoxIcon::Exclamation,
-            QStringLiteral("Operation Complete\n\n%1: noise.bin: damaged entry: checksum mismatch (chunk 1 of 2 at "
-                           "offset 147: checksum 0x007F8F96 expected 0x007F8F97)\n%2: no such file or folder\n"
-                           "%3: C:x: unsafe name (leaves the target)")
-                .arg(QString::fromStdString(damaged.string()), QString::fromStdString(path("gone.hpi").string()),
-                     QString::fromStdString(path("drive.hpi").string())));
     }
 
     // SIGTERM (a desktop logout) in the middle of a consolidated dump ends the
