@@ -86,6 +86,12 @@ inline std::string check_archive_file(const std::filesystem::path& file) {
 
     std::unordered_set<std::string> directories_so_far;
     for (const hpi::Entry& entry : entries) {
+        // A file listed under a damaged name: its path is only words to show.
+        if (entry.bad_name) {
+            if (entry.is_directory) return "a folder listed under a damaged name";
+            if (entry.path.size() > 1024) return "a damaged name longer than a path may be";
+            continue;
+        }
         if (entry.path.empty()) return "an entry without a path";
         const auto cut = entry.path.rfind('\\');
         if (cut != std::string::npos && directories_so_far.count(entry.path.substr(0, cut)) == 0)
@@ -99,6 +105,13 @@ inline std::string check_archive_file(const std::filesystem::path& file) {
     bool every_read_ok = true;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].is_directory) continue;
+        if (entries[i].bad_name) {
+            bool delivered = false;
+            const hpi::Error error = archive.read(i, [&](std::span<const std::uint8_t>) { return delivered = true; });
+            if (error.kind != hpi::ErrorKind::BadName || delivered) return "a file under a damaged name was read";
+            every_read_ok = false;
+            continue;
+        }
         bool ok = false;
         if (std::string fault = check_read(archive, i, ok); !fault.empty()) return fault;
         every_read_ok = every_read_ok && ok;

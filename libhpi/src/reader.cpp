@@ -574,9 +574,14 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
                            : open_version1(impl->file, impl->size, head, impl->entries);
     if (!layout) return failure(layout.error().kind, label + ": " + layout.error().message);
     impl->layout = std::move(layout.value());
-    for (std::size_t i = 0; i < impl->entries.size(); ++i) {
-        impl->by_path.emplace(impl->entries[i].path, i);
-        impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
+    // A file listed under a damaged name is found only where no entry with a
+    // sound name has its path: the name it shows may contain a "\".
+    for (const bool bad_name : {false, true}) {
+        for (std::size_t i = 0; i < impl->entries.size(); ++i) {
+            if (impl->entries[i].bad_name != bad_name) continue;
+            impl->by_path.emplace(impl->entries[i].path, i);
+            impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
+        }
     }
     return std::unique_ptr<Archive>(new Archive(std::move(impl)));
 }
@@ -607,6 +612,7 @@ Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t
     const Entry& entry = impl_->entries[index];
     if (entry.is_directory)
         return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
+    if (Error error = impl_->layout->entry_fault(index, entry)) return error;
     // A range from 0 of an empty file is the whole file, still checked.
     const bool whole_empty_file = entry.size == 0 && offset == 0 && length > 0;
     if (!whole_empty_file && (offset >= entry.size || length == 0)) return {};

@@ -94,6 +94,9 @@ public:
     // empty file.
     virtual Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin,
                              std::uint64_t end, const Sink& sink) const = 0;
+    // What makes entry number `index` unreadable before any of its data is
+    // read (a damaged name), or no error.
+    virtual Error entry_fault(std::size_t, const Entry&) const { return {}; }
 };
 
 // Reads a version-2 archive's header (all of `head`, the first bytes of the

@@ -139,10 +139,21 @@ bool is_single_level(std::string_view name) {
     });
 }
 
+// What is wrong with a name in itself. A folder's makes the tree unusable; a
+// file's only that file, which is listed but cannot be read.
+enum class NameFault : std::uint8_t { None, NotOneLevel, PathTooLong };
+
 struct FileRecord {
     std::uint32_t stored_size = 0;
     std::uint32_t checksum = 0;
+    NameFault name_fault = NameFault::None;
 };
+
+std::string name_fault_text(NameFault fault) {
+    if (fault == NameFault::PathTooLong)
+        return "path longer than " + std::to_string(format::kMaxPathLength) + " bytes";
+    return "name is not a single path level";
+}
 
 // Walks the decoded directory block depth first. Every record (folder or
 // file) may be listed once: a folder reached twice is a loop or a shared
@@ -170,6 +181,7 @@ private:
         std::string name;
         bool is_folder;
         std::uint32_t record;
+        NameFault fault;
     };
 
     const std::uint8_t* at(std::uint32_t offset) const { return block_.data() + offset; }
@@ -198,9 +210,14 @@ private:
         return {};
     }
 
-    Error read_name(const std::string& where, std::uint32_t record, std::string& name) const {
-        const std::uint32_t offset = load_u32(at(record) + v2::kFolderNameAt);
-        const std::string place = where + ": record at offset " + std::to_string(record);
+    // The name of the child at `record` of the folder at `path`. A name that
+    // points outside the names block damages the block; one that is no
+    // single level, or would make a path past the limit, is a fault of the
+    // name alone. Only what fits the path limit is kept, so that a hostile
+    // block naming one huge name many times cannot multiply it.
+    Error read_name(const std::string& where, const std::string& path, Child& child) const {
+        const std::uint32_t offset = load_u32(at(child.record) + v2::kFolderNameAt);
+        const std::string place = where + ": record at offset " + std::to_string(child.record);
         if (offset >= names_.size())
             return failure(ErrorKind::BadOffset, place + ": name offset " + std::to_string(offset) +
                                                      " lies outside the names block of " +
@@ -210,14 +227,18 @@ private:
         if (!nul)
             return failure(ErrorKind::BadName, place + ": name at offset " + std::to_string(offset) +
                                                    " has no end inside the names block");
-        name.assign(first, static_cast<const char*>(nul));
-        if (!is_single_level(name))
-            return failure(ErrorKind::BadName,
-                           place + ": name " + display_path(name) + " is not a single path level");
+        const auto length = std::size_t(static_cast<const char*>(nul) - first);
+        const std::size_t above = path.empty() ? 0 : path.size() + 1;
+        const std::size_t room = format::kMaxPathLength - std::min(above, format::kMaxPathLength);
+        child.name.assign(first, std::min(length, room));
+        child.fault = length > room                  ? NameFault::PathTooLong
+                      : !is_single_level(child.name) ? NameFault::NotOneLevel
+                                                     : NameFault::None;
         return {};
     }
 
-    Error list_children(const std::string& where, std::uint32_t record, std::vector<Child>& children) {
+    Error list_children(const std::string& where, const std::string& path, std::uint32_t record,
+                        std::vector<Child>& children) {
         const std::uint8_t* r = at(record);
         const std::uint32_t folders = load_u32(r + v2::kFolderSubfoldersAt);
         const std::uint32_t folder_count = load_u32(r + v2::kFolderSubfolderCountAt);
@@ -234,8 +255,9 @@ private:
             const bool is_folder = i < folder_count;
             Child child{.key = {}, .name = {}, .is_folder = is_folder,
                         .record = is_folder ? folders + i * std::uint32_t(v2::kFolderRecordSize)
-                                            : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize)};
-            if (Error error = read_name(where, child.record, child.name)) return error;
+                                            : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize),
+                        .fault = NameFault::None};
+            if (Error error = read_name(where, path, child)) return error;
             child.key = fold_ascii(child.name);
             children.push_back(std::move(child));
         }
@@ -248,16 +270,20 @@ private:
                       std::optional<std::size_t> self) {
         const std::string where = path.empty() ? std::string("root folder") : "folder " + display_path(path);
         std::vector<Child> children;
-        if (Error error = list_children(where, record, children)) return error;
+        if (Error error = list_children(where, path, record, children)) return error;
         for (Child& child : children) {
             Entry entry;
             entry.path = path.empty() ? child.name : path + "\\" + child.name;
-            if (entry.path.size() > format::kMaxPathLength)
-                return failure(ErrorKind::BadName, where + ": record at offset " +
-                                                       std::to_string(child.record) + ": path longer than " +
-                                                       std::to_string(format::kMaxPathLength) + " bytes");
             entry.is_directory = child.is_folder;
             if (child.is_folder) {
+                if (child.fault == NameFault::NotOneLevel)
+                    return failure(ErrorKind::BadName, where + ": record at offset " + std::to_string(child.record) +
+                                                           ": name " + display_path(child.name) +
+                                                           " is not a single path level");
+                if (child.fault == NameFault::PathTooLong)
+                    return failure(ErrorKind::BadName, where + ": record at offset " +
+                                                           std::to_string(child.record) + ": " +
+                                                           name_fault_text(child.fault));
                 if (depth + 1 > v2::kMaxFolderDepth)
                     return failure(ErrorKind::DirectoryLoop,
                                    "folder " + display_path(entry.path) + ": nested deeper than " +
@@ -274,8 +300,9 @@ private:
             // The record names no method; real archives are zlib throughout,
             // and each chunk names its own.
             entry.method = Method::Zlib;
+            entry.bad_name = child.fault != NameFault::None;
             entries_.push_back(std::move(entry));
-            files_.push_back({load_u32(r + v2::kFileStoredSizeAt), load_u32(r + v2::kFileChecksumAt)});
+            files_.push_back({load_u32(r + v2::kFileStoredSizeAt), load_u32(r + v2::kFileChecksumAt), child.fault});
             if (self) ++entries_[*self].size;
         }
         return {};
@@ -349,6 +376,11 @@ public:
 
     Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin, std::uint64_t end,
                      const Sink& sink) const override;
+
+    Error entry_fault(std::size_t index, const Entry& entry) const override {
+        if (files_[index].name_fault == NameFault::None) return {};
+        return failure(ErrorKind::BadName, entry_label(entry) + ": " + name_fault_text(files_[index].name_fault));
+    }
 
 private:
     struct Read;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/archive_builder.h"
+#include "support/v2_builder.h"
 #include "support/writer_view.h"
 #include "../dump/tree_snapshot.h"
 
@@ -22,12 +23,22 @@ using hpi::test::Bytes;
 
 // Entries in stored order: a path ending in "\" is a folder, "zlib:" before
 // the content makes a file of 64 KiB zlib chunks, "bad:" one whose chunk sum
-// is wrong.
+// is wrong. An archive whose name starts with "v2-" is of version 2, each file
+// one zlib chunk.
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 void build_archive(const fs::path& file, const Entries& entries) {
     if (entries.empty()) {
         writer_test::write_file(file, std::string("not an archive at all"));
+        return;
+    }
+    if (file.filename().string().starts_with("v2-")) {
+        hpi::test::V2Builder builder;
+        for (const auto& [path, content] : entries) {
+            if (path.ends_with('\\')) builder.folder(path.substr(0, path.size() - 1));
+            else builder.file(path, hpi::test::bytes_of(content));
+        }
+        writer_test::write_file(file, builder.build().bytes);
         return;
     }
     hpi::test::ArchiveBuilder builder;
@@ -113,6 +124,11 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
          {{"a.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok\\", ""}, {"ok\\" + long_name, "x"}}},
           {"junk.hpi", {}}},
          {"a.hpi: ok\\" + long_name, "a.hpi: C:", "a.hpi: C:\\evil.txt", "junk.hpi: "}},
+        {"a version-2 archive over a version-1 one, with a file whose name is damaged",
+         {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "a"}, {"units\\b.fbi", "b"}}},
+          {"v2-b.hpi", {{"Units\\", ""}, {"Units\\A.FBI", "A"}, {"Units\\..", "up"}, {"Units\\tab\there", "t"},
+                        {"big.bin", std::string(70000, 'z')}}}},
+         {"v2-b.hpi: Units\\..", "v2-b.hpi: Units\\tab\there"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -116,6 +116,13 @@ struct Entry {
     // their files say Zlib, the form real ones use (each chunk names its own).
     Method method = Method::Stored;
     std::uint32_t data_offset = 0;   // files only: where the file's data starts
+    // A file whose own name is damaged: not one path level (empty, ".", "..",
+    // holding "\", "/" or a control byte), or making a path over 1,024 bytes.
+    // Only version 2 lists such a file, so that it is not lost without a
+    // word; its path is then words to show, not a path to use: its folder's
+    // path, "\" and the name as stored, cut at 1,024 bytes. Reading it fails
+    // with BadName.
+    bool bad_name = false;
 };
 
 // Receives a file's content piece by piece, in order. Returning false stops
@@ -138,7 +145,8 @@ public:
     const std::vector<Entry>& entries() const;
 
     // Index of the entry whose path matches without regard to ASCII case;
-    // "/" is accepted for "\".
+    // "/" is accepted for "\". An entry under a sound name comes before one
+    // listed under a damaged name that shows the same path.
     std::optional<std::size_t> find(std::string_view path) const;
 
     // Streams the content of entries()[index] to sink, chunk by chunk, checking
