@@ -47,6 +47,24 @@ inline std::string check_ranges(const hpi::Archive& archive, std::size_t index,
             got.size() != to - from)
             return "a range gave other bytes than the whole read";
     }
+    // A reader in pieces, from the start and from a third in.
+    for (const std::uint64_t from : {std::uint64_t(0), size / 3}) {
+        auto reader = archive.reader(index, from);
+        if (!reader) return "a reader refused a file the whole read read: " + reader.error().message;
+        std::vector<std::uint8_t> got;
+        while ((*reader)->offset() < size) {
+            const std::uint64_t at = (*reader)->offset();
+            const hpi::Error error = (*reader)->read(4099, [&](std::span<const std::uint8_t> piece) {
+                got.insert(got.end(), piece.begin(), piece.end());
+                return true;
+            });
+            if (error) return "a reader failed where the whole read succeeded: " + error.message;
+            if ((*reader)->offset() == at) return "a reader stood still";
+        }
+        if (!std::equal(got.begin(), got.end(), content.begin() + std::ptrdiff_t(from), content.end()) ||
+            got.size() != size - from)
+            return "a reader gave other bytes than the whole read";
+    }
     return "";
 }
 

@@ -119,9 +119,10 @@ Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char*
     std::vector<std::uint8_t> plain;
     ChunkStream stream;
     bool stopped = false;
+    std::span<const std::uint8_t> input = payload;
     std::string fault = stream.start(chunk.method, chunk.plain_size);
     if (fault.empty())
-        fault = stream.feed(payload, [&](std::span<const std::uint8_t> piece) {
+        fault = stream.feed(input, [&](std::span<const std::uint8_t> piece) {
             plain.insert(plain.end(), piece.begin(), piece.end());
             return true;
         }, stopped);
@@ -376,6 +377,8 @@ public:
 
     Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin, std::uint64_t end,
                      const Sink& sink) const override;
+    std::unique_ptr<Reading> reading(std::size_t index, const Entry& entry, std::uint64_t offset) const override;
+    bool decodes_from_start() const override { return true; }
 
     Error entry_fault(std::size_t index, const Entry& entry) const override {
         if (files_[index].name_fault == NameFault::None) return {};
@@ -383,10 +386,7 @@ public:
     }
 
 private:
-    struct Read;
-    Error read_raw(Read& read, Cursor& data) const;
-    Error read_chunks(Read& read, Cursor& data) const;
-    Error read_chunk(Read& read, Cursor& data, std::uint32_t number, ChunkStream& stream) const;
+    friend class Version2Reading;
 
     const FileHandle& file_;
     std::uint64_t size_;
@@ -394,161 +394,276 @@ private:
     std::vector<FileRecord> files_;  // by entry index; unused for folders
 };
 
-// One call of read_range: the file, the range and what has passed so far.
-struct Version2Layout::Read {
-    Read(const Entry& entry, const FileRecord& record, std::uint64_t begin, std::uint64_t end,
-         const Sink& sink)
-        : entry(entry), record(record), begin(begin), end(end), sink(sink) {}
+// One file's content read front to back, able to stop after any byte and go
+// on later from there. A file is one chunk of up to its whole size: a range
+// of it is decoded from the chunk's start, and a reading that goes on from
+// where the last range stopped decodes the chunk once however many ranges
+// it is read in.
+class Version2Reading final : public Reading {
+public:
+    // Reading starts at content offset `from`.
+    Version2Reading(const Version2Layout& layout, std::size_t index, const Entry& entry, std::uint64_t from)
+        : layout_(layout), entry_(entry), record_(layout.files_[index]), from_(from) {}
 
-    const Entry& entry;
-    const FileRecord& record;
-    std::uint64_t begin, end;
-    const Sink& sink;
-    // Only a read of the whole content can check its checksum.
-    bool whole() const { return begin == 0 && end == entry.size; }
-    std::string label() const { return entry_label(entry) + ": "; }
+    Error read_to(std::uint64_t end, const Sink& sink) override {
+        if (pos_ < from_)
+            if (Error error = advance(from_, nullptr)) return error;
+        return advance(end, &sink);
+    }
+    std::uint64_t offset() const override { return std::max(pos_, from_); }
 
-    std::uint64_t plain_pos = 0;  // content offset of the next plain byte
-    v2::ContentChecksum checksum;
-    bool stopped = false;         // the sink declined, or the range is done
+private:
+    // Moves to content offset `stop`, handing the bytes on the way to sink,
+    // or passing over them, unread where it can, when there is none. Reaching
+    // the file's end also reads what is stored after its last byte, and
+    // checks the content checksum when every byte came through this reading.
+    // A failure is kept: every later call gives it again.
+    Error advance(std::uint64_t stop, const Sink* sink);
+    Error start();
+    Error advance_raw();
+    Error advance_chunks();
+    Error start_chunk();
+    Error feed_chunk();
+    Error blame_checksum(const std::string& fault);
+    Error checksum_error(std::uint32_t sum) const;
+    Error end_of_file();
 
-    // Takes the next plain bytes: checksums them and hands the part inside
-    // the range to the sink. False once nothing more is wanted.
-    bool take(std::span<const std::uint8_t> plain) {
-        if (whole()) checksum.add(plain);
-        const std::uint64_t from = std::max(begin, plain_pos);
-        const std::uint64_t to = std::min(end, plain_pos + plain.size());
-        const std::uint64_t at = plain_pos;
-        plain_pos += plain.size();
-        if (from < to && !sink(plain.subspan(std::size_t(from - at), std::size_t(to - from))))
-            stopped = true;
-        if (!whole() && plain_pos >= end) stopped = true;
-        return !stopped;
+    // Takes plain bytes fresh from the decoder: true while more are wanted.
+    bool take(std::span<const std::uint8_t> plain);
+    // Hands the part of `bytes` before the stop to the sink; returns its size.
+    std::size_t hand_out(std::span<const std::uint8_t> bytes);
+    bool wants_more() const { return !declined_ && pos_ < stop_; }
+    bool at_the_end() const { return stop_ == entry_.size; }
+
+    std::string label() const { return entry_label(entry_) + ": "; }
+    std::string chunk_label() const {
+        return label() + "chunk " + std::to_string(number_) + " at offset " + std::to_string(chunk_at_) + ": ";
     }
 
-    Error check_content() const {
-        const std::uint32_t sum = checksum.value();
-        if (!whole() || sum == record.checksum) return {};
-        return failure(ErrorKind::BadChecksum, label() + "content checksum " + hex(sum) +
-                                                   ", the file record says " + hex(record.checksum));
-    }
+    const Version2Layout& layout_;
+    const Entry& entry_;
+    const FileRecord& record_;
+    const std::uint64_t from_;
+
+    Error error_;
+    bool started_ = false;
+    bool raw_ = false;            // the stored bytes are the content, no chunk
+    bool ended_ = false;          // read to the end of the stored data and checked
+    std::optional<Cursor> data_;  // the stored data, front to back
+    std::uint64_t pos_ = 0;       // content offset of the next byte handed out
+    std::uint64_t stop_ = 0;
+    const Sink* sink_ = nullptr;
+    bool declined_ = false;
+    // Decoded past the last stop, to be handed out first by the next call;
+    // less than one output piece of the decoder.
+    std::vector<std::uint8_t> held_;
+    std::size_t held_at_ = 0;
+    bool every_byte_ = true;      // no byte passed over unread: the content checksum holds
+    v2::ContentChecksum checksum_;
+
+    // The chunk being decoded.
+    bool in_chunk_ = false;
+    ChunkHeader chunk_{};
+    std::uint32_t number_ = 0;
+    std::uint64_t chunk_at_ = 0;  // file offset of its header
+    std::uint64_t done_ = 0;      // payload bytes read
+    std::uint32_t sum_ = 0;       // of those
+    std::span<const std::uint8_t> rest_;  // read, deobfuscated, not yet decoded
+    ChunkStream stream_;
 };
+
+Error Version2Reading::advance(std::uint64_t stop, const Sink* sink) {
+    if (error_) return error_;
+    if (!started_) error_ = start();
+    if (!error_) {
+        stop_ = std::clamp<std::uint64_t>(stop, pos_, entry_.size);
+        sink_ = sink;
+        declined_ = false;
+        error_ = raw_ ? advance_raw() : advance_chunks();
+    }
+    return error_;
+}
+
+Error Version2Reading::start() {
+    started_ = true;
+    const std::uint64_t start = entry_.data_offset;
+    const std::uint64_t stop = start + record_.stored_size;
+    const std::string data = "data " + range_text(start, record_.stored_size);
+    if (start < layout_.data_start_)
+        return failure(ErrorKind::BadOffset, label() + data + " starts before the file data at " +
+                                                 std::to_string(layout_.data_start_));
+    if (stop > layout_.size_)
+        return failure(ErrorKind::Truncated, label() + data + " runs past the end of the file at " +
+                                                 std::to_string(layout_.size_));
+    data_.emplace(layout_.file_, start, stop);
+    // Stored bytes that begin with a chunk marker are always a chunk.
+    std::span<std::uint8_t> marker;
+    if (Error error = data_->peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, data_->left())), marker))
+        return failure(error.kind, label() + error.message);
+    if (starts_a_chunk(marker)) return {};
+    if (record_.stored_size != entry_.size)
+        return failure(ErrorKind::BadCompressedData,
+                       label() + data + " is neither a chunk nor the file's " + std::to_string(entry_.size) +
+                           " bytes as they are");
+    raw_ = true;
+    return {};
+}
+
+std::size_t Version2Reading::hand_out(std::span<const std::uint8_t> bytes) {
+    const auto n = std::size_t(std::min<std::uint64_t>(bytes.size(), stop_ - pos_));
+    if (n > 0 && sink_ && !(*sink_)(bytes.first(n))) declined_ = true;
+    pos_ += n;
+    return n;
+}
+
+bool Version2Reading::take(std::span<const std::uint8_t> plain) {
+    if (every_byte_) checksum_.add(plain);
+    const std::size_t n = hand_out(plain);
+    // The bytes past the stop wait for the next call. A chunk never gives
+    // more than the file's size, so there are none once the stop is its end.
+    if (n < plain.size()) {
+        held_.assign(plain.begin() + std::ptrdiff_t(n), plain.end());
+        held_at_ = 0;
+    }
+    return !declined_ && (pos_ < stop_ || at_the_end());
+}
+
+Error Version2Reading::advance_raw() {
+    if (!sink_ && pos_ < stop_) {
+        data_->skip(stop_ - pos_);
+        pos_ = stop_;
+        every_byte_ = false;
+    }
+    while (wants_more()) {
+        std::span<std::uint8_t> piece;
+        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, stop_ - pos_)), piece))
+            return failure(error.kind, label() + error.message);
+        take(piece);
+    }
+    if (declined_ || pos_ < entry_.size) return {};
+    return end_of_file();
+}
+
+Error Version2Reading::advance_chunks() {
+    if (held_at_ < held_.size()) {
+        held_at_ += hand_out({held_.data() + held_at_, held_.size() - held_at_});
+        if (held_at_ < held_.size()) return {};
+        held_.clear();
+        held_at_ = 0;
+    }
+    while (!declined_) {
+        if (in_chunk_) {
+            if (Error error = feed_chunk()) return error;
+            if (in_chunk_) return {};  // stopped inside it
+            continue;
+        }
+        if (pos_ >= stop_ && !at_the_end()) return {};
+        if (data_->left() == 0) {
+            if (pos_ != entry_.size)
+                return failure(ErrorKind::BadCompressedData, label() + "its chunks hold " + std::to_string(pos_) +
+                                                                 " of its " + std::to_string(entry_.size) + " bytes");
+            return end_of_file();
+        }
+        if (Error error = start_chunk()) return error;
+    }
+    return {};
+}
+
+Error Version2Reading::start_chunk() {
+    ++number_;
+    chunk_at_ = data_->pos();
+    if (data_->left() < format::kChunkHeaderSize)
+        return failure(ErrorKind::BadCompressedData,
+                       chunk_label() + "the 19-byte chunk header does not fit in the " +
+                           std::to_string(data_->left()) + " stored bytes left");
+    std::span<std::uint8_t> bytes;
+    if (Error error = data_->next(format::kChunkHeaderSize, bytes))
+        return failure(error.kind, chunk_label() + error.message);
+    chunk_ = parse_chunk_header(bytes.data());
+    const std::uint64_t plain_left = entry_.size - pos_;
+    if (chunk_.marker != format::kChunkMarker) return failure(ErrorKind::BadCompressedData, chunk_label() + "no SQSH marker");
+    if (chunk_.plain_size > plain_left)
+        return failure(ErrorKind::BadCompressedData,
+                       chunk_label() + "plain size " + std::to_string(chunk_.plain_size) + " exceeds the " +
+                           std::to_string(plain_left) + " bytes left of the file");
+    if (chunk_.payload_size > data_->left())
+        return failure(ErrorKind::BadOffset, chunk_label() + "payload of " + std::to_string(chunk_.payload_size) +
+                                                 " bytes overruns the file's stored size by " +
+                                                 std::to_string(chunk_.payload_size - data_->left()));
+    // A chunk wholly before where bytes are wanted is passed over unread.
+    if (!sink_ && pos_ + chunk_.plain_size <= stop_) {
+        pos_ += chunk_.plain_size;
+        data_->skip(chunk_.payload_size);
+        every_byte_ = every_byte_ && chunk_.plain_size == 0;
+        return {};
+    }
+    if (std::string fault = stream_.start(chunk_.method, chunk_.plain_size); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
+    in_chunk_ = true;
+    done_ = 0;
+    sum_ = 0;
+    rest_ = {};
+    return {};
+}
+
+Error Version2Reading::feed_chunk() {
+    const auto take = [this](std::span<const std::uint8_t> plain) { return this->take(plain); };
+    while (true) {
+        bool stopped = false;
+        if (std::string fault = stream_.feed(rest_, take, stopped); !fault.empty()) return blame_checksum(fault);
+        if (stopped) return {};
+        if (done_ == chunk_.payload_size) break;
+        std::span<std::uint8_t> piece;
+        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
+            return failure(error.kind, chunk_label() + error.message);
+        sum_ += format::chunk_checksum(piece);
+        done_ += piece.size();
+        // A payload held whole is checked before any of it is decoded.
+        if (done_ == chunk_.payload_size && sum_ != chunk_.checksum) return checksum_error(sum_);
+        if (chunk_.obfuscated) format::deobfuscate(piece, done_ - piece.size());
+        rest_ = piece;
+    }
+    if (std::string fault = stream_.finish(); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
+    in_chunk_ = false;
+    return {};
+}
+
+// Data that fails to decode is blamed on the chunk's checksum when its bytes
+// were changed: what is left of the payload is summed.
+Error Version2Reading::blame_checksum(const std::string& fault) {
+    while (done_ < chunk_.payload_size) {
+        std::span<std::uint8_t> piece;
+        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
+            return failure(error.kind, chunk_label() + error.message);
+        sum_ += format::chunk_checksum(piece);
+        done_ += piece.size();
+    }
+    if (sum_ != chunk_.checksum) return checksum_error(sum_);
+    return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
+}
+
+Error Version2Reading::checksum_error(std::uint32_t sum) const {
+    return failure(ErrorKind::BadChecksum, chunk_label() + "checksum " + hex(sum) + " expected " + hex(chunk_.checksum));
+}
+
+Error Version2Reading::end_of_file() {
+    if (ended_) return {};
+    ended_ = true;
+    if (!every_byte_) return {};
+    const std::uint32_t sum = checksum_.value();
+    if (sum == record_.checksum) return {};
+    return failure(ErrorKind::BadChecksum, label() + "content checksum " + hex(sum) + ", the file record says " +
+                                               hex(record_.checksum));
+}
 
 Error Version2Layout::read_range(std::size_t index, const Entry& entry, std::uint64_t begin,
                                  std::uint64_t end, const Sink& sink) const {
-    Read read(entry, files_[index], begin, end, sink);
-    const std::uint64_t start = entry.data_offset;
-    const std::uint64_t stop = start + read.record.stored_size;
-    const std::string data = "data " + range_text(start, read.record.stored_size);
-    if (start < data_start_)
-        return failure(ErrorKind::BadOffset, read.label() + data + " starts before the file data at " +
-                                                 std::to_string(data_start_));
-    if (stop > size_)
-        return failure(ErrorKind::Truncated, read.label() + data + " runs past the end of the file at " +
-                                                 std::to_string(size_));
-    Cursor cursor(file_, start, stop);
-    // Stored bytes that begin with a chunk marker are always a chunk.
-    std::span<std::uint8_t> marker;
-    if (Error error = cursor.peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, cursor.left())), marker))
-        return failure(error.kind, read.label() + error.message);
-    if (starts_a_chunk(marker)) return read_chunks(read, cursor);
-    if (read.record.stored_size != entry.size)
-        return failure(ErrorKind::BadCompressedData,
-                       read.label() + data + " is neither a chunk nor the file's " +
-                           std::to_string(entry.size) + " bytes as they are");
-    Cursor range(file_, start + begin, start + end);
-    read.plain_pos = begin;
-    return read_raw(read, range);
+    return Version2Reading(*this, index, entry, begin).read_to(end, sink);
 }
 
-Error Version2Layout::read_raw(Read& read, Cursor& data) const {
-    while (data.left() > 0) {
-        std::span<std::uint8_t> piece;
-        if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, data.left())), piece))
-            return failure(error.kind, read.label() + error.message);
-        if (!read.take(piece)) return {};
-    }
-    return read.check_content();
-}
-
-Error Version2Layout::read_chunks(Read& read, Cursor& data) const {
-    ChunkStream stream;
-    for (std::uint32_t number = 1; data.left() > 0; ++number) {
-        if (Error error = read_chunk(read, data, number, stream)) return error;
-        if (read.stopped) return {};
-    }
-    if (read.plain_pos != read.entry.size)
-        return failure(ErrorKind::BadCompressedData,
-                       read.label() + "its chunks hold " + std::to_string(read.plain_pos) + " of its " +
-                           std::to_string(read.entry.size) + " bytes");
-    return read.check_content();
-}
-
-Error Version2Layout::read_chunk(Read& read, Cursor& data, std::uint32_t number,
-                                 ChunkStream& stream) const {
-    const std::string where =
-        read.label() + "chunk " + std::to_string(number) + " at offset " + std::to_string(data.pos()) + ": ";
-    if (data.left() < format::kChunkHeaderSize)
-        return failure(ErrorKind::BadCompressedData,
-                       where + "the 19-byte chunk header does not fit in the " +
-                           std::to_string(data.left()) + " stored bytes left");
-    std::span<std::uint8_t> bytes;
-    if (Error error = data.next(format::kChunkHeaderSize, bytes)) return failure(error.kind, where + error.message);
-    const ChunkHeader chunk = parse_chunk_header(bytes.data());
-    const std::uint64_t plain_left = read.entry.size - read.plain_pos;
-    if (chunk.marker != format::kChunkMarker)
-        return failure(ErrorKind::BadCompressedData, where + "no SQSH marker");
-    if (chunk.plain_size > plain_left)
-        return failure(ErrorKind::BadCompressedData,
-                       where + "plain size " + std::to_string(chunk.plain_size) + " exceeds the " +
-                           std::to_string(plain_left) + " bytes left of the file");
-    if (chunk.payload_size > data.left())
-        return failure(ErrorKind::BadOffset, where + "payload of " + std::to_string(chunk.payload_size) +
-                                                 " bytes overruns the file's stored size by " +
-                                                 std::to_string(chunk.payload_size - data.left()));
-    // A chunk wholly before the range is passed over unread.
-    if (read.begin > 0 && read.plain_pos + chunk.plain_size <= read.begin) {
-        read.plain_pos += chunk.plain_size;
-        data.skip(chunk.payload_size);
-        return {};
-    }
-    if (std::string fault = stream.start(chunk.method, chunk.plain_size); !fault.empty())
-        return failure(ErrorKind::BadCompressedData, where + fault);
-
-    const auto take = [&read](std::span<const std::uint8_t> plain) { return read.take(plain); };
-    std::uint32_t sum = 0;
-    std::uint64_t done = 0;
-    // Sums what is left of the payload: data that fails to decode is blamed
-    // on a bad checksum when its bytes were changed.
-    const auto checksum_fault = [&]() -> Error {
-        for (std::span<std::uint8_t> piece; done < chunk.payload_size; done += piece.size()) {
-            if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, chunk.payload_size - done)), piece))
-                return failure(error.kind, where + error.message);
-            sum += format::chunk_checksum(piece);
-        }
-        if (sum == chunk.checksum) return {};
-        return failure(ErrorKind::BadChecksum,
-                       where + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
-    };
-    while (done < chunk.payload_size) {
-        std::span<std::uint8_t> piece;
-        if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, chunk.payload_size - done)), piece))
-            return failure(error.kind, where + error.message);
-        sum += format::chunk_checksum(piece);
-        done += piece.size();
-        if (done == chunk.payload_size)
-            if (Error error = checksum_fault()) return error;
-        if (chunk.obfuscated) format::deobfuscate(piece, done - piece.size());
-        bool stopped = false;
-        if (std::string fault = stream.feed(piece, take, stopped); !fault.empty()) {
-            if (Error error = checksum_fault()) return error;
-            return failure(ErrorKind::BadCompressedData, where + fault);
-        }
-        if (stopped) return {};
-    }
-    if (std::string fault = stream.finish(); !fault.empty())
-        return failure(ErrorKind::BadCompressedData, where + fault);
-    return {};
+std::unique_ptr<Reading> Version2Layout::reading(std::size_t index, const Entry& entry, std::uint64_t offset) const {
+    return std::make_unique<Version2Reading>(*this, index, entry, offset);
 }
 
 }  // namespace

@@ -129,6 +129,37 @@ struct Entry {
 // the read early (the read then reports no error).
 using Sink = std::function<bool(std::span<const std::uint8_t>)>;
 
+namespace detail {
+class Reading;
+}
+
+// One file's content read in order, a range after another, each going on
+// where the last one stopped. A range read of a version-2 file decodes its
+// one chunk from the start up to the range; a reader decodes it once however
+// many ranges it is read in, in a fixed amount of memory (under 1 MiB). It
+// checks what read_range() checks, and when it has read the whole content
+// from its start, the content checksum as well, at the end. For one thread
+// at a time; its Archive must outlive it.
+class FileReader {
+public:
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // Streams the next `length` bytes, cut at the file's end, to sink and
+    // moves past them (when sink returns false, past those it was given).
+    // Once a read failed, the reader is of no further use.
+    Error read(std::uint64_t length, const Sink& sink);
+    // Where the next read starts.
+    std::uint64_t offset() const;
+
+private:
+    friend class Archive;
+    FileReader(std::unique_ptr<detail::Reading> reading, std::uint64_t size);
+    std::unique_ptr<detail::Reading> reading_;
+    std::uint64_t size_;
+};
+
 class Archive {
 public:
     // Opens and checks the header and the whole directory tree. Entry data is
@@ -164,6 +195,16 @@ public:
     // all of it. Safe from several threads.
     Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
                      const Sink& sink) const;
+
+    // A reader of entries()[index]'s content from `offset` (cut at its end)
+    // on. Fails as read_range() fails before any data is read: an unknown
+    // index, a directory, a file listed under a damaged name.
+    Result<std::unique_ptr<FileReader>> reader(std::size_t index, std::uint64_t offset = 0) const;
+
+    // Whether a range of entries()[index] is read by decoding the file from
+    // its start (a version-2 file: one chunk of up to its whole size), so
+    // that ranges read one after another cost less through one reader().
+    bool decodes_from_start(std::size_t index) const;
 
     // Reads every file entry and reports the first damage found, or no error.
     Error test() const;
