@@ -10,6 +10,7 @@
 #include "reader_common.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <optional>
 
@@ -373,7 +374,8 @@ class Version2Layout final : public Layout {
 public:
     Version2Layout(const FileHandle& file, std::uint64_t size, std::uint32_t data_start,
                    std::vector<FileRecord> files)
-        : file_(file), size_(size), data_start_(data_start), files_(std::move(files)) {}
+        : file_(file), size_(size), data_start_(data_start), files_(std::move(files)),
+          checked_(std::make_unique<std::atomic<std::uint64_t>[]>(files_.size())) {}
 
     Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin, std::uint64_t end,
                      const Sink& sink) const override;
@@ -392,6 +394,10 @@ private:
     std::uint64_t size_;
     std::uint32_t data_start_;
     std::vector<FileRecord> files_;  // by entry index; unused for folders
+    // By entry index: 1 + the offset of the last chunk of that file whose
+    // whole payload was summed and found right before it was decoded; 0
+    // while there is none.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> checked_;
 };
 
 // One file's content read front to back, able to stop after any byte and go
@@ -401,9 +407,13 @@ private:
 // it is read in.
 class Version2Reading final : public Reading {
 public:
-    // Reading starts at content offset `from`.
-    Version2Reading(const Version2Layout& layout, std::size_t index, const Entry& entry, std::uint64_t from)
-        : layout_(layout), entry_(entry), record_(layout.files_[index]), from_(from) {}
+    // Reading starts at content offset `from`. A reading of less than the
+    // whole content (`check_first`) checks a chunk's checksum before any of
+    // its bytes go out.
+    Version2Reading(const Version2Layout& layout, std::size_t index, const Entry& entry, std::uint64_t from,
+                    bool check_first)
+        : layout_(layout), index_(index), entry_(entry), record_(layout.files_[index]), from_(from),
+          check_first_(check_first) {}
 
     Error read_to(std::uint64_t end, const Sink& sink) override {
         if (pos_ < from_)
@@ -423,6 +433,7 @@ private:
     Error advance_raw();
     Error advance_chunks();
     Error start_chunk();
+    Error check_payload_first();
     Error feed_chunk();
     Error blame_checksum(const std::string& fault);
     Error checksum_error(std::uint32_t sum) const;
@@ -441,9 +452,11 @@ private:
     }
 
     const Version2Layout& layout_;
+    const std::size_t index_;
     const Entry& entry_;
     const FileRecord& record_;
     const std::uint64_t from_;
+    const bool check_first_;
 
     Error error_;
     bool started_ = false;
@@ -597,12 +610,34 @@ Error Version2Reading::start_chunk() {
         every_byte_ = every_byte_ && chunk_.plain_size == 0;
         return {};
     }
+    if (check_first_ && chunk_.payload_size > kPiece)
+        if (Error error = check_payload_first()) return error;
     if (std::string fault = stream_.start(chunk_.method, chunk_.plain_size); !fault.empty())
         return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
     in_chunk_ = true;
     done_ = 0;
     sum_ = 0;
     rest_ = {};
+    return {};
+}
+
+// A payload longer than one piece is decoded before its end is read, so its
+// checksum is checked first, over all of it: the sum costs one read of the
+// stored bytes, far less than decoding them. It is remembered for the file,
+// so that ranges read one after another (a mount's blocks) sum it once.
+Error Version2Reading::check_payload_first() {
+    std::atomic<std::uint64_t>& checked = layout_.checked_[index_];
+    if (checked.load(std::memory_order_relaxed) == chunk_at_ + 1) return {};
+    Cursor payload(layout_.file_, data_->pos(), data_->pos() + chunk_.payload_size);
+    std::uint32_t sum = 0;
+    while (payload.left() > 0) {
+        std::span<std::uint8_t> piece;
+        if (Error error = payload.next(std::size_t(std::min<std::uint64_t>(kPiece, payload.left())), piece))
+            return failure(error.kind, chunk_label() + error.message);
+        sum += format::chunk_checksum(piece);
+    }
+    if (sum != chunk_.checksum) return checksum_error(sum);
+    checked.store(chunk_at_ + 1, std::memory_order_relaxed);
     return {};
 }
 
@@ -659,11 +694,14 @@ Error Version2Reading::end_of_file() {
 
 Error Version2Layout::read_range(std::size_t index, const Entry& entry, std::uint64_t begin,
                                  std::uint64_t end, const Sink& sink) const {
-    return Version2Reading(*this, index, entry, begin).read_to(end, sink);
+    // A read of the whole content checks each chunk as it comes (a damaged
+    // payload may be found after bytes before it went out, as read() says).
+    const bool whole = begin == 0 && end == entry.size;
+    return Version2Reading(*this, index, entry, begin, !whole).read_to(end, sink);
 }
 
 std::unique_ptr<Reading> Version2Layout::reading(std::size_t index, const Entry& entry, std::uint64_t offset) const {
-    return std::make_unique<Version2Reading>(*this, index, entry, offset);
+    return std::make_unique<Version2Reading>(*this, index, entry, offset, true);
 }
 
 }  // namespace

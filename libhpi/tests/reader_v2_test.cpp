@@ -380,7 +380,9 @@ TEST(ReaderV2, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {
 }
 
 // Ranges of a file in one chunk: decoded from the start, the part before
-// the range dropped; chunks before the range are passed over unread.
+// the range dropped; chunks before the range are passed over unread. A
+// chunk's checksum covers its whole payload, and is checked before any byte
+// of a range goes out, even when the change lies past the range.
 TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
     const Bytes three = concat({chunk_bytes(test::zlib_chunk(slice(kText, 0, 100000))),
                                 chunk_bytes(test::stored_chunk(slice(kText, 100000, 200000))),
@@ -389,7 +391,10 @@ TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
                           .file("one", kText)
                           .stored_file("three", 300000, three, test::v2_content_checksum(kText))
                           .stored_file("raw", 300000, kText)
+                          .stored_file("stored", 300000, chunk_bytes(test::stored_chunk(kNoise)),
+                                       test::v2_content_checksum(kNoise))
                           .build();
+    built.bytes[built.data.at("stored") + 19 + 290000] ^= 0x40;
     // The middle chunk of "three" loses its checksum: ranges missing it still read.
     const std::uint32_t middle = built.data.at("three") + std::uint32_t(chunk_bytes(test::zlib_chunk(slice(kText, 0, 100000))).size());
     built.put_u32(middle + 15, built.u32(middle + 15) + 1);
@@ -399,11 +404,13 @@ TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
         const char* path;
         std::uint64_t offset, length;
         ErrorKind kind;
+        std::size_t out = 0;  // with an error: the bytes of sound chunks that went out before it
     } ranges[] = {
         {"one", 0, 10, ErrorKind::None},         {"one", 299990, 100, ErrorKind::None},
         {"one", 65535, 70000, ErrorKind::None},  {"raw", 123456, 1000, ErrorKind::None},
         {"three", 0, 100000, ErrorKind::None},   {"three", 200000, 5, ErrorKind::None},
-        {"three", 99999, 2, ErrorKind::BadChecksum}, {"three", 150000, 1, ErrorKind::BadChecksum},
+        {"three", 99999, 2, ErrorKind::BadChecksum, 1}, {"three", 150000, 1, ErrorKind::BadChecksum},
+        {"stored", 0, 10, ErrorKind::BadChecksum},   {"stored", 65536, 65536, ErrorKind::BadChecksum},
     };
     for (const auto& r : ranges) {
         SCOPED_TRACE(std::string(r.path) + " " + std::to_string(r.offset));
@@ -416,6 +423,8 @@ TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
         EXPECT_EQ(error.kind, r.kind) << error.message;
         if (r.kind == ErrorKind::None) {
             EXPECT_TRUE(got == slice(kText, r.offset, std::min<std::size_t>(300000, r.offset + r.length)));
+        } else {
+            EXPECT_EQ(got.size(), r.out) << "bytes of the damaged chunk went out before its checksum was checked";
         }
     }
 }

@@ -137,9 +137,9 @@ class Reading;
 // where the last one stopped. A range read of a version-2 file decodes its
 // one chunk from the start up to the range; a reader decodes it once however
 // many ranges it is read in, in a fixed amount of memory (under 1 MiB). It
-// checks what read_range() checks, and when it has read the whole content
-// from its start, the content checksum as well, at the end. For one thread
-// at a time; its Archive must outlive it.
+// checks what read_range() checks, and when it has decoded the whole content,
+// the content checksum as well, at the end. For one thread at a time; its
+// Archive must outlive it.
 class FileReader {
 public:
     ~FileReader();
@@ -190,9 +190,14 @@ public:
     // Streams bytes [offset, offset + length) of entries()[index]'s content to
     // sink, the range cut at the file's end (an offset at or past it gives
     // nothing and no error). Reads and decodes only the chunks that hold the
-    // range, each checked as read() checks it; the content checksum of a
-    // version-2 file needs the whole file and is checked only by a read of
-    // all of it. Safe from several threads.
+    // range (of a version-2 file, its one chunk from its start), and checks
+    // each as read() does, the checksum of its whole payload before any of
+    // its bytes go out: a large version-2 chunk is summed first, once, and
+    // the result kept for the file. What a range cannot check is a version-2
+    // file's content checksum, which covers the whole file: only a read that
+    // decodes every byte from the start to the end checks it (read(), a
+    // range to the end of a file of one chunk, a FileReader that read it
+    // all). Safe from several threads.
     Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
                      const Sink& sink) const;
 
