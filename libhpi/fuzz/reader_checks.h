@@ -47,6 +47,24 @@ inline std::string check_ranges(const hpi::Archive& archive, std::size_t index,
             got.size() != to - from)
             return "a range gave other bytes than the whole read";
     }
+    // A reader in pieces, from the start and from a third in.
+    for (const std::uint64_t from : {std::uint64_t(0), size / 3}) {
+        auto reader = archive.reader(index, from);
+        if (!reader) return "a reader refused a file the whole read read: " + reader.error().message;
+        std::vector<std::uint8_t> got;
+        while ((*reader)->offset() < size) {
+            const std::uint64_t at = (*reader)->offset();
+            const hpi::Error error = (*reader)->read(4099, [&](std::span<const std::uint8_t> piece) {
+                got.insert(got.end(), piece.begin(), piece.end());
+                return true;
+            });
+            if (error) return "a reader failed where the whole read succeeded: " + error.message;
+            if ((*reader)->offset() == at) return "a reader stood still";
+        }
+        if (!std::equal(got.begin(), got.end(), content.begin() + std::ptrdiff_t(from), content.end()) ||
+            got.size() != size - from)
+            return "a reader gave other bytes than the whole read";
+    }
     return "";
 }
 
@@ -86,6 +104,12 @@ inline std::string check_archive_file(const std::filesystem::path& file) {
 
     std::unordered_set<std::string> directories_so_far;
     for (const hpi::Entry& entry : entries) {
+        // A file listed under a damaged name: its path is only words to show.
+        if (entry.bad_name) {
+            if (entry.is_directory) return "a folder listed under a damaged name";
+            if (entry.path.size() > 1024) return "a damaged name longer than a path may be";
+            continue;
+        }
         if (entry.path.empty()) return "an entry without a path";
         const auto cut = entry.path.rfind('\\');
         if (cut != std::string::npos && directories_so_far.count(entry.path.substr(0, cut)) == 0)
@@ -99,6 +123,13 @@ inline std::string check_archive_file(const std::filesystem::path& file) {
     bool every_read_ok = true;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].is_directory) continue;
+        if (entries[i].bad_name) {
+            bool delivered = false;
+            const hpi::Error error = archive.read(i, [&](std::span<const std::uint8_t>) { return delivered = true; });
+            if (error.kind != hpi::ErrorKind::BadName || delivered) return "a file under a damaged name was read";
+            every_read_ok = false;
+            continue;
+        }
         bool ok = false;
         if (std::string fault = check_read(archive, i, ok); !fault.empty()) return fault;
         every_read_ok = every_read_ok && ok;

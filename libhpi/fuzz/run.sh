@@ -9,12 +9,10 @@ target="${1:?usage: run.sh fuzz_reader|fuzz_roundtrip [seconds] [flags...]}"
 seconds="${2:-600}"
 shift $(( $# >= 2 ? 2 : 1 ))
 
-testdata="${QUARRIX_TESTDATA_DIR:-$root/tests/data/hpi}"
 corpus="$root/fuzz-build/corpus/$target"
 findings="$root/fuzz-build/findings/$target"
 mkdir -p "$corpus" "$findings"
-find "$testdata" -type f \( -name '*.hpi' -o -name '*.ufo' -o -name '*.gp3' -o -name '*.gp4' \) \
-     -exec cp -n {} "$corpus/" \;
+"$root/libhpi/fuzz/seed.sh" "$corpus"
 if [[ -d "$root/libhpi/fuzz/regressions/$target" ]]; then
   cp -n "$root/libhpi/fuzz/regressions/$target"/* "$corpus/" 2>/dev/null || true
 fi

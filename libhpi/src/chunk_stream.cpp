@@ -36,6 +36,7 @@ std::string ChunkStream::start(std::uint8_t method, std::uint64_t plain_size) {
     plain_size_ = plain_size;
     produced_ = 0;
     zlib_ended_ = false;
+    zlib_full_ = false;
     switch (method_) {
     case Method::Stored:
         return {};
@@ -50,7 +51,7 @@ std::string ChunkStream::start(std::uint8_t method, std::uint64_t plain_size) {
     return "unknown chunk method " + std::to_string(method);
 }
 
-std::string ChunkStream::feed(std::span<const std::uint8_t> payload, const Output& out,
+std::string ChunkStream::feed(std::span<const std::uint8_t>& payload, const Output& out,
                               bool& stopped) {
     stopped = false;
     if (method_ == Method::Zlib) return feed_zlib(payload, out, stopped);
@@ -58,12 +59,14 @@ std::string ChunkStream::feed(std::span<const std::uint8_t> payload, const Outpu
         if (payload.size() > room())
             return "stored chunk holds more than its " + std::to_string(plain_size_) + " bytes";
         produced_ += payload.size();
-        stopped = !payload.empty() && !out(payload);
+        const std::span<const std::uint8_t> plain = payload;
+        payload = {};
+        stopped = !plain.empty() && !out(plain);
         return {};
     }
     // Bytes after the end marker or past the plain size are ignored, as in
     // a chunk decoded whole.
-    while (!payload.empty() && room() > 0 && !lz77_->ended()) {
+    while ((!payload.empty() || lz77_->copying()) && room() > 0 && !lz77_->ended()) {
         const std::span<std::uint8_t> space(buffer_.get(),
                                             std::size_t(std::min<std::uint64_t>(kOutputPiece, room())));
         const std::size_t got = lz77_->decode(payload, space);
@@ -76,13 +79,12 @@ std::string ChunkStream::feed(std::span<const std::uint8_t> payload, const Outpu
     return {};
 }
 
-std::string ChunkStream::feed_zlib(std::span<const std::uint8_t> payload, const Output& out,
+std::string ChunkStream::feed_zlib(std::span<const std::uint8_t>& payload, const Output& out,
                                    bool& stopped) {
     z_stream& z = zlib_->stream;
     // zlib counts in 32-bit units: a huge piece is fed a part at a time. A
     // full output buffer may leave output inside zlib with no input left.
-    bool full = false;
-    while (!zlib_ended_ && (!payload.empty() || full)) {
+    while (!zlib_ended_ && (!payload.empty() || zlib_full_)) {
         const auto part = std::min<std::size_t>(payload.size(), 1u << 30);
         z.next_in = const_cast<Bytef*>(payload.data());
         z.avail_in = uInt(part);
@@ -94,7 +96,7 @@ std::string ChunkStream::feed_zlib(std::span<const std::uint8_t> payload, const 
         const int result = inflate(&z, Z_NO_FLUSH);
         payload = payload.subspan(part - z.avail_in);
         const std::size_t got = space - z.avail_out;
-        full = z.avail_out == 0;
+        zlib_full_ = z.avail_out == 0;
         if (got > room())
             return "zlib data inflates to more than " + std::to_string(plain_size_) + " bytes";
         produced_ += got;

@@ -29,6 +29,8 @@ public:
     // bytes were written.
     std::size_t decode(std::span<const std::uint8_t>& input, std::span<std::uint8_t> out);
     bool ended() const { return ended_; }
+    // A reference cut short by a full output still has bytes to give.
+    bool copying() const { return copy_left_ > 0; }
 
 private:
     std::array<std::uint8_t, format::kLz77WindowSize> window_{};
@@ -82,23 +84,27 @@ public:
 
     // Each returns an empty text on success, otherwise what is wrong with
     // the data. start() begins a chunk; feed() takes the next payload bytes,
-    // already deobfuscated, and sets `stopped` when the output declined;
+    // already deobfuscated, from the front of `payload`. When the output
+    // declines, it sets `stopped` and leaves in `payload` what it has not
+    // taken yet: the chunk goes on where it stopped with the next feed() of
+    // that rest, which may be empty when the decoder still holds output.
     // finish() checks, once the payload is all fed, that the chunk gave
     // exactly its plain size. `method` is the byte as the chunk header stores
     // it, a Method or not.
     std::string start(std::uint8_t method, std::uint64_t plain_size);
-    std::string feed(std::span<const std::uint8_t> payload, const Output& out, bool& stopped);
+    std::string feed(std::span<const std::uint8_t>& payload, const Output& out, bool& stopped);
     std::string finish();
 
 private:
     struct Zlib;
-    std::string feed_zlib(std::span<const std::uint8_t> payload, const Output& out, bool& stopped);
+    std::string feed_zlib(std::span<const std::uint8_t>& payload, const Output& out, bool& stopped);
     std::uint64_t room() const { return plain_size_ - produced_; }
 
     Method method_ = Method::Stored;
     std::uint64_t plain_size_ = 0;
     std::uint64_t produced_ = 0;
     bool zlib_ended_ = false;
+    bool zlib_full_ = false;  // the last output buffer was filled: zlib may hold more
     std::unique_ptr<Zlib> zlib_;
     std::unique_ptr<Lz77Decoder> lz77_;
     std::unique_ptr<std::uint8_t[]> buffer_;

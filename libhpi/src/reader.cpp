@@ -574,9 +574,14 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
                            : open_version1(impl->file, impl->size, head, impl->entries);
     if (!layout) return failure(layout.error().kind, label + ": " + layout.error().message);
     impl->layout = std::move(layout.value());
-    for (std::size_t i = 0; i < impl->entries.size(); ++i) {
-        impl->by_path.emplace(impl->entries[i].path, i);
-        impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
+    // A file listed under a damaged name is found only where no entry with a
+    // sound name has its path: the name it shows may contain a "\".
+    for (const bool bad_name : {false, true}) {
+        for (std::size_t i = 0; i < impl->entries.size(); ++i) {
+            if (impl->entries[i].bad_name != bad_name) continue;
+            impl->by_path.emplace(impl->entries[i].path, i);
+            impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
+        }
     }
     return std::unique_ptr<Archive>(new Archive(std::move(impl)));
 }
@@ -607,12 +612,75 @@ Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t
     const Entry& entry = impl_->entries[index];
     if (entry.is_directory)
         return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
+    if (Error error = impl_->layout->entry_fault(index, entry)) return error;
     // A range from 0 of an empty file is the whole file, still checked.
     const bool whole_empty_file = entry.size == 0 && offset == 0 && length > 0;
     if (!whole_empty_file && (offset >= entry.size || length == 0)) return {};
     const std::uint64_t end = offset + std::min<std::uint64_t>(length, entry.size - offset);
     return impl_->layout->read_range(index, entry, offset, end, sink);
 }
+
+Result<std::unique_ptr<FileReader>> Archive::reader(std::size_t index, std::uint64_t offset) const {
+    if (index >= impl_->entries.size())
+        return failure(ErrorKind::InvalidArgument,
+                       "no entry number " + std::to_string(index) + " in this archive");
+    const Entry& entry = impl_->entries[index];
+    if (entry.is_directory)
+        return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
+    if (Error error = impl_->layout->entry_fault(index, entry)) return error;
+    const std::uint64_t from = std::min<std::uint64_t>(offset, entry.size);
+    return std::unique_ptr<FileReader>(new FileReader(impl_->layout->reading(index, entry, from), entry.size));
+}
+
+bool Archive::decodes_from_start(std::size_t index) const {
+    return index < impl_->entries.size() && !impl_->entries[index].is_directory &&
+           impl_->layout->decodes_from_start();
+}
+
+FileReader::FileReader(std::unique_ptr<detail::Reading> reading, std::uint64_t size)
+    : reading_(std::move(reading)), size_(size) {}
+FileReader::~FileReader() = default;
+
+std::uint64_t FileReader::offset() const { return reading_->offset(); }
+
+Error FileReader::read(std::uint64_t length, const Sink& sink) {
+    const std::uint64_t at = reading_->offset();
+    return reading_->read_to(at + std::min(length, size_ - at), sink);
+}
+
+namespace detail {
+namespace {
+
+// Each call one range read.
+class RangeReading final : public Reading {
+public:
+    RangeReading(const Layout& layout, std::size_t index, const Entry& entry, std::uint64_t offset)
+        : layout_(layout), index_(index), entry_(entry), offset_(offset) {}
+
+    Error read_to(std::uint64_t end, const Sink& sink) override {
+        // An empty file is still read, to be checked.
+        if (offset_ >= end && entry_.size > 0) return {};
+        return layout_.read_range(index_, entry_, offset_, end, [&](std::span<const std::uint8_t> piece) {
+            offset_ += piece.size();
+            return sink(piece);
+        });
+    }
+    std::uint64_t offset() const override { return offset_; }
+
+private:
+    const Layout& layout_;
+    std::size_t index_;
+    const Entry& entry_;
+    std::uint64_t offset_;
+};
+
+}  // namespace
+
+std::unique_ptr<Reading> Layout::reading(std::size_t index, const Entry& entry, std::uint64_t offset) const {
+    return std::make_unique<RangeReading>(*this, index, entry, offset);
+}
+
+}  // namespace detail
 
 Error Archive::test() const {
     const Sink discard = [](std::span<const std::uint8_t>) { return true; };

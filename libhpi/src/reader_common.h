@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -84,6 +85,16 @@ private:
     FileDescriptor fd_;
 };
 
+// One file's content read in order for a FileReader.
+class Reading {
+public:
+    virtual ~Reading() = default;
+    // Streams the content from offset() up to `end` (offset() <= end <= the
+    // file's size) to sink.
+    virtual Error read_to(std::uint64_t end, const Sink& sink) = 0;
+    virtual std::uint64_t offset() const = 0;
+};
+
 // What one version of the format provides behind Archive: the bytes of its
 // files. Its entries are listed when it is opened.
 class Layout {
@@ -94,6 +105,15 @@ public:
     // empty file.
     virtual Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin,
                              std::uint64_t end, const Sink& sink) const = 0;
+    // What makes entry number `index` unreadable before any of its data is
+    // read (a damaged name), or no error.
+    virtual Error entry_fault(std::size_t, const Entry&) const { return {}; }
+    // A reading of entry number `index` from `offset` (at most its size) on:
+    // by default one range read for each call, where a range costs only the
+    // chunks that hold it.
+    virtual std::unique_ptr<Reading> reading(std::size_t index, const Entry& entry, std::uint64_t offset) const;
+    // Whether a range is decoded from the start of its file.
+    virtual bool decodes_from_start() const { return false; }
 };
 
 // Reads a version-2 archive's header (all of `head`, the first bytes of the

@@ -10,6 +10,7 @@
 #include "reader_common.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <optional>
 
@@ -119,9 +120,10 @@ Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char*
     std::vector<std::uint8_t> plain;
     ChunkStream stream;
     bool stopped = false;
+    std::span<const std::uint8_t> input = payload;
     std::string fault = stream.start(chunk.method, chunk.plain_size);
     if (fault.empty())
-        fault = stream.feed(payload, [&](std::span<const std::uint8_t> piece) {
+        fault = stream.feed(input, [&](std::span<const std::uint8_t> piece) {
             plain.insert(plain.end(), piece.begin(), piece.end());
             return true;
         }, stopped);
@@ -139,10 +141,21 @@ bool is_single_level(std::string_view name) {
     });
 }
 
+// What is wrong with a name in itself. A folder's makes the tree unusable; a
+// file's only that file, which is listed but cannot be read.
+enum class NameFault : std::uint8_t { None, NotOneLevel, PathTooLong };
+
 struct FileRecord {
     std::uint32_t stored_size = 0;
     std::uint32_t checksum = 0;
+    NameFault name_fault = NameFault::None;
 };
+
+std::string name_fault_text(NameFault fault) {
+    if (fault == NameFault::PathTooLong)
+        return "path longer than " + std::to_string(format::kMaxPathLength) + " bytes";
+    return "name is not a single path level";
+}
 
 // Walks the decoded directory block depth first. Every record (folder or
 // file) may be listed once: a folder reached twice is a loop or a shared
@@ -170,6 +183,7 @@ private:
         std::string name;
         bool is_folder;
         std::uint32_t record;
+        NameFault fault;
     };
 
     const std::uint8_t* at(std::uint32_t offset) const { return block_.data() + offset; }
@@ -198,9 +212,14 @@ private:
         return {};
     }
 
-    Error read_name(const std::string& where, std::uint32_t record, std::string& name) const {
-        const std::uint32_t offset = load_u32(at(record) + v2::kFolderNameAt);
-        const std::string place = where + ": record at offset " + std::to_string(record);
+    // The name of the child at `record` of the folder at `path`. A name that
+    // points outside the names block damages the block; one that is no
+    // single level, or would make a path past the limit, is a fault of the
+    // name alone. Only what fits the path limit is kept, so that a hostile
+    // block naming one huge name many times cannot multiply it.
+    Error read_name(const std::string& where, const std::string& path, Child& child) const {
+        const std::uint32_t offset = load_u32(at(child.record) + v2::kFolderNameAt);
+        const std::string place = where + ": record at offset " + std::to_string(child.record);
         if (offset >= names_.size())
             return failure(ErrorKind::BadOffset, place + ": name offset " + std::to_string(offset) +
                                                      " lies outside the names block of " +
@@ -210,14 +229,18 @@ private:
         if (!nul)
             return failure(ErrorKind::BadName, place + ": name at offset " + std::to_string(offset) +
                                                    " has no end inside the names block");
-        name.assign(first, static_cast<const char*>(nul));
-        if (!is_single_level(name))
-            return failure(ErrorKind::BadName,
-                           place + ": name " + display_path(name) + " is not a single path level");
+        const auto length = std::size_t(static_cast<const char*>(nul) - first);
+        const std::size_t above = path.empty() ? 0 : path.size() + 1;
+        const std::size_t room = format::kMaxPathLength - std::min(above, format::kMaxPathLength);
+        child.name.assign(first, std::min(length, room));
+        child.fault = length > room                  ? NameFault::PathTooLong
+                      : !is_single_level(child.name) ? NameFault::NotOneLevel
+                                                     : NameFault::None;
         return {};
     }
 
-    Error list_children(const std::string& where, std::uint32_t record, std::vector<Child>& children) {
+    Error list_children(const std::string& where, const std::string& path, std::uint32_t record,
+                        std::vector<Child>& children) {
         const std::uint8_t* r = at(record);
         const std::uint32_t folders = load_u32(r + v2::kFolderSubfoldersAt);
         const std::uint32_t folder_count = load_u32(r + v2::kFolderSubfolderCountAt);
@@ -234,8 +257,9 @@ private:
             const bool is_folder = i < folder_count;
             Child child{.key = {}, .name = {}, .is_folder = is_folder,
                         .record = is_folder ? folders + i * std::uint32_t(v2::kFolderRecordSize)
-                                            : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize)};
-            if (Error error = read_name(where, child.record, child.name)) return error;
+                                            : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize),
+                        .fault = NameFault::None};
+            if (Error error = read_name(where, path, child)) return error;
             child.key = fold_ascii(child.name);
             children.push_back(std::move(child));
         }
@@ -248,16 +272,20 @@ private:
                       std::optional<std::size_t> self) {
         const std::string where = path.empty() ? std::string("root folder") : "folder " + display_path(path);
         std::vector<Child> children;
-        if (Error error = list_children(where, record, children)) return error;
+        if (Error error = list_children(where, path, record, children)) return error;
         for (Child& child : children) {
             Entry entry;
             entry.path = path.empty() ? child.name : path + "\\" + child.name;
-            if (entry.path.size() > format::kMaxPathLength)
-                return failure(ErrorKind::BadName, where + ": record at offset " +
-                                                       std::to_string(child.record) + ": path longer than " +
-                                                       std::to_string(format::kMaxPathLength) + " bytes");
             entry.is_directory = child.is_folder;
             if (child.is_folder) {
+                if (child.fault == NameFault::NotOneLevel)
+                    return failure(ErrorKind::BadName, where + ": record at offset " + std::to_string(child.record) +
+                                                           ": name " + display_path(child.name) +
+                                                           " is not a single path level");
+                if (child.fault == NameFault::PathTooLong)
+                    return failure(ErrorKind::BadName, where + ": record at offset " +
+                                                           std::to_string(child.record) + ": " +
+                                                           name_fault_text(child.fault));
                 if (depth + 1 > v2::kMaxFolderDepth)
                     return failure(ErrorKind::DirectoryLoop,
                                    "folder " + display_path(entry.path) + ": nested deeper than " +
@@ -274,8 +302,9 @@ private:
             // The record names no method; real archives are zlib throughout,
             // and each chunk names its own.
             entry.method = Method::Zlib;
+            entry.bad_name = child.fault != NameFault::None;
             entries_.push_back(std::move(entry));
-            files_.push_back({load_u32(r + v2::kFileStoredSizeAt), load_u32(r + v2::kFileChecksumAt)});
+            files_.push_back({load_u32(r + v2::kFileStoredSizeAt), load_u32(r + v2::kFileChecksumAt), child.fault});
             if (self) ++entries_[*self].size;
         }
         return {};
@@ -345,178 +374,334 @@ class Version2Layout final : public Layout {
 public:
     Version2Layout(const FileHandle& file, std::uint64_t size, std::uint32_t data_start,
                    std::vector<FileRecord> files)
-        : file_(file), size_(size), data_start_(data_start), files_(std::move(files)) {}
+        : file_(file), size_(size), data_start_(data_start), files_(std::move(files)),
+          checked_(std::make_unique<std::atomic<std::uint64_t>[]>(files_.size())) {}
 
     Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin, std::uint64_t end,
                      const Sink& sink) const override;
+    std::unique_ptr<Reading> reading(std::size_t index, const Entry& entry, std::uint64_t offset) const override;
+    bool decodes_from_start() const override { return true; }
+
+    Error entry_fault(std::size_t index, const Entry& entry) const override {
+        if (files_[index].name_fault == NameFault::None) return {};
+        return failure(ErrorKind::BadName, entry_label(entry) + ": " + name_fault_text(files_[index].name_fault));
+    }
 
 private:
-    struct Read;
-    Error read_raw(Read& read, Cursor& data) const;
-    Error read_chunks(Read& read, Cursor& data) const;
-    Error read_chunk(Read& read, Cursor& data, std::uint32_t number, ChunkStream& stream) const;
+    friend class Version2Reading;
 
     const FileHandle& file_;
     std::uint64_t size_;
     std::uint32_t data_start_;
     std::vector<FileRecord> files_;  // by entry index; unused for folders
+    // By entry index: 1 + the offset of the last chunk of that file whose
+    // whole payload was summed and found right before it was decoded; 0
+    // while there is none.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> checked_;
 };
 
-// One call of read_range: the file, the range and what has passed so far.
-struct Version2Layout::Read {
-    Read(const Entry& entry, const FileRecord& record, std::uint64_t begin, std::uint64_t end,
-         const Sink& sink)
-        : entry(entry), record(record), begin(begin), end(end), sink(sink) {}
+// One file's content read front to back, able to stop after any byte and go
+// on later from there. A file is one chunk of up to its whole size: a range
+// of it is decoded from the chunk's start, and a reading that goes on from
+// where the last range stopped decodes the chunk once however many ranges
+// it is read in.
+class Version2Reading final : public Reading {
+public:
+    // Reading starts at content offset `from`. A reading of less than the
+    // whole content (`check_first`) checks a chunk's checksum before any of
+    // its bytes go out.
+    Version2Reading(const Version2Layout& layout, std::size_t index, const Entry& entry, std::uint64_t from,
+                    bool check_first)
+        : layout_(layout), index_(index), entry_(entry), record_(layout.files_[index]), from_(from),
+          check_first_(check_first) {}
 
-    const Entry& entry;
-    const FileRecord& record;
-    std::uint64_t begin, end;
-    const Sink& sink;
-    // Only a read of the whole content can check its checksum.
-    bool whole() const { return begin == 0 && end == entry.size; }
-    std::string label() const { return entry_label(entry) + ": "; }
+    Error read_to(std::uint64_t end, const Sink& sink) override {
+        if (pos_ < from_)
+            if (Error error = advance(from_, nullptr)) return error;
+        return advance(end, &sink);
+    }
+    std::uint64_t offset() const override { return std::max(pos_, from_); }
 
-    std::uint64_t plain_pos = 0;  // content offset of the next plain byte
-    v2::ContentChecksum checksum;
-    bool stopped = false;         // the sink declined, or the range is done
+private:
+    // Moves to content offset `stop`, handing the bytes on the way to sink,
+    // or passing over them, unread where it can, when there is none. Reaching
+    // the file's end also reads what is stored after its last byte, and
+    // checks the content checksum when every byte came through this reading.
+    // A failure is kept: every later call gives it again.
+    Error advance(std::uint64_t stop, const Sink* sink);
+    Error start();
+    Error advance_raw();
+    Error advance_chunks();
+    Error start_chunk();
+    Error check_payload_first();
+    Error feed_chunk();
+    Error blame_checksum(const std::string& fault);
+    Error checksum_error(std::uint32_t sum) const;
+    Error end_of_file();
 
-    // Takes the next plain bytes: checksums them and hands the part inside
-    // the range to the sink. False once nothing more is wanted.
-    bool take(std::span<const std::uint8_t> plain) {
-        if (whole()) checksum.add(plain);
-        const std::uint64_t from = std::max(begin, plain_pos);
-        const std::uint64_t to = std::min(end, plain_pos + plain.size());
-        const std::uint64_t at = plain_pos;
-        plain_pos += plain.size();
-        if (from < to && !sink(plain.subspan(std::size_t(from - at), std::size_t(to - from))))
-            stopped = true;
-        if (!whole() && plain_pos >= end) stopped = true;
-        return !stopped;
+    // Takes plain bytes fresh from the decoder: true while more are wanted.
+    bool take(std::span<const std::uint8_t> plain);
+    // Hands the part of `bytes` before the stop to the sink; returns its size.
+    std::size_t hand_out(std::span<const std::uint8_t> bytes);
+    bool wants_more() const { return !declined_ && pos_ < stop_; }
+    bool at_the_end() const { return stop_ == entry_.size; }
+
+    std::string label() const { return entry_label(entry_) + ": "; }
+    std::string chunk_label() const {
+        return label() + "chunk " + std::to_string(number_) + " at offset " + std::to_string(chunk_at_) + ": ";
     }
 
-    Error check_content() const {
-        const std::uint32_t sum = checksum.value();
-        if (!whole() || sum == record.checksum) return {};
-        return failure(ErrorKind::BadChecksum, label() + "content checksum " + hex(sum) +
-                                                   ", the file record says " + hex(record.checksum));
-    }
+    const Version2Layout& layout_;
+    const std::size_t index_;
+    const Entry& entry_;
+    const FileRecord& record_;
+    const std::uint64_t from_;
+    const bool check_first_;
+
+    Error error_;
+    bool started_ = false;
+    bool raw_ = false;            // the stored bytes are the content, no chunk
+    bool ended_ = false;          // read to the end of the stored data and checked
+    std::optional<Cursor> data_;  // the stored data, front to back
+    std::uint64_t pos_ = 0;       // content offset of the next byte handed out
+    std::uint64_t stop_ = 0;
+    const Sink* sink_ = nullptr;
+    bool declined_ = false;
+    // Decoded past the last stop, to be handed out first by the next call;
+    // less than one output piece of the decoder.
+    std::vector<std::uint8_t> held_;
+    std::size_t held_at_ = 0;
+    bool every_byte_ = true;      // no byte passed over unread: the content checksum holds
+    v2::ContentChecksum checksum_;
+
+    // The chunk being decoded.
+    bool in_chunk_ = false;
+    ChunkHeader chunk_{};
+    std::uint32_t number_ = 0;
+    std::uint64_t chunk_at_ = 0;  // file offset of its header
+    std::uint64_t done_ = 0;      // payload bytes read
+    std::uint32_t sum_ = 0;       // of those
+    std::span<const std::uint8_t> rest_;  // read, deobfuscated, not yet decoded
+    ChunkStream stream_;
 };
+
+Error Version2Reading::advance(std::uint64_t stop, const Sink* sink) {
+    if (error_) return error_;
+    if (!started_) error_ = start();
+    if (!error_) {
+        stop_ = std::clamp<std::uint64_t>(stop, pos_, entry_.size);
+        sink_ = sink;
+        declined_ = false;
+        error_ = raw_ ? advance_raw() : advance_chunks();
+    }
+    return error_;
+}
+
+Error Version2Reading::start() {
+    started_ = true;
+    const std::uint64_t start = entry_.data_offset;
+    const std::uint64_t stop = start + record_.stored_size;
+    const std::string data = "data " + range_text(start, record_.stored_size);
+    if (start < layout_.data_start_)
+        return failure(ErrorKind::BadOffset, label() + data + " starts before the file data at " +
+                                                 std::to_string(layout_.data_start_));
+    if (stop > layout_.size_)
+        return failure(ErrorKind::Truncated, label() + data + " runs past the end of the file at " +
+                                                 std::to_string(layout_.size_));
+    data_.emplace(layout_.file_, start, stop);
+    // Stored bytes that begin with a chunk marker are always a chunk.
+    std::span<std::uint8_t> marker;
+    if (Error error = data_->peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, data_->left())), marker))
+        return failure(error.kind, label() + error.message);
+    if (starts_a_chunk(marker)) return {};
+    if (record_.stored_size != entry_.size)
+        return failure(ErrorKind::BadCompressedData,
+                       label() + data + " is neither a chunk nor the file's " + std::to_string(entry_.size) +
+                           " bytes as they are");
+    raw_ = true;
+    return {};
+}
+
+std::size_t Version2Reading::hand_out(std::span<const std::uint8_t> bytes) {
+    const auto n = std::size_t(std::min<std::uint64_t>(bytes.size(), stop_ - pos_));
+    if (n > 0 && sink_ && !(*sink_)(bytes.first(n))) declined_ = true;
+    pos_ += n;
+    return n;
+}
+
+bool Version2Reading::take(std::span<const std::uint8_t> plain) {
+    if (every_byte_) checksum_.add(plain);
+    const std::size_t n = hand_out(plain);
+    // The bytes past the stop wait for the next call. A chunk never gives
+    // more than the file's size, so there are none once the stop is its end.
+    if (n < plain.size()) {
+        held_.assign(plain.begin() + std::ptrdiff_t(n), plain.end());
+        held_at_ = 0;
+    }
+    return !declined_ && (pos_ < stop_ || at_the_end());
+}
+
+Error Version2Reading::advance_raw() {
+    if (!sink_ && pos_ < stop_) {
+        data_->skip(stop_ - pos_);
+        pos_ = stop_;
+        every_byte_ = false;
+    }
+    while (wants_more()) {
+        std::span<std::uint8_t> piece;
+        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, stop_ - pos_)), piece))
+            return failure(error.kind, label() + error.message);
+        take(piece);
+    }
+    if (declined_ || pos_ < entry_.size) return {};
+    return end_of_file();
+}
+
+Error Version2Reading::advance_chunks() {
+    if (held_at_ < held_.size()) {
+        held_at_ += hand_out({held_.data() + held_at_, held_.size() - held_at_});
+        if (held_at_ < held_.size()) return {};
+        held_.clear();
+        held_at_ = 0;
+    }
+    while (!declined_) {
+        if (in_chunk_) {
+            if (Error error = feed_chunk()) return error;
+            if (in_chunk_) return {};  // stopped inside it
+            continue;
+        }
+        if (pos_ >= stop_ && !at_the_end()) return {};
+        if (data_->left() == 0) {
+            if (pos_ != entry_.size)
+                return failure(ErrorKind::BadCompressedData, label() + "its chunks hold " + std::to_string(pos_) +
+                                                                 " of its " + std::to_string(entry_.size) + " bytes");
+            return end_of_file();
+        }
+        if (Error error = start_chunk()) return error;
+    }
+    return {};
+}
+
+Error Version2Reading::start_chunk() {
+    ++number_;
+    chunk_at_ = data_->pos();
+    if (data_->left() < format::kChunkHeaderSize)
+        return failure(ErrorKind::BadCompressedData,
+                       chunk_label() + "the 19-byte chunk header does not fit in the " +
+                           std::to_string(data_->left()) + " stored bytes left");
+    std::span<std::uint8_t> bytes;
+    if (Error error = data_->next(format::kChunkHeaderSize, bytes))
+        return failure(error.kind, chunk_label() + error.message);
+    chunk_ = parse_chunk_header(bytes.data());
+    const std::uint64_t plain_left = entry_.size - pos_;
+    if (chunk_.marker != format::kChunkMarker) return failure(ErrorKind::BadCompressedData, chunk_label() + "no SQSH marker");
+    if (chunk_.plain_size > plain_left)
+        return failure(ErrorKind::BadCompressedData,
+                       chunk_label() + "plain size " + std::to_string(chunk_.plain_size) + " exceeds the " +
+                           std::to_string(plain_left) + " bytes left of the file");
+    if (chunk_.payload_size > data_->left())
+        return failure(ErrorKind::BadOffset, chunk_label() + "payload of " + std::to_string(chunk_.payload_size) +
+                                                 " bytes overruns the file's stored size by " +
+                                                 std::to_string(chunk_.payload_size - data_->left()));
+    // A chunk wholly before where bytes are wanted is passed over unread.
+    if (!sink_ && pos_ + chunk_.plain_size <= stop_) {
+        pos_ += chunk_.plain_size;
+        data_->skip(chunk_.payload_size);
+        every_byte_ = every_byte_ && chunk_.plain_size == 0;
+        return {};
+    }
+    if (check_first_ && chunk_.payload_size > kPiece)
+        if (Error error = check_payload_first()) return error;
+    if (std::string fault = stream_.start(chunk_.method, chunk_.plain_size); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
+    in_chunk_ = true;
+    done_ = 0;
+    sum_ = 0;
+    rest_ = {};
+    return {};
+}
+
+// A payload longer than one piece is decoded before its end is read, so its
+// checksum is checked first, over all of it: the sum costs one read of the
+// stored bytes, far less than decoding them. It is remembered for the file,
+// so that ranges read one after another (a mount's blocks) sum it once.
+Error Version2Reading::check_payload_first() {
+    std::atomic<std::uint64_t>& checked = layout_.checked_[index_];
+    if (checked.load(std::memory_order_relaxed) == chunk_at_ + 1) return {};
+    Cursor payload(layout_.file_, data_->pos(), data_->pos() + chunk_.payload_size);
+    std::uint32_t sum = 0;
+    while (payload.left() > 0) {
+        std::span<std::uint8_t> piece;
+        if (Error error = payload.next(std::size_t(std::min<std::uint64_t>(kPiece, payload.left())), piece))
+            return failure(error.kind, chunk_label() + error.message);
+        sum += format::chunk_checksum(piece);
+    }
+    if (sum != chunk_.checksum) return checksum_error(sum);
+    checked.store(chunk_at_ + 1, std::memory_order_relaxed);
+    return {};
+}
+
+Error Version2Reading::feed_chunk() {
+    const auto take = [this](std::span<const std::uint8_t> plain) { return this->take(plain); };
+    while (true) {
+        bool stopped = false;
+        if (std::string fault = stream_.feed(rest_, take, stopped); !fault.empty()) return blame_checksum(fault);
+        if (stopped) return {};
+        if (done_ == chunk_.payload_size) break;
+        std::span<std::uint8_t> piece;
+        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
+            return failure(error.kind, chunk_label() + error.message);
+        sum_ += format::chunk_checksum(piece);
+        done_ += piece.size();
+        // A payload held whole is checked before any of it is decoded.
+        if (done_ == chunk_.payload_size && sum_ != chunk_.checksum) return checksum_error(sum_);
+        if (chunk_.obfuscated) format::deobfuscate(piece, done_ - piece.size());
+        rest_ = piece;
+    }
+    if (std::string fault = stream_.finish(); !fault.empty())
+        return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
+    in_chunk_ = false;
+    return {};
+}
+
+// Data that fails to decode is blamed on the chunk's checksum when its bytes
+// were changed: what is left of the payload is summed.
+Error Version2Reading::blame_checksum(const std::string& fault) {
+    while (done_ < chunk_.payload_size) {
+        std::span<std::uint8_t> piece;
+        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
+            return failure(error.kind, chunk_label() + error.message);
+        sum_ += format::chunk_checksum(piece);
+        done_ += piece.size();
+    }
+    if (sum_ != chunk_.checksum) return checksum_error(sum_);
+    return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
+}
+
+Error Version2Reading::checksum_error(std::uint32_t sum) const {
+    return failure(ErrorKind::BadChecksum, chunk_label() + "checksum " + hex(sum) + " expected " + hex(chunk_.checksum));
+}
+
+Error Version2Reading::end_of_file() {
+    if (ended_) return {};
+    ended_ = true;
+    if (!every_byte_) return {};
+    const std::uint32_t sum = checksum_.value();
+    if (sum == record_.checksum) return {};
+    return failure(ErrorKind::BadChecksum, label() + "content checksum " + hex(sum) + ", the file record says " +
+                                               hex(record_.checksum));
+}
 
 Error Version2Layout::read_range(std::size_t index, const Entry& entry, std::uint64_t begin,
                                  std::uint64_t end, const Sink& sink) const {
-    Read read(entry, files_[index], begin, end, sink);
-    const std::uint64_t start = entry.data_offset;
-    const std::uint64_t stop = start + read.record.stored_size;
-    const std::string data = "data " + range_text(start, read.record.stored_size);
-    if (start < data_start_)
-        return failure(ErrorKind::BadOffset, read.label() + data + " starts before the file data at " +
-                                                 std::to_string(data_start_));
-    if (stop > size_)
-        return failure(ErrorKind::Truncated, read.label() + data + " runs past the end of the file at " +
-                                                 std::to_string(size_));
-    Cursor cursor(file_, start, stop);
-    // Stored bytes that begin with a chunk marker are always a chunk.
-    std::span<std::uint8_t> marker;
-    if (Error error = cursor.peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, cursor.left())), marker))
-        return failure(error.kind, read.label() + error.message);
-    if (starts_a_chunk(marker)) return read_chunks(read, cursor);
-    if (read.record.stored_size != entry.size)
-        return failure(ErrorKind::BadCompressedData,
-                       read.label() + data + " is neither a chunk nor the file's " +
-                           std::to_string(entry.size) + " bytes as they are");
-    Cursor range(file_, start + begin, start + end);
-    read.plain_pos = begin;
-    return read_raw(read, range);
+    // A read of the whole content checks each chunk as it comes (a damaged
+    // payload may be found after bytes before it went out, as read() says).
+    const bool whole = begin == 0 && end == entry.size;
+    return Version2Reading(*this, index, entry, begin, !whole).read_to(end, sink);
 }
 
-Error Version2Layout::read_raw(Read& read, Cursor& data) const {
-    while (data.left() > 0) {
-        std::span<std::uint8_t> piece;
-        if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, data.left())), piece))
-            return failure(error.kind, read.label() + error.message);
-        if (!read.take(piece)) return {};
-    }
-    return read.check_content();
-}
-
-Error Version2Layout::read_chunks(Read& read, Cursor& data) const {
-    ChunkStream stream;
-    for (std::uint32_t number = 1; data.left() > 0; ++number) {
-        if (Error error = read_chunk(read, data, number, stream)) return error;
-        if (read.stopped) return {};
-    }
-    if (read.plain_pos != read.entry.size)
-        return failure(ErrorKind::BadCompressedData,
-                       read.label() + "its chunks hold " + std::to_string(read.plain_pos) + " of its " +
-                           std::to_string(read.entry.size) + " bytes");
-    return read.check_content();
-}
-
-Error Version2Layout::read_chunk(Read& read, Cursor& data, std::uint32_t number,
-                                 ChunkStream& stream) const {
-    const std::string where =
-        read.label() + "chunk " + std::to_string(number) + " at offset " + std::to_string(data.pos()) + ": ";
-    if (data.left() < format::kChunkHeaderSize)
-        return failure(ErrorKind::BadCompressedData,
-                       where + "the 19-byte chunk header does not fit in the " +
-                           std::to_string(data.left()) + " stored bytes left");
-    std::span<std::uint8_t> bytes;
-    if (Error error = data.next(format::kChunkHeaderSize, bytes)) return failure(error.kind, where + error.message);
-    const ChunkHeader chunk = parse_chunk_header(bytes.data());
-    const std::uint64_t plain_left = read.entry.size - read.plain_pos;
-    if (chunk.marker != format::kChunkMarker)
-        return failure(ErrorKind::BadCompressedData, where + "no SQSH marker");
-    if (chunk.plain_size > plain_left)
-        return failure(ErrorKind::BadCompressedData,
-                       where + "plain size " + std::to_string(chunk.plain_size) + " exceeds the " +
-                           std::to_string(plain_left) + " bytes left of the file");
-    if (chunk.payload_size > data.left())
-        return failure(ErrorKind::BadOffset, where + "payload of " + std::to_string(chunk.payload_size) +
-                                                 " bytes overruns the file's stored size by " +
-                                                 std::to_string(chunk.payload_size - data.left()));
-    // A chunk wholly before the range is passed over unread.
-    if (read.begin > 0 && read.plain_pos + chunk.plain_size <= read.begin) {
-        read.plain_pos += chunk.plain_size;
-        data.skip(chunk.payload_size);
-        return {};
-    }
-    if (std::string fault = stream.start(chunk.method, chunk.plain_size); !fault.empty())
-        return failure(ErrorKind::BadCompressedData, where + fault);
-
-    const auto take = [&read](std::span<const std::uint8_t> plain) { return read.take(plain); };
-    std::uint32_t sum = 0;
-    std::uint64_t done = 0;
-    // Sums what is left of the payload: data that fails to decode is blamed
-    // on a bad checksum when its bytes were changed.
-    const auto checksum_fault = [&]() -> Error {
-        for (std::span<std::uint8_t> piece; done < chunk.payload_size; done += piece.size()) {
-            if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, chunk.payload_size - done)), piece))
-                return failure(error.kind, where + error.message);
-            sum += format::chunk_checksum(piece);
-        }
-        if (sum == chunk.checksum) return {};
-        return failure(ErrorKind::BadChecksum,
-                       where + "checksum " + hex(sum) + " expected " + hex(chunk.checksum));
-    };
-    while (done < chunk.payload_size) {
-        std::span<std::uint8_t> piece;
-        if (Error error = data.next(std::size_t(std::min<std::uint64_t>(kPiece, chunk.payload_size - done)), piece))
-            return failure(error.kind, where + error.message);
-        sum += format::chunk_checksum(piece);
-        done += piece.size();
-        if (done == chunk.payload_size)
-            if (Error error = checksum_fault()) return error;
-        if (chunk.obfuscated) format::deobfuscate(piece, done - piece.size());
-        bool stopped = false;
-        if (std::string fault = stream.feed(piece, take, stopped); !fault.empty()) {
-            if (Error error = checksum_fault()) return error;
-            return failure(ErrorKind::BadCompressedData, where + fault);
-        }
-        if (stopped) return {};
-    }
-    if (std::string fault = stream.finish(); !fault.empty())
-        return failure(ErrorKind::BadCompressedData, where + fault);
-    return {};
+std::unique_ptr<Reading> Version2Layout::reading(std::size_t index, const Entry& entry, std::uint64_t offset) const {
+    return std::make_unique<Version2Reading>(*this, index, entry, offset, true);
 }
 
 }  // namespace

@@ -93,11 +93,13 @@ TEST(ReaderLz77, AZlibChunkFedByteByByteDecodesAsWhole) {
         ASSERT_EQ(stream.start(2, text.size()), "");
         Bytes got;
         bool stopped = false;
-        for (std::size_t i = 0; i < cut; ++i)
-            ASSERT_EQ(stream.feed({&chunk.payload[i], 1}, [&](std::span<const std::uint8_t> piece) {
+        for (std::size_t i = 0; i < cut; ++i) {
+            std::span<const std::uint8_t> byte(&chunk.payload[i], 1);
+            ASSERT_EQ(stream.feed(byte, [&](std::span<const std::uint8_t> piece) {
                 got.insert(got.end(), piece.begin(), piece.end());
                 return true;
             }, stopped), "");
+        }
         EXPECT_TRUE(got == text);
         EXPECT_EQ(stream.finish(), cut == chunk.payload.size() ? "" : "zlib data ends before the end of its stream");
     }

@@ -1,13 +1,16 @@
 // Reading part of a file: the bytes of every range match the same bytes of a
 // whole read, at and across chunk borders, and only the chunks that hold the
 // range are read, so damage elsewhere in the file does not stop it. (Reads
-// from several threads are the fixtures' test: read() is a range.)
+// from several threads are the fixtures' test: read() is a range.) Then a
+// reader, one range after another.
 #include "hpi/hpi.h"
 #include "support/archive_builder.h"
+#include "support/v2_builder.h"
 #include "support/writer_view.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <limits>
 
 namespace hpi {
@@ -158,6 +161,129 @@ TEST(ReaderRange, AStoredFileCutShortAndTheCallersMistakes) {
     const auto sink = [](std::span<const std::uint8_t>) { return true; };
     EXPECT_EQ((*archive)->read_range(0, 0, 1, sink).kind, ErrorKind::InvalidArgument);  // "d"
     EXPECT_EQ((*archive)->read_range(2, 0, 1, sink).kind, ErrorKind::InvalidArgument);
+}
+
+Bytes part(const Bytes& bytes, std::size_t from, std::size_t to) {
+    return Bytes(bytes.begin() + std::ptrdiff_t(from), bytes.begin() + std::ptrdiff_t(to));
+}
+
+// The content of file `index` from `from` on, read by one reader in pieces
+// of `piece` bytes; each read must give its piece whole.
+Error read_by_reader(const Archive& archive, std::size_t index, std::uint64_t from, std::uint64_t piece,
+                     Bytes& content) {
+    auto reader = archive.reader(index, from);
+    if (!reader) return reader.error();
+    const std::uint64_t size = archive.entries()[index].size;
+    while ((*reader)->offset() < size) {
+        const std::uint64_t before = content.size(), want = std::min(piece, size - (*reader)->offset());
+        if (Error error = (*reader)->read(piece, [&](std::span<const std::uint8_t> bytes) {
+                content.insert(content.end(), bytes.begin(), bytes.end());
+                return true;
+            }))
+            return error;
+        if (content.size() - before != want) return {ErrorKind::InvalidArgument, "a read gave another length"};
+    }
+    return {};
+}
+
+// One zlib chunk, three chunks of three methods, raw bytes; and version 1.
+struct Version2Files {
+    test::V2Archive built = test::V2Builder()
+                                .file("one", kContent)
+                                .stored_file("three", 200000,
+                                             [] {
+                                                 Bytes three = test::chunk_bytes(test::zlib_chunk(part(kContent, 0, 70000)));
+                                                 for (const Bytes& more :
+                                                      {test::chunk_bytes(test::lz77_literal_chunk(part(kContent, 70000, 70001))),
+                                                       test::chunk_bytes(test::stored_chunk(part(kContent, 70001, 200000), true))})
+                                                     three.insert(three.end(), more.begin(), more.end());
+                                                 return three;
+                                             }(),
+                                             test::v2_content_checksum(kContent))
+                                .stored_file("raw", 200000, kContent)
+                                .build();
+};
+
+TEST(ReaderRange, AReaderReadInPiecesOfAnySizeGivesTheBytesOfAWholeRead) {
+    auto v1 = test::open_bytes(every_kind().bytes);
+    auto v2 = test::open_bytes(Version2Files().built.bytes);
+    ASSERT_TRUE(v1 && v2);
+    const struct {
+        const Archive& archive;
+        const char* path;
+    } files[] = {{**v1, "stored.bin"}, {**v1, "zlib.bin"}, {**v2, "one"}, {**v2, "three"}, {**v2, "raw"}};
+    for (const auto& file : files) {
+        for (std::uint64_t from : {0u, 70000u, 200000u}) {
+            for (std::uint64_t piece : {1000u, 65536u, 99999u, 300000u}) {
+                SCOPED_TRACE(std::string(file.path) + " from " + std::to_string(from) + " by " + std::to_string(piece));
+                Bytes got;
+                const Error error = read_by_reader(file.archive, file.archive.find(file.path).value(), from, piece, got);
+                ASSERT_FALSE(error) << error.message;
+                EXPECT_TRUE(got == part(kContent, from, kContent.size()));
+            }
+        }
+    }
+}
+
+// The content checksum covers the whole file: a reader that decoded all of
+// it checks it at the end, after every piece before came out whole; one that
+// passed over raw bytes unread cannot.
+TEST(ReaderRange, AReaderThatDecodedTheWholeFileChecksTheContentChecksumAtItsEnd) {
+    const std::uint32_t wrong = test::v2_content_checksum(kContent) ^ 1;
+    auto archive = test::open_bytes(test::V2Builder()
+                                        .stored_file("one", 200000, test::chunk_bytes(test::zlib_chunk(kContent)), wrong)
+                                        .stored_file("raw", 200000, kContent, wrong)
+                                        .build()
+                                        .bytes);
+    ASSERT_TRUE(archive) << archive.error().message;
+    const struct {
+        const char* path;
+        std::uint64_t from;
+        bool checked;
+    } cases[] = {{"one", 0, true}, {"one", 70000, true}, {"raw", 0, true}, {"raw", 70000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " from " + std::to_string(c.from));
+        auto reader = (*archive)->reader((*archive)->find(c.path).value(), c.from);
+        ASSERT_TRUE(reader);
+        Bytes got;
+        const auto keep = [&](std::span<const std::uint8_t> bytes) {
+            got.insert(got.end(), bytes.begin(), bytes.end());
+            return true;
+        };
+        EXPECT_FALSE((*reader)->read(200000 - 1 - c.from, keep));
+        const Error last = (*reader)->read(1, keep);
+        EXPECT_EQ(last.kind, c.checked ? ErrorKind::BadChecksum : ErrorKind::None) << last.message;
+        EXPECT_TRUE(got == part(kContent, c.from, kContent.size())) << "the sum is known once the last byte is out";
+    }
+}
+
+// A reader goes on where it stopped: the bytes before its place are not read
+// again, so damage made there since does not reach it, where a range read
+// from the start meets it.
+TEST(ReaderRange, AReaderGoesOnWhereItStoppedWithoutReadingAgainWhatItPassed) {
+    writer_test::ScratchDir scratch;
+    const test::V2Archive built = test::V2Builder().file("one", kContent).build();
+    writer_test::write_file(scratch / "a.hpi", built.bytes);
+    auto archive = Archive::open(scratch / "a.hpi");
+    ASSERT_TRUE(archive) << archive.error().message;
+    auto reader = (*archive)->reader(0);
+    ASSERT_TRUE(reader);
+    Bytes got;
+    const auto keep = [&](std::span<const std::uint8_t> bytes) {
+        got.insert(got.end(), bytes.begin(), bytes.end());
+        return true;
+    };
+    ASSERT_FALSE((*reader)->read(kChunk, keep));
+    {
+        std::fstream file(scratch / "a.hpi", std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(built.data.at("one") + 19);
+        file.write("\xFF\xFF\xFF\xFF", 4);
+    }
+    const Error rest = (*reader)->read(kAll, keep);
+    EXPECT_FALSE(rest) << rest.message;
+    EXPECT_TRUE(got == kContent);
+    EXPECT_TRUE((*archive)->read_range(0, kChunk, 1, [](std::span<const std::uint8_t>) { return true; }))
+        << "a range read decodes from the damaged start";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <numeric>
 
@@ -218,26 +219,58 @@ TEST(ReaderV2, DamagedHeadersBlocksAndTreesAreRefusedAtOpen) {
     for (const Damage& d : block_cases) expect_refused_at_open(d, chunked);
 }
 
-TEST(ReaderV2, NamesThatAreNotOnePathLevelAndTooDeepTreesAreRefused) {
-    for (const char* name : {"..", ".", "a/b", "tab\there", "del\x7F", ""}) {
+// A folder whose name is not one path level damages the tree; a file's
+// damages that file alone: it is listed, under a path that is only words to
+// show, and reading it fails, while the other file still reads.
+TEST(ReaderV2, NamesThatAreNotOnePathLevelDamageAFolderTreeOrThatFileAlone) {
+    const std::string long_name(1030, 'n');
+    for (const std::string name : {"..", ".", "a/b", "a\\b", "tab\there", "del\x7F", "", long_name.c_str()}) {
         for (bool as_folder : {true, false}) {
-            SCOPED_TRACE(std::string(name) + (as_folder ? " folder" : " file"));
+            SCOPED_TRACE(name.substr(0, 10) + (as_folder ? " folder" : " file"));
             V2Builder builder;
-            builder.folder("ok");
-            if (as_folder) builder.folder(std::string("ok\\") + name);
-            else builder.file(std::string("ok\\") + name, bytes_of("x"));
-            auto archive = test::open_bytes(builder.build().bytes);
-            ASSERT_FALSE(archive);
-            EXPECT_EQ(archive.error().kind, ErrorKind::BadName) << archive.error().message;
-            EXPECT_NE(archive.error().message.find("folder 'ok': record at offset"), std::string::npos)
-                << archive.error().message;
+            builder.folder("ok").file("ok\\fine", bytes_of("fine"));
+            // A backslash cannot come through a builder path: it is put into the name.
+            const std::string stand_in = name == "a\\b" ? "a-b" : name;
+            if (as_folder) builder.folder("ok\\" + stand_in);
+            else builder.file("ok\\" + stand_in, bytes_of("x"));
+            V2Archive built = builder.build();
+            if (stand_in != name) built.bytes[built.names_at + built.u32(built.directory_at + built.record.at("ok\\a-b")) + 1] = '\\';
+            auto archive = test::open_bytes(built.bytes);
+            if (as_folder) {
+                ASSERT_FALSE(archive);
+                EXPECT_EQ(archive.error().kind, ErrorKind::BadName) << archive.error().message;
+                EXPECT_NE(archive.error().message.find("folder 'ok': record at offset"), std::string::npos)
+                    << archive.error().message;
+                continue;
+            }
+            ASSERT_TRUE(archive) << archive.error().message;
+            const std::vector<Entry>& entries = (*archive)->entries();
+            const auto bad = std::find_if(entries.begin(), entries.end(), [](const Entry& e) { return e.bad_name; });
+            ASSERT_NE(bad, entries.end());
+            EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return e.bad_name; }), 1);
+            EXPECT_EQ(bad->path, ("ok\\" + name).substr(0, 1024));
+            Bytes got;
+            const Error error = test::read_all(**archive, std::size_t(bad - entries.begin()), got);
+            EXPECT_EQ(error.kind, ErrorKind::BadName) << error.message;
+            EXPECT_NE(error.message.find(name == long_name ? "path longer than 1024 bytes" : "is not a single path level"),
+                      std::string::npos) << error.message;
+            EXPECT_TRUE(got.empty());
+            EXPECT_EQ((*archive)->test().kind, ErrorKind::BadName);
+            EXPECT_FALSE(read_entry(**archive, "ok\\fine", got));
+            EXPECT_EQ(got, bytes_of("fine"));
         }
     }
-    // A backslash cannot come through a builder path: put it into a name.
-    V2Archive built = V2Builder().file("a-b", bytes_of("x")).build();
-    built.bytes[built.names_at + 2] = '\\';
-    EXPECT_EQ(test::first_error(built.bytes).kind, ErrorKind::BadName);
+    // A sound name keeps its path from a damaged one that shows the same.
+    V2Archive built = V2Builder().folder("a").file("a\\b", bytes_of("sound")).file("a-b", bytes_of("damaged")).build();
+    built.bytes[built.names_at + built.u32(built.directory_at + built.record.at("a-b")) + 1] = '\\';
+    auto archive = test::open_bytes(built.bytes);
+    ASSERT_TRUE(archive) << archive.error().message;
+    Bytes got;
+    EXPECT_FALSE(read_entry(**archive, "A\\B", got));
+    EXPECT_EQ(got, bytes_of("sound"));
+}
 
+TEST(ReaderV2, TreesDeeperThanTheLimitAreRefused) {
     for (std::size_t depth : {64u, 65u}) {
         SCOPED_TRACE(depth);
         V2Builder builder;
@@ -248,11 +281,6 @@ TEST(ReaderV2, NamesThatAreNotOnePathLevelAndTooDeepTreesAreRefused) {
         const Error error = test::first_error(builder.build().bytes);
         EXPECT_EQ(error.kind, depth <= 64 ? ErrorKind::None : ErrorKind::DirectoryLoop) << error.message;
     }
-    V2Builder wide;
-    std::string path(200, 'n');
-    wide.folder(path);
-    for (int i = 0; i < 5; ++i) wide.folder(path += "\\" + std::string(200, 'n'));
-    EXPECT_EQ(test::first_error(wide.build().bytes).kind, ErrorKind::BadName) << "a path over 1024 bytes";
 }
 
 // Each case damages the file "d\\f" alone: the archive opens, that file
@@ -352,7 +380,9 @@ TEST(ReaderV2, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {
 }
 
 // Ranges of a file in one chunk: decoded from the start, the part before
-// the range dropped; chunks before the range are passed over unread.
+// the range dropped; chunks before the range are passed over unread. A
+// chunk's checksum covers its whole payload, and is checked before any byte
+// of a range goes out, even when the change lies past the range.
 TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
     const Bytes three = concat({chunk_bytes(test::zlib_chunk(slice(kText, 0, 100000))),
                                 chunk_bytes(test::stored_chunk(slice(kText, 100000, 200000))),
@@ -361,7 +391,10 @@ TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
                           .file("one", kText)
                           .stored_file("three", 300000, three, test::v2_content_checksum(kText))
                           .stored_file("raw", 300000, kText)
+                          .stored_file("stored", 300000, chunk_bytes(test::stored_chunk(kNoise)),
+                                       test::v2_content_checksum(kNoise))
                           .build();
+    built.bytes[built.data.at("stored") + 19 + 290000] ^= 0x40;
     // The middle chunk of "three" loses its checksum: ranges missing it still read.
     const std::uint32_t middle = built.data.at("three") + std::uint32_t(chunk_bytes(test::zlib_chunk(slice(kText, 0, 100000))).size());
     built.put_u32(middle + 15, built.u32(middle + 15) + 1);
@@ -371,11 +404,13 @@ TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
         const char* path;
         std::uint64_t offset, length;
         ErrorKind kind;
+        std::size_t out = 0;  // with an error: the bytes of sound chunks that went out before it
     } ranges[] = {
         {"one", 0, 10, ErrorKind::None},         {"one", 299990, 100, ErrorKind::None},
         {"one", 65535, 70000, ErrorKind::None},  {"raw", 123456, 1000, ErrorKind::None},
         {"three", 0, 100000, ErrorKind::None},   {"three", 200000, 5, ErrorKind::None},
-        {"three", 99999, 2, ErrorKind::BadChecksum}, {"three", 150000, 1, ErrorKind::BadChecksum},
+        {"three", 99999, 2, ErrorKind::BadChecksum, 1}, {"three", 150000, 1, ErrorKind::BadChecksum},
+        {"stored", 0, 10, ErrorKind::BadChecksum},   {"stored", 65536, 65536, ErrorKind::BadChecksum},
     };
     for (const auto& r : ranges) {
         SCOPED_TRACE(std::string(r.path) + " " + std::to_string(r.offset));
@@ -388,6 +423,8 @@ TEST(ReaderV2, RangesOfOneChunkAndOfSeveralChunks) {
         EXPECT_EQ(error.kind, r.kind) << error.message;
         if (r.kind == ErrorKind::None) {
             EXPECT_TRUE(got == slice(kText, r.offset, std::min<std::size_t>(300000, r.offset + r.length)));
+        } else {
+            EXPECT_EQ(got.size(), r.out) << "bytes of the damaged chunk went out before its checksum was checked";
         }
     }
 }

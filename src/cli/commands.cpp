@@ -9,6 +9,8 @@
 #include <optional>
 #include <ostream>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <hpi/hpi.h>
@@ -50,7 +52,19 @@ std::unique_ptr<hpi::Archive> open_or_report(const std::string& archive, std::os
     return std::move(opened.value());
 }
 
-void write_listing(const hpi::Archive& archive, std::ostream& out) {
+// Why each file the archive lists under a damaged name cannot be read.
+std::vector<std::pair<std::string, hpi::Error>> name_failures(const hpi::Archive& archive) {
+    std::vector<std::pair<std::string, hpi::Error>> failures;
+    const hpi::Sink discard = [](std::span<const std::uint8_t>) { return true; };
+    for (std::size_t i = 0; i < archive.entries().size(); ++i)
+        if (archive.entries()[i].bad_name)
+            failures.emplace_back(hpi::cp1252_to_utf8(archive.entries()[i].path), archive.read(i, discard));
+    return failures;
+}
+
+// A file listed under a damaged name has its line like the others; its
+// failure goes to standard error.
+bool write_listing(const std::string& name, const hpi::Archive& archive, std::ostream& out, std::ostream& err) {
     for (const hpi::Entry& entry : archive.entries()) {
         if (entry.is_directory)
             out << "d\t-\t";
@@ -58,9 +72,13 @@ void write_listing(const hpi::Archive& archive, std::ostream& out) {
             out << "f\t" << entry.size << '\t';
         out << without_controls(hpi::cp1252_to_utf8(entry.path)) << '\n';
     }
+    const auto failures = name_failures(archive);
+    for (const auto& [entry, error] : failures) report(err, name, describe(name, error));
+    return failures.empty();
 }
 
-void write_json_listing(const std::string& name, const hpi::Archive& archive, std::ostream& out) {
+bool write_json_listing(const std::string& name, const hpi::Archive& archive, std::ostream& out,
+                        std::ostream& err) {
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
     for (const hpi::Entry& entry : archive.entries()) {
@@ -69,11 +87,17 @@ void write_json_listing(const std::string& name, const hpi::Archive& archive, st
         ++files;
         bytes += entry.size;
     }
+    const auto failures = name_failures(archive);
+    for (const auto& [entry, error] : failures) {
+        report(err, name, describe(name, error));
+        json::write(out, json::failure(name, entry, hpiutil::FromLibrary(error)));
+    }
     json::Object summary = json::archive(name);
-    summary["ok"] = true;
+    summary["ok"] = failures.empty();
     summary["files"] = files;
     summary["bytes"] = bytes;
     json::write(out, summary);
+    return failures.empty();
 }
 
 // An archive that could not be opened or read: its failure, then its
@@ -128,7 +152,9 @@ const char* const kListFooter =
     "Each line is f<TAB>SIZE<TAB>PATH for a file or d<TAB>-<TAB>PATH for a directory,\n"
     "depth first, each directory before its contents; PATH uses \\ between levels.\n"
     "With several archives, each archive's lines follow a line \"ARCHIVE:\" and an\n"
-    "empty line separates the archives. Control characters in names show as ?.";
+    "empty line separates the archives. Control characters in names show as ?.\n"
+    "A version-2 file whose own name is damaged is listed too; what is wrong with\n"
+    "it goes to standard error, and the exit status is 1.";
 
 const char* const kScanFooter =
     "Each line is the full path of one file whose name ends in one of the\n"
@@ -183,10 +209,9 @@ int list_archives(const std::vector<std::string>& archives, std::ostream& out, s
             status = kFailure;
             continue;
         }
-        if (json)
-            write_json_listing(archives[i], *opened.value(), out);
-        else
-            write_listing(*opened.value(), out);
+        const bool sound = json ? write_json_listing(archives[i], *opened.value(), out, err)
+                                : write_listing(archives[i], *opened.value(), out, err);
+        if (!sound) status = kFailure;
     }
     return status;
 }

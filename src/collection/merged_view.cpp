@@ -54,9 +54,7 @@ MergedView MergedView::build(const std::vector<std::string>& archives) {
 void MergedView::merge(std::uint32_t member) {
     const hpi::Archive& archive = *members_[member].archive;
     const hpiutil::Listing listing = hpiutil::build_listing(archive.entries());
-    for (const std::string& omitted : listing.omitted)
-        refuse(member, omitted, false,
-               hpiutil::Because(hpiutil::Cause::NameTooLong, "over 255 bytes, not extracted"));
+    for (const hpiutil::OmittedEntry& omitted : listing.omitted) refuse(member, omitted.name, false, omitted.cause);
     for (const hpiutil::ListedEntry& listed : listing.entries)
         if (listed.is_directory) make_folders(member, listed.name);
     for (const hpiutil::ListedEntry& listed : listing.entries)

@@ -10,10 +10,10 @@
 // and the case-folded name matching of each folder. Each archive makes its
 // folders first and then writes its files, archives in order, so a later
 // archive's copy replaces an earlier one. Entries the dump could not write (a
-// name too long for the listing, a path that leaves the target, a file where
-// a folder should be, a file named like a folder already there) are kept as
-// refusals with the dump's causes, so that the view and the dump report the
-// same entries in the same order.
+// name too long for the listing or damaged in the archive, a path that leaves
+// the target, a file where a folder should be, a file named like a folder
+// already there) are kept as refusals with the dump's causes, so that the
+// view and the dump report the same entries in the same order.
 #pragma once
 
 #include <chrono>

@@ -144,9 +144,8 @@ public:
     // Entries the listing cannot name are not lost without a word.
     void ReportOmittedEntries()
     {
-        for (const std::string& name : HPIGetOmittedEntries(handle_))
-            failures_.Add(archive_, name,
-                          hpiutil::Because(hpiutil::Cause::NameTooLong, "over 255 bytes, not extracted"));
+        for (const hpiutil::OmittedEntry& omitted : HPIGetOmittedEntries(handle_))
+            failures_.Add(archive_, omitted.name, omitted.cause);
     }
 
     // Hands the files to the workers in listing order and takes them back in

@@ -65,6 +65,8 @@ Failure extract_beneath(const hpi::Archive& archive, std::size_t index, const De
                         FolderCache& folders) {
     const hpi::Entry& entry = archive.entries()[index];
     if (entry.is_directory) return Because(Cause::Other, "a folder, not a file");
+    // A file listed under a damaged name fails before anything is made on disk.
+    if (entry.bad_name) return FromLibrary(archive.read(index, [](std::span<const std::uint8_t>) { return false; }));
     std::error_code error;
     AtomicFile file;
     if (!folders.create_file(destination, file, error)) return FromSystem(error);

@@ -45,6 +45,7 @@ struct Failure {
     std::string detail = {};                     // what and where, in words
 
     explicit operator bool() const { return cause != Cause::None; }
+    bool operator==(const Failure&) const = default;
 };
 
 Failure FromSystem(std::error_code code, std::string detail = {});

@@ -247,7 +247,7 @@ const hpiutil::Failure& HPIGetLastFailure() {
     return last_failure;
 }
 
-std::vector<std::string> HPIGetOmittedEntries(std::int32_t handle) {
+std::vector<hpiutil::OmittedEntry> HPIGetOmittedEntries(std::int32_t handle) {
     auto session = find_session<ReadSession>(handle);
-    return session ? session->listing.omitted : std::vector<std::string>{};
+    return session ? session->listing.omitted : std::vector<hpiutil::OmittedEntry>{};
 }

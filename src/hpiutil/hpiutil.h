@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "hpiutil/failure.h"
+#include "hpiutil/listing.h"
 
 // Progress callback of HPIPackArchive, called on the thread that called
 // HPIPackArchive:
@@ -118,7 +119,8 @@ std::int32_t HPIPackArchive(std::int32_t handle, std::int32_t method);
 // worker threads report their own causes.
 const hpiutil::Failure& HPIGetLastFailure();
 
-// The entries HPIGetFiles leaves out of the listing of `handle` because
-// their path needs more than 255 bytes (only the topmost of a left-out
-// subtree), by their full UTF-8 path; empty for an unknown handle.
-std::vector<std::string> HPIGetOmittedEntries(std::int32_t handle);
+// The entries HPIGetFiles leaves out of the listing of `handle`, by their
+// full UTF-8 path, each with why: a path that needs more than 255 bytes
+// (only the topmost of a left-out subtree), or a file whose own name is
+// damaged. Empty for an unknown handle.
+std::vector<hpiutil::OmittedEntry> HPIGetOmittedEntries(std::int32_t handle);

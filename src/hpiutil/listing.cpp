@@ -31,12 +31,16 @@ Listing build_listing(const std::vector<hpi::Entry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const hpi::Entry& entry = entries[i];
         std::string name = hpi::cp1252_to_utf8(entry.path);
+        if (entry.bad_name) {
+            result.omitted.push_back({std::move(name), FromLibrary({hpi::ErrorKind::BadName, "not extracted"})});
+            continue;
+        }
         if (name.size() > kMaxListedPathBytes) {
             // Below a left-out folder everything is too long as well; only
             // the folder itself is named.
             const std::string_view parent = parent_of(entry.path);
             if (parent.empty() || hpi::cp1252_to_utf8(parent).size() <= kMaxListedPathBytes)
-                result.omitted.push_back(std::move(name));
+                result.omitted.push_back({std::move(name), Because(Cause::NameTooLong, "over 255 bytes, not extracted")});
             continue;
         }
         if (entry.is_directory) {

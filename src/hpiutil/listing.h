@@ -1,6 +1,6 @@
 // What HPIGetFiles hands out: the archive's entries in listing order with
 // their names in UTF-8, minus those whose name does not fit the caller's
-// 255-byte buffer.
+// 255-byte buffer and the files the archive lists under a damaged name.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,8 @@
 #include <vector>
 
 #include <hpi/hpi.h>
+
+#include "hpiutil/failure.h"
 
 namespace hpiutil {
 
@@ -21,11 +23,20 @@ struct ListedEntry {
     std::string name;             // the entry's path in UTF-8
 };
 
+// An entry left out of the listing, by its full UTF-8 path, and why.
+struct OmittedEntry {
+    std::string name;
+    Failure cause;
+
+    bool operator==(const OmittedEntry&) const = default;
+};
+
 struct Listing {
     std::vector<ListedEntry> entries;
-    // Left out for the length of their path: the topmost entry of each
-    // left-out subtree, by its full UTF-8 path.
-    std::vector<std::string> omitted;
+    // The topmost entry of each subtree whose paths are too long to hand
+    // out, and each file whose own name is damaged: its path is no path to
+    // write to, only the words that name it in the report.
+    std::vector<OmittedEntry> omitted;
 };
 
 // Keeps the library's order (depth first, each directory before its

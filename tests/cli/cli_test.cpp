@@ -11,6 +11,7 @@
 #include <hpi/hpi.h>
 
 #include "hpiutil_testkit.h"
+#include "support/v2_builder.h"
 
 namespace {
 
@@ -34,6 +35,30 @@ TEST(CliList, SeveralArchivesAreHeadedAndAFailureDoesNotStopTheOthers) {
                               fixture("encrypted.hpi") + ":\n" + manifest_listing("encrypted.hpi"));
     EXPECT_NE(result.err.find(fixture("damaged/not-an-archive.hpi") + ": not an archive"), std::string::npos)
         << result.err;
+}
+
+// A version-2 file whose name is no single level is listed like the others,
+// and what is wrong with it goes to standard error.
+TEST(CliList, AVersion2FileWhoseNameIsDamagedIsShownWithItsFailure) {
+    testkit::ScratchDir scratch;
+    const std::string v2 = (scratch / "v2.hpi").string();
+    testkit::write_file(v2, hpi::test::V2Builder().folder("d").file("d\\fine", hpi::test::bytes_of("fine"))
+                                .file("d\\tab\there", hpi::test::bytes_of("x")).build().bytes);
+    const std::string why = "bad name: entry 'd\\tab?here': name is not a single path level\n";
+    const struct {
+        const char* command;
+        std::string out, err;
+    } cases[] = {
+        {"list", "d\t-\td\nf\t4\td\\fine\nf\t1\td\\tab?here\n", "quarrix-cli: " + v2 + ": " + why},
+        {"test", "", v2 + ": " + why},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Outcome result = run_cli({c.command, v2});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
 }
 
 // The reader's own tests check every fixed file byte for byte; here cat passes

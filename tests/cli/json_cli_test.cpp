@@ -14,6 +14,7 @@
 
 #include "../dump/tree_snapshot.h"
 #include "support/manifest.h"
+#include "support/v2_builder.h"
 #include "support/writer_view.h"
 
 namespace {
@@ -95,6 +96,14 @@ TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
     const std::string enc = scan + "/enc.hpi", bad = scan + "/bad.ufo";
     const std::string junk = fixture("damaged/not-an-archive.hpi"), cut = fixture("damaged/version2.hpi");
     const std::string out = (scratch / "out").string(), dumped = (scratch / "dumped").string();
+    const std::string v2 = (scratch / "v2.hpi").string();
+    writer_test::write_file(v2, hpi::test::V2Builder().folder("d").file("d\\fine", hpi::test::bytes_of("fine"))
+                                    .file("d\\..", hpi::test::bytes_of("up")).build().bytes);
+    const auto entry = [&v2](const char* path, int size) {
+        Json line = {{"type", "entry"}, {"archive", v2}, {"path", path}, {"kind", size < 0 ? "folder" : "file"}};
+        if (size >= 0) line["size"] = size;
+        return line;
+    };
     const Json enc_written = {{"files", 3}, {"bytes", 6011}}, bad_written = {{"files", 2}, {"bytes", 206480}};
     const Json none = {{"files", 0}, {"bytes", 0}};
     const auto in = [](const std::string& folder, Json counts) {
@@ -117,6 +126,12 @@ TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
          1,
          joined({listed(enc, "encrypted.hpi"),
                  failed(junk, "", "not an archive", "not-an-archive", archive(junk, false))})},
+        {"list: a version-2 file whose name is damaged is listed, and its failure follows",
+         {"list", "--json", v2},
+         1,
+         joined({{entry("d", -1), entry("d\\..", 2), entry("d\\fine", 4)},
+                 failed(v2, "d\\..", "damaged entry: bad name (name is not a single path level)", "damaged",
+                        archive(v2, false, {{"files", 2}, {"bytes", 6}}))})},
         {"test: a damaged entry, a damaged archive, a missing file",
          {"test", "--json", fixture("stored.hpi"), bad, cut, scan + "/gone.hpi"},
          1,

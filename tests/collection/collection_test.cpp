@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "../dump/extraction_run.h"
+#include "support/v2_builder.h"
 
 namespace {
 
@@ -18,12 +19,21 @@ using dumptest::Tree;
 using hpi::test::Bytes;
 
 // Entries as hpi::test::archive_of takes them; none: a file that is no archive.
+// An archive whose name starts with "v2-" is of version 2, each file one zlib
+// chunk.
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 void build_archive(const fs::path& file, const Entries& entries) {
     if (entries.empty())
         writer_test::write_file(file, std::string("not an archive at all"));
-    else
+    else if (file.filename().string().starts_with("v2-")) {
+        hpi::test::V2Builder builder;
+        for (const auto& [path, content] : entries) {
+            if (path.ends_with('\\')) builder.folder(path.substr(0, path.size() - 1));
+            else builder.file(path, hpi::test::bytes_of(content));
+        }
+        writer_test::write_file(file, builder.build().bytes);
+    } else
         writer_test::write_file(file, hpi::test::archive_of(entries));
 }
 
@@ -86,6 +96,11 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
          {{"a.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok\\", ""}, {"ok\\" + long_name, "x"}}},
           {"junk.hpi", {}}},
          {"a.hpi: ok\\" + long_name, "a.hpi: C:", "a.hpi: C:\\evil.txt", "junk.hpi: "}},
+        {"a version-2 archive over a version-1 one, with a file whose name is damaged",
+         {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "a"}, {"units\\b.fbi", "b"}}},
+          {"v2-b.hpi", {{"Units\\", ""}, {"Units\\A.FBI", "A"}, {"Units\\..", "up"}, {"Units\\tab\there", "t"},
+                        {"big.bin", std::string(70000, 'z')}}}},
+         {"v2-b.hpi: Units\\..", "v2-b.hpi: Units\\tab\there"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -16,6 +16,7 @@
 
 #include "extraction_run.h"
 #include "support/manifest.h"
+#include "support/v2_builder.h"
 
 namespace {
 
@@ -135,6 +136,8 @@ TEST(ExtractArchives, EachFailureNamesItsArchiveItsEntryAndItsCause)
     const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
     const std::string longName = std::string(120, 'l') + "\\" + std::string(140, 'n') + ".txt";
     buildArchive(scratch / "long.hpi", {{longName.substr(0, 120) + "\\", ""}, {longName, "x"}, {"ok.txt", "ok"}});
+    writer_test::write_file(scratch / "v2.hpi",
+                            hpi::test::V2Builder().file("..", hpi::test::bytes_of("up")).build().bytes);
     const struct {
         const char* what;
         fs::path archive;
@@ -146,6 +149,8 @@ TEST(ExtractArchives, EachFailureNamesItsArchiveItsEntryAndItsCause)
         {"a missing archive", scratch / "gone.hpi", {(scratch / "gone.hpi").string() + ": no such file or folder"}},
         {"a name too long for the listing", scratch / "long.hpi",
          {(scratch / "long.hpi").string() + ": " + longName + ": name too long (over 255 bytes, not extracted)"}},
+        {"a version-2 file whose name is no single level", scratch / "v2.hpi",
+         {(scratch / "v2.hpi").string() + ": ..: damaged entry: bad name (not extracted)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

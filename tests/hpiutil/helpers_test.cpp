@@ -116,7 +116,9 @@ TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapp
     for (int i = 0; i < 27; ++i) e_utf8 += "é";
     EXPECT_EQ(names_and_sizes, (std::vector<std::pair<std::string, std::int32_t>>{
                                    {d, 1}, {d + "\\" + e_utf8, 1}, {"Café", 1}}));
-    EXPECT_EQ(named.omitted, std::vector<std::string>{d + "\\" + e_utf8 + "x"});
+    EXPECT_EQ(named.omitted, (std::vector<hpiutil::OmittedEntry>{
+                                 {d + "\\" + e_utf8 + "x", hpiutil::Because(hpiutil::Cause::NameTooLong,
+                                                                            "over 255 bytes, not extracted")}}));
 }
 
 }  // namespace

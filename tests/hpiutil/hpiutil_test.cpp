@@ -19,6 +19,7 @@
 
 #include "../dump/small_tmpfs.h"
 #include "hpiutil_testkit.h"
+#include "support/v2_builder.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -112,6 +113,31 @@ TEST(HpiutilListing, NamesPastTheBufferAreLeftOutNothingIsWrittenPastItAndTheySt
 
     EXPECT_EQ(HPIExtractFile(handle, too_long.c_str(), below(scratch.path(), too_long).c_str()), 1);
     EXPECT_EQ(testkit::read_file(on_disk(scratch.path(), too_long)), "content");
+    HPIClose(handle);
+}
+
+// A version-2 file whose own name is damaged is named only in the report:
+// a path made of it is no path to write to, so nothing is made for it.
+TEST(HpiutilListing, AFileWhoseNameIsDamagedIsLeftOutWithItsCauseAndNotExtracted) {
+    ScratchDir scratch;
+    testkit::write_file(scratch / "v2.hpi",
+                        hpi::test::V2Builder().folder("d").file("d\\fine", hpi::test::bytes_of("fine"))
+                            .file("d\\tab\there", hpi::test::bytes_of("x")).build().bytes);
+    const std::int32_t handle = HPIOpen((scratch / "v2.hpi").c_str());
+    ASSERT_NE(handle, 0);
+    std::vector<std::string> names;
+    char buffer[256];
+    std::int32_t kind = 0, size = 0;
+    for (std::int32_t token = HPIGetFiles(handle, 0, buffer, &kind, &size); token != 0;
+         token = HPIGetFiles(handle, token, buffer, &kind, &size))
+        names.push_back(buffer + std::string(kind ? "/" : "") + " " + std::to_string(size));
+    EXPECT_EQ(names, (std::vector<std::string>{"d/ 1", "d\\fine 4"}));
+    const hpiutil::Failure damaged{hpiutil::Cause::Damaged, {}, hpi::ErrorKind::BadName, false, "not extracted"};
+    EXPECT_EQ(HPIGetOmittedEntries(handle), (std::vector<hpiutil::OmittedEntry>{{"d\\tab\there", damaged}}));
+
+    EXPECT_EQ(HPIExtractFile(handle, "d\\tab\there", (scratch / "out/d/tab\there").c_str()), 0);
+    EXPECT_EQ(HPIGetLastFailure().damage, hpi::ErrorKind::BadName);
+    EXPECT_FALSE(fs::exists(scratch / "out")) << "nothing made on disk";
     HPIClose(handle);
 }
 

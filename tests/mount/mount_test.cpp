@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "support/archive_builder.h"
+#include "support/v2_builder.h"
 #include "support/writer_view.h"
 
 extern char** environ;
@@ -136,6 +137,14 @@ protected:
         damaged[1].checksum = 1;
         b.chunked_file("damaged.bin", hpi::Method::Zlib, 140000, damaged);
         writer_test::write_file(*scratch_ / "b.ufo", b.build().bytes);
+        // Version 2: each file one chunk of its whole size.
+        hpi::test::V2Archive c = hpi::test::V2Builder()
+                                     .folder("units")
+                                     .file("units\\Long.bin", pattern(1000000, 4))
+                                     .file("units\\Hurt.bin", pattern(200000, 5))
+                                     .build();
+        c.bytes[c.data.at("units\\Hurt.bin") + 100] ^= 0x40;
+        writer_test::write_file(*scratch_ / "c.hpi", c.bytes);
     }
     static void TearDownTestSuite() { delete scratch_; }
 
@@ -146,12 +155,12 @@ protected:
         mount_point_ = *scratch_ / ("mnt-" + std::to_string(++serial_));
         fs::create_directory(mount_point_);
         err_ = mount_point_.string() + ".err";
-        const int status = finish(start({QUARRIX_CLI, "mount", archive("a.hpi"), archive("b.ufo"), mount_point_}, err_));
+        const int status = finish(start({QUARRIX_CLI, "mount", archive("a.hpi"), archive("b.ufo"), archive("c.hpi"), mount_point_}, err_));
         if (status != 0 && text_of(err_).find("cannot mount") != std::string::npos)
             GTEST_SKIP() << "this machine refuses FUSE mounts: " << text_of(err_);
         ASSERT_EQ(status, 0) << text_of(err_);
         view_ = std::make_unique<quarrix::collection::MergedView>(
-            quarrix::collection::MergedView::build({archive("a.hpi"), archive("b.ufo")}));
+            quarrix::collection::MergedView::build({archive("a.hpi"), archive("b.ufo"), archive("c.hpi")}));
     }
     void TearDown() override {
         if (!mount_point_.empty() && is_mounted(mount_point_))
@@ -192,7 +201,7 @@ TEST_F(Mount, ListsTheDumpsTreeWithItsAttributesAndReadsEveryFileByteExact) {
         listed.push_back(it->path().lexically_relative(mount_point_).string() + (it->is_directory() ? "/" : ""));
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"Maps/", "damaged.bin", "empty.txt", "units/", "units/Big.bin",
-                                                "units/small.txt"}));
+                                                "units/Hurt.bin", "units/Long.bin", "units/small.txt"}));
     struct stat folder {}, file {}, archive_b {};
     ASSERT_EQ(::stat(mount_point_.c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode, S_IFDIR | 0555u);
@@ -202,31 +211,34 @@ TEST_F(Mount, ListsTheDumpsTreeWithItsAttributesAndReadsEveryFileByteExact) {
     EXPECT_EQ(file.st_mode, S_IFREG | 0444u);
     EXPECT_EQ(file.st_size, 70000);
     EXPECT_EQ(file.st_mtim.tv_sec, archive_b.st_mtim.tv_sec) << "the providing archive's time";
-    for (const char* path : {"units/Big.bin", "units/small.txt", "empty.txt"})
+    for (const char* path : {"units/Big.bin", "units/Long.bin", "units/small.txt", "empty.txt"})
         EXPECT_EQ(text_of(mount_point_ / path), expected(path)) << path;
     EXPECT_EQ(text_of(mount_point_ / "UNITS/BIG.BIN"), expected("units/Big.bin")) << "found in any case";
 }
 
+// A version-2 file as well: one chunk, read on through readers kept open.
 TEST_F(Mount, ReadsAtAnyOffsetAndAcrossChunkBordersAndFromSeveralThreadsAtOnce) {
-    const std::string whole = expected("units/Big.bin");
-    const std::pair<off_t, std::size_t> ranges[] = {
-        {0, 1}, {65535, 2}, {65536, 65536}, {100000, 70000}, {299999, 10}, {300000, 5}, {296000, 8192}, {1, 299999}};
-    for (const auto& [offset, length] : ranges)
-        EXPECT_EQ(read_at("units/Big.bin", offset, length), whole.substr(std::size_t(offset), length)) << offset;
+    for (const std::string path : {"units/Big.bin", "units/Long.bin"}) {
+        const std::string whole = expected(path);
+        const std::pair<off_t, std::size_t> ranges[] = {
+            {0, 1}, {65535, 2}, {65536, 65536}, {100000, 70000}, {299999, 10}, {300000, 5}, {296000, 8192}, {1, 299999}};
+        for (const auto& [offset, length] : ranges)
+            EXPECT_EQ(read_at(path, offset, length), whole.substr(std::size_t(offset), length)) << path << offset;
 
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> readers;
-    for (unsigned t = 0; t < 4; ++t)
-        readers.emplace_back([&, t] {
-            std::mt19937 random(t);
-            for (int i = 0; i < 50; ++i) {
-                const off_t offset = off_t(random() % whole.size());
-                const std::size_t length = 1 + random() % 100000;
-                if (read_at("units/Big.bin", offset, length) != whole.substr(std::size_t(offset), length)) ++wrong;
-            }
-        });
-    for (std::thread& reader : readers) reader.join();
-    EXPECT_EQ(wrong, 0);
+        std::atomic<int> wrong{0};
+        std::vector<std::thread> readers;
+        for (unsigned t = 0; t < 4; ++t)
+            readers.emplace_back([&, t] {
+                std::mt19937 random(t);
+                for (int i = 0; i < 50; ++i) {
+                    const off_t offset = off_t(random() % whole.size());
+                    const std::size_t length = 1 + random() % 100000;
+                    if (read_at(path, offset, length) != whole.substr(std::size_t(offset), length)) ++wrong;
+                }
+            });
+        for (std::thread& reader : readers) reader.join();
+        EXPECT_EQ(wrong, 0) << path;
+    }
 }
 
 TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused) {
@@ -235,6 +247,8 @@ TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused) {
     EXPECT_EQ(error, EIO);
     read_at("DAMAGED.BIN", 70000, 100, &error);
     EXPECT_EQ(error, EIO);
+    read_at("units/Hurt.bin", 131072, 100, &error);
+    EXPECT_EQ(error, EIO) << "version 2";
     const std::string err = text_of(err_);
     const std::string line = "quarrix-cli: " + archive("b.ufo") + ": damaged.bin: damaged entry: checksum mismatch";
     EXPECT_NE(err.find(line), std::string::npos) << err;

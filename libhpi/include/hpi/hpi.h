@@ -116,11 +116,49 @@ struct Entry {
     // their files say Zlib, the form real ones use (each chunk names its own).
     Method method = Method::Stored;
     std::uint32_t data_offset = 0;   // files only: where the file's data starts
+    // A file whose own name is damaged: not one path level (empty, ".", "..",
+    // holding "\", "/" or a control byte), or making a path over 1,024 bytes.
+    // Only version 2 lists such a file, so that it is not lost without a
+    // word; its path is then words to show, not a path to use: its folder's
+    // path, "\" and the name as stored, cut at 1,024 bytes. Reading it fails
+    // with BadName.
+    bool bad_name = false;
 };
 
 // Receives a file's content piece by piece, in order. Returning false stops
 // the read early (the read then reports no error).
 using Sink = std::function<bool(std::span<const std::uint8_t>)>;
+
+namespace detail {
+class Reading;
+}
+
+// One file's content read in order, a range after another, each going on
+// where the last one stopped. A range read of a version-2 file decodes its
+// one chunk from the start up to the range; a reader decodes it once however
+// many ranges it is read in, in a fixed amount of memory (under 1 MiB). It
+// checks what read_range() checks, and when it has decoded the whole content,
+// the content checksum as well, at the end. For one thread at a time; its
+// Archive must outlive it.
+class FileReader {
+public:
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // Streams the next `length` bytes, cut at the file's end, to sink and
+    // moves past them (when sink returns false, past those it was given).
+    // Once a read failed, the reader is of no further use.
+    Error read(std::uint64_t length, const Sink& sink);
+    // Where the next read starts.
+    std::uint64_t offset() const;
+
+private:
+    friend class Archive;
+    FileReader(std::unique_ptr<detail::Reading> reading, std::uint64_t size);
+    std::unique_ptr<detail::Reading> reading_;
+    std::uint64_t size_;
+};
 
 class Archive {
 public:
@@ -138,7 +176,8 @@ public:
     const std::vector<Entry>& entries() const;
 
     // Index of the entry whose path matches without regard to ASCII case;
-    // "/" is accepted for "\".
+    // "/" is accepted for "\". An entry under a sound name comes before one
+    // listed under a damaged name that shows the same path.
     std::optional<std::size_t> find(std::string_view path) const;
 
     // Streams the content of entries()[index] to sink, chunk by chunk, checking
@@ -151,11 +190,26 @@ public:
     // Streams bytes [offset, offset + length) of entries()[index]'s content to
     // sink, the range cut at the file's end (an offset at or past it gives
     // nothing and no error). Reads and decodes only the chunks that hold the
-    // range, each checked as read() checks it; the content checksum of a
-    // version-2 file needs the whole file and is checked only by a read of
-    // all of it. Safe from several threads.
+    // range (of a version-2 file, its one chunk from its start), and checks
+    // each as read() does, the checksum of its whole payload before any of
+    // its bytes go out: a large version-2 chunk is summed first, once, and
+    // the result kept for the file. What a range cannot check is a version-2
+    // file's content checksum, which covers the whole file: only a read that
+    // decodes every byte from the start to the end checks it (read(), a
+    // range to the end of a file of one chunk, a FileReader that read it
+    // all). Safe from several threads.
     Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
                      const Sink& sink) const;
+
+    // A reader of entries()[index]'s content from `offset` (cut at its end)
+    // on. Fails as read_range() fails before any data is read: an unknown
+    // index, a directory, a file listed under a damaged name.
+    Result<std::unique_ptr<FileReader>> reader(std::size_t index, std::uint64_t offset = 0) const;
+
+    // Whether a range of entries()[index] is read by decoding the file from
+    // its start (a version-2 file: one chunk of up to its whole size), so
+    // that ranges read one after another cost less through one reader().
+    bool decodes_from_start(std::size_t index) const;
 
     // Reads every file entry and reports the first damage found, or no error.
     Error test() const;
