@@ -91,9 +91,9 @@ QWidget* stageScanning(frmMain& main)
 {
     frmFileScanning& window = frmFileScanning::instance();
     window.Show(&main);
-    window.ShowFileBeingScanned(QStringLiteral(
-        "/home/player/games/Total_Annihilation/Core_Contingency/downloaded_maps/"
-        "Great_Divide_and_Other_Maps_Collection_2024/CCMAPS.UFO"));
+    window.ShowFileBeingScanned(
+        QStringLiteral("/home/player/games/Total_Annihilation/Core_Contingency/downloaded_maps/"
+                       "Great_Divide_and_Other_Maps_Collection_2024/CCMAPS.UFO"));
     return &window;
 }
 
@@ -111,14 +111,9 @@ const struct {
     const char* name;
     std::function<QWidget*(frmMain&)> stage;
 } kWindows[] = {
-    {"main", stageMainWindow},
-    {"filetypes", stageFileTypes},
-    {"about", stageAbout},
-    {"guide", stageGuide},
-    {"dumpoptions", stageDumpOptions},
-    {"progress", stageProgress},
-    {"progress2", stageProgress2},
-    {"scanning", stageScanning},
+    {"main", stageMainWindow},     {"filetypes", stageFileTypes},     {"about", stageAbout},
+    {"guide", stageGuide},         {"dumpoptions", stageDumpOptions}, {"progress", stageProgress},
+    {"progress2", stageProgress2}, {"scanning", stageScanning},
 };
 
 const char kSampleOptions[] =
@@ -140,8 +135,8 @@ bool prepareAppDirectory(const QString& appDir, const QString& assets)
     QFile options(QDir(appDir).filePath(QStringLiteral("Options.ini")));
     if (!options.open(QIODevice::WriteOnly) || options.write(kSampleOptions) < 0)
         return false;
-    const QStringList kinds{QStringLiteral("*.html"), QStringLiteral("*.png"),
-                            QStringLiteral("*.jpg"), QStringLiteral("*.mp3")};
+    const QStringList kinds{QStringLiteral("*.html"), QStringLiteral("*.png"), QStringLiteral("*.jpg"),
+                            QStringLiteral("*.mp3")};
     for (const QString& name : QDir(assets).entryList(kinds, QDir::Files))
         QFile::copy(QDir(assets).filePath(name), QDir(appDir).filePath(name));
     return true;
@@ -149,8 +144,9 @@ bool prepareAppDirectory(const QString& appDir, const QString& assets)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: quarrix-snapshot [--assets DIR] WINDOW[#ANCHOR] OUTPUT.png\n"
-                         "       quarrix-snapshot --list\n");
+    std::fprintf(stderr,
+                 "usage: quarrix-snapshot [--assets DIR] WINDOW[#ANCHOR] OUTPUT.png\n"
+                 "       quarrix-snapshot --list\n");
     return 2;
 }
 

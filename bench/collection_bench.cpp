@@ -23,7 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int view(int runs, const std::vector<std::string>& archives) {
+int view(int runs, const std::vector<std::string>& archives)
+{
     std::vector<double> times;
     std::size_t files = 0, folders = 0, overridden = 0;
     for (int run = 0; run < runs; ++run) {
@@ -33,7 +34,8 @@ int view(int runs, const std::vector<std::string>& archives) {
         files = folders = overridden = 0;
         for (const quarrix::collection::Node& node : merged.nodes()) {
             (node.is_folder ? folders : files)++;
-            if (!node.overridden.empty()) ++overridden;
+            if (!node.overridden.empty())
+                ++overridden;
         }
         for (const auto& member : merged.members())
             if (!member.archive) {
@@ -47,7 +49,8 @@ int view(int runs, const std::vector<std::string>& archives) {
     return 0;
 }
 
-int tail(const char* file) {
+int tail(const char* file)
+{
     const int fd = ::open(file, O_RDONLY);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
@@ -70,11 +73,13 @@ int tail(const char* file) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "view" && argc > 3 && std::atoi(argv[2]) > 0)
         return view(std::atoi(argv[2]), std::vector<std::string>(argv + 3, argv + argc));
-    if (mode == "tail" && argc == 3) return tail(argv[2]);
+    if (mode == "tail" && argc == 3)
+        return tail(argv[2]);
     std::fprintf(stderr, "usage: quarrix-bench-collection view RUNS ARCHIVE... | tail FILE\n");
     return 2;
 }

@@ -37,15 +37,20 @@ struct Settings {
     int level = hpi::PackOptions{}.zlib_level;  // the level quarrix-cli pack uses
 };
 
-bool parse(int argc, char** argv, Settings& s) {
+bool parse(int argc, char** argv, Settings& s)
+{
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--threads" || arg == "--level") {
-            if (i + 1 >= argc) return false;
+            if (i + 1 >= argc)
+                return false;
             long value = std::strtol(argv[++i], nullptr, 10);
-            if (value < 0 || value > 64) return false;
-            if (arg == "--threads") s.threads = unsigned(value);
-            else s.level = int(value);
+            if (value < 0 || value > 64)
+                return false;
+            if (arg == "--threads")
+                s.threads = unsigned(value);
+            else
+                s.level = int(value);
         } else if (s.tree.empty() && !arg.starts_with("-")) {
             s.tree = arg;
         } else {
@@ -55,12 +60,15 @@ bool parse(int argc, char** argv, Settings& s) {
     return !s.tree.empty() && s.level >= 1 && s.level <= 12;
 }
 
-std::vector<Bytes> load_files(const fs::path& tree) {
+std::vector<Bytes> load_files(const fs::path& tree)
+{
     std::vector<Bytes> files;
     for (const auto& entry : fs::recursive_directory_iterator(tree)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file())
+            continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        if (!in) throw std::runtime_error("cannot open " + entry.path().string());
+        if (!in)
+            throw std::runtime_error("cannot open " + entry.path().string());
         Bytes& bytes = files.emplace_back(entry.file_size());
         if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size())))
             throw std::runtime_error("cannot read " + entry.path().string());
@@ -69,7 +77,8 @@ std::vector<Bytes> load_files(const fs::path& tree) {
 }
 
 // Each file is cut on its own, as the writer cuts it: its last chunk is short.
-std::vector<std::span<const std::uint8_t>> cut_into_chunks(const std::vector<Bytes>& files) {
+std::vector<std::span<const std::uint8_t>> cut_into_chunks(const std::vector<Bytes>& files)
+{
     std::vector<std::span<const std::uint8_t>> chunks;
     for (const Bytes& file : files)
         for (std::size_t at = 0; at < file.size(); at += hpi::format::kChunkSize)
@@ -84,8 +93,8 @@ struct Outcome {
 
 // The workers take the next chunk in turn, each with its own encoder, as the
 // writer's pipeline does.
-Outcome compress_all(const std::vector<std::span<const std::uint8_t>>& chunks, unsigned threads,
-                     int level) {
+Outcome compress_all(const std::vector<std::span<const std::uint8_t>>& chunks, unsigned threads, int level)
+{
     std::atomic<std::size_t> next{0};
     std::atomic<std::uint64_t> packed{0};
     std::atomic<bool> failed{false};
@@ -94,23 +103,28 @@ Outcome compress_all(const std::vector<std::span<const std::uint8_t>>& chunks, u
         Bytes out;
         std::uint64_t mine = 0;
         for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < chunks.size();) {
-            if (encoder.encode(chunks[i], out)) failed = true;
+            if (encoder.encode(chunks[i], out))
+                failed = true;
             mine += out.size();
         }
         packed += mine;
     };
     auto start = Clock::now();
     std::vector<std::thread> workers;
-    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work);
-    for (std::thread& w : workers) w.join();
+    for (unsigned t = 0; t < threads; ++t)
+        workers.emplace_back(work);
+    for (std::thread& w : workers)
+        w.join();
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (failed) throw std::runtime_error("a chunk did not compress");
+    if (failed)
+        throw std::runtime_error("a chunk did not compress");
     return {seconds, packed};
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     Settings s;
     if (!parse(argc, argv, s)) {
         std::fprintf(stderr, "usage: %s TREE [--threads N] [--level 1..12]\n", argv[0]);
@@ -121,7 +135,8 @@ int main(int argc, char** argv) {
         const std::vector<Bytes> files = load_files(s.tree);
         const auto chunks = cut_into_chunks(files);
         std::uint64_t plain = 0;
-        for (const auto& chunk : chunks) plain += chunk.size();
+        for (const auto& chunk : chunks)
+            plain += chunk.size();
         Outcome o = compress_all(chunks, threads, s.level);
         std::printf("%.6f\n", o.seconds);
         std::fprintf(stderr, "%zu files, %llu bytes in %zu chunks -> %llu bytes, level %d, %u threads\n",

@@ -138,7 +138,8 @@ void smallFiles(const fs::path& dir, int count)
 {
     std::uint32_t seed = 12345;
     for (int i = 0; i < count; ++i) {
-        const fs::path file = dir / ("folder" + std::to_string(i % 40)) / ("file" + std::to_string(i) + ".txt");
+        const fs::path file =
+            dir / ("folder" + std::to_string(i % 40)) / ("file" + std::to_string(i) + ".txt");
         fs::create_directories(file.parent_path());
         seed = seed * 1664525u + 1013904223u;
         std::string content(200 + seed % 2900, ' ');
@@ -221,10 +222,14 @@ int main(int argc, char** argv)
     }
     Settings settings;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--files")) settings.files = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--mib")) settings.mib = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--repeat")) settings.repeat = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--dir")) settings.dir = argv[i + 1];
+        if (!std::strcmp(argv[i], "--files"))
+            settings.files = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--mib"))
+            settings.mib = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--repeat"))
+            settings.repeat = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--dir"))
+            settings.dir = argv[i + 1];
     }
     QApplication application(argc, argv);
 
@@ -240,7 +245,8 @@ int main(int argc, char** argv)
     bench::generate_corpus(work / "game", std::uint64_t(settings.mib) << 20);
     packThree(work / "game", work / "scan-game");
 
-    std::printf("%-8s %-13s %10s %10s %7s  %s\n", "archives", "mode", "cli s", "window s", "ratio", "same tree");
+    std::printf("%-8s %-13s %10s %10s %7s  %s\n", "archives", "mode", "cli s", "window s", "ratio",
+                "same tree");
     for (const char* set : {"small", "game"}) {
         const fs::path scan = work / (std::string("scan-") + set);
         for (const bool consolidated : {false, true}) {
@@ -261,8 +267,8 @@ int main(int argc, char** argv)
                 }
                 same = same && dumpedTree(cliOut, consolidated) == dumpedTree(winOut, consolidated);
             }
-            std::printf("%-8s %-13s %10.3f %10.3f %7.2f  %s\n", set, consolidated ? "consolidated" : "unpacked", cli,
-                        win, win / cli, same ? "yes" : "NO");
+            std::printf("%-8s %-13s %10.3f %10.3f %7.2f  %s\n", set,
+                        consolidated ? "consolidated" : "unpacked", cli, win, win / cli, same ? "yes" : "NO");
         }
     }
     fs::remove_all(work);

@@ -38,23 +38,32 @@ struct Measure {
     double seconds = 0;
 };
 
-bool parse(int argc, char** argv, Settings& s) {
+bool parse(int argc, char** argv, Settings& s)
+{
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (i + 1 >= argc) return false;
+        if (i + 1 >= argc)
+            return false;
         long value = std::strtol(argv[++i], nullptr, 10);
-        if (value < 0) return false;
-        if (arg == "--size") s.corpus_mib = std::uint64_t(value);
-        else if (arg == "--threads") s.threads = unsigned(value);
-        else if (arg == "--repeat") s.repeat = std::max(1, int(value));
-        else if (arg == "--level") s.level = int(value);
-        else return false;
+        if (value < 0)
+            return false;
+        if (arg == "--size")
+            s.corpus_mib = std::uint64_t(value);
+        else if (arg == "--threads")
+            s.threads = unsigned(value);
+        else if (arg == "--repeat")
+            s.repeat = std::max(1, int(value));
+        else if (arg == "--level")
+            s.level = int(value);
+        else
+            return false;
     }
     return true;
 }
 
 Measure pack_once(const std::vector<bench::CorpusFile>& files, const fs::path& target,
-                  const hpi::PackOptions& options) {
+                  const hpi::PackOptions& options)
+{
     hpi::Writer writer;
     for (const auto& f : files)
         if (hpi::Error e = writer.add_file(f.archive_path, f.disk_path)) {
@@ -71,16 +80,19 @@ Measure pack_once(const std::vector<bench::CorpusFile>& files, const fs::path& t
 }
 
 Measure best_of(int repeat, const std::vector<bench::CorpusFile>& files, const fs::path& target,
-                const hpi::PackOptions& options) {
+                const hpi::PackOptions& options)
+{
     Measure best = pack_once(files, target, options);
     for (int i = 1; i < repeat; ++i) {
         Measure m = pack_once(files, target, options);
-        if (m.seconds < best.seconds) best = m;
+        if (m.seconds < best.seconds)
+            best = m;
     }
     return best;
 }
 
-void print_row(const std::string& label, const Measure& m, std::uint64_t corpus_bytes) {
+void print_row(const std::string& label, const Measure& m, std::uint64_t corpus_bytes)
+{
     std::printf("%-14s %12llu  %6.2f%%  %8.1f MB/s\n", label.c_str(),
                 static_cast<unsigned long long>(m.bytes), 100.0 * double(m.bytes) / double(corpus_bytes),
                 double(corpus_bytes) / 1e6 / m.seconds);
@@ -88,19 +100,22 @@ void print_row(const std::string& label, const Measure& m, std::uint64_t corpus_
 
 // One stream of the whole corpus through gzip: a reference point, not a like
 // for like (gzip sees one stream, archive chunks are 64 KiB each).
-bool measure_gzip(const std::vector<bench::CorpusFile>& files, const fs::path& dir, int repeat,
-                  Measure& out) {
+bool measure_gzip(const std::vector<bench::CorpusFile>& files, const fs::path& dir, int repeat, Measure& out)
+{
     fs::path joined = dir / "corpus.cat", packed = dir / "corpus.gz";
     {
         std::ofstream cat(joined, std::ios::binary);
-        for (const auto& f : files) cat << std::ifstream(f.disk_path, std::ios::binary).rdbuf();
+        for (const auto& f : files)
+            cat << std::ifstream(f.disk_path, std::ios::binary).rdbuf();
     }
     std::string command = "gzip -6 -c '" + joined.string() + "' > '" + packed.string() + "'";
     for (int i = 0; i < repeat; ++i) {
         auto start = Clock::now();
-        if (std::system(command.c_str()) != 0) return false;
+        if (std::system(command.c_str()) != 0)
+            return false;
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (i == 0 || seconds < out.seconds) out = {fs::file_size(packed), seconds};
+        if (i == 0 || seconds < out.seconds)
+            out = {fs::file_size(packed), seconds};
     }
     return true;
 }
@@ -108,7 +123,8 @@ bool measure_gzip(const std::vector<bench::CorpusFile>& files, const fs::path& d
 // How many zlib chunks come out no smaller than their plain data, and how
 // much storing those as method-0 chunks would save.
 void count_incompressible_chunks(const std::vector<bench::CorpusFile>& files, int level,
-                                 std::uint64_t archive_bytes) {
+                                 std::uint64_t archive_bytes)
+{
     hpi::detail::ChunkEncoder encoder(hpi::Method::Zlib, level);
     std::vector<std::uint8_t> plain(hpi::format::kChunkSize), chunk;
     std::uint64_t chunks = 0, losers = 0, saving = 0;
@@ -129,22 +145,24 @@ void count_incompressible_chunks(const std::vector<bench::CorpusFile>& files, in
             }
         }
     }
-    std::printf("\nlevel %d: %llu of %llu chunks do not shrink; storing them as method-0 chunks "
-                "would save %llu bytes (%.4f%% of the archive)\n",
-                level, static_cast<unsigned long long>(losers),
-                static_cast<unsigned long long>(chunks), static_cast<unsigned long long>(saving),
-                100.0 * double(saving) / double(archive_bytes));
+    std::printf(
+        "\nlevel %d: %llu of %llu chunks do not shrink; storing them as method-0 chunks "
+        "would save %llu bytes (%.4f%% of the archive)\n",
+        level, static_cast<unsigned long long>(losers), static_cast<unsigned long long>(chunks),
+        static_cast<unsigned long long>(saving), 100.0 * double(saving) / double(archive_bytes));
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     Settings s;
     if (!parse(argc, argv, s)) {
         std::fprintf(stderr, "usage: %s [--size MIB] [--threads N] [--repeat N] [--level L]\n", argv[0]);
         return 2;
     }
-    if (s.level == 0) s.level = hpi::PackOptions{}.zlib_level;
+    if (s.level == 0)
+        s.level = hpi::PackOptions{}.zlib_level;
 
     std::string pattern = (fs::temp_directory_path() / "quarrix-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
@@ -165,8 +183,8 @@ int main(int argc, char** argv) {
     for (const auto& [kind, count] : kinds)
         std::printf("  %-18s %4d files %10llu bytes\n", kind.c_str(), count.first,
                     static_cast<unsigned long long>(count.second));
-    std::printf("threads %u, best of %d runs; MB/s = corpus bytes / 1e6 / wall seconds\n\n",
-                s.threads, s.repeat);
+    std::printf("threads %u, best of %d runs; MB/s = corpus bytes / 1e6 / wall seconds\n\n", s.threads,
+                s.repeat);
     std::printf("%-14s %12s  %7s  %13s\n", "method", "bytes", "size", "speed");
 
     hpi::PackOptions options;
@@ -176,7 +194,8 @@ int main(int argc, char** argv) {
     for (int level = 1; level <= 12; ++level) {
         options.zlib_level = level;
         Measure m = best_of(s.repeat, files, dir / "out.hpi", options);
-        if (level == s.level) chosen = m;
+        if (level == s.level)
+            chosen = m;
         print_row("zlib " + std::to_string(level), m, corpus_bytes);
     }
     options.method = hpi::Method::Lz77;

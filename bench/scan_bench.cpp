@@ -40,8 +40,7 @@ int buildTree(const fs::path& root)
     int file = 0;
     for (int group = 0; group < kGroups; ++group) {
         for (int d = 0; d < kDirectoriesPerGroup; ++d) {
-            const fs::path directory =
-                root / ("group" + std::to_string(group)) / ("mod" + std::to_string(d));
+            const fs::path directory = root / ("group" + std::to_string(group)) / ("mod" + std::to_string(d));
             fs::create_directories(directory);
             for (int f = 0; f < kFilesPerDirectory; ++f, ++file) {
                 const bool archive = file % kArchiveEvery == 7;
@@ -69,9 +68,9 @@ int scanLikeTheWindow(int argc, char* argv[], const QString& directory)
     QTemporaryDir appDir;
     quarrix::platform::SetApplicationDirectory(appDir.path());
     QFile options(appDir.filePath(QStringLiteral("Options.ini")));
-    if (!options.open(QIODevice::WriteOnly)
-        || options.write("[Recursivity]\r\nEtat=Checked\r\n[FileType]\r\nType_Count=4\r\n"
-                         "0=hpi\r\n1=ufo\r\n2=gp3\r\n3=gp4\r\n") < 0)
+    if (!options.open(QIODevice::WriteOnly) ||
+        options.write("[Recursivity]\r\nEtat=Checked\r\n[FileType]\r\nType_Count=4\r\n"
+                      "0=hpi\r\n1=ufo\r\n2=gp3\r\n3=gp4\r\n") < 0)
         return 1;
     options.close();
     ChosenFolder chooser(directory);

@@ -16,13 +16,15 @@ namespace {
 
 // The archive lives in an anonymous memory file; the reader opens it by path
 // like any other file, with no disk traffic.
-int archive_fd() {
+int archive_fd()
+{
     static const int fd = ::memfd_create("fuzz-archive", 0);
     FUZZ_CHECK(fd >= 0, "memfd_create");
     return fd;
 }
 
-void store_input(const std::uint8_t* data, std::size_t size) {
+void store_input(const std::uint8_t* data, std::size_t size)
+{
     FUZZ_CHECK(::ftruncate(archive_fd(), 0) == 0, "ftruncate");
     std::size_t done = 0;
     while (done < size) {
@@ -34,7 +36,8 @@ void store_input(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     store_input(data, size);
     static const std::string path = "/proc/self/fd/" + std::to_string(archive_fd());
     const std::string fault = hpi_fuzz::check_archive_file(path);

@@ -18,11 +18,15 @@ struct ChunkStream::Zlib {
     z_stream stream{};
     bool ready = false;
 
-    ~Zlib() {
-        if (ready) inflateEnd(&stream);
+    ~Zlib()
+    {
+        if (ready)
+            inflateEnd(&stream);
     }
-    bool restart() {
-        if (ready) return inflateReset(&stream) == Z_OK;
+    bool restart()
+    {
+        if (ready)
+            return inflateReset(&stream) == Z_OK;
         ready = inflateInit(&stream) == Z_OK;
         return ready;
     }
@@ -31,30 +35,34 @@ struct ChunkStream::Zlib {
 ChunkStream::ChunkStream() : buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(kOutputPiece)) {}
 ChunkStream::~ChunkStream() = default;
 
-std::string ChunkStream::start(std::uint8_t method, std::uint64_t plain_size) {
+std::string ChunkStream::start(std::uint8_t method, std::uint64_t plain_size)
+{
     method_ = Method(method);
     plain_size_ = plain_size;
     produced_ = 0;
     zlib_ended_ = false;
     zlib_full_ = false;
     switch (method_) {
-    case Method::Stored:
-        return {};
-    case Method::Lz77:
-        lz77_ = std::make_unique<Lz77Decoder>();
-        return {};
-    case Method::Zlib:
-        if (!zlib_) zlib_ = std::make_unique<Zlib>();
-        if (!zlib_->restart()) return "no memory for the zlib decoder";
-        return {};
+        case Method::Stored:
+            return {};
+        case Method::Lz77:
+            lz77_ = std::make_unique<Lz77Decoder>();
+            return {};
+        case Method::Zlib:
+            if (!zlib_)
+                zlib_ = std::make_unique<Zlib>();
+            if (!zlib_->restart())
+                return "no memory for the zlib decoder";
+            return {};
     }
     return "unknown chunk method " + std::to_string(method);
 }
 
-std::string ChunkStream::feed(std::span<const std::uint8_t>& payload, const Output& out,
-                              bool& stopped) {
+std::string ChunkStream::feed(std::span<const std::uint8_t>& payload, const Output& out, bool& stopped)
+{
     stopped = false;
-    if (method_ == Method::Zlib) return feed_zlib(payload, out, stopped);
+    if (method_ == Method::Zlib)
+        return feed_zlib(payload, out, stopped);
     if (method_ == Method::Stored) {
         if (payload.size() > room())
             return "stored chunk holds more than its " + std::to_string(plain_size_) + " bytes";
@@ -79,8 +87,8 @@ std::string ChunkStream::feed(std::span<const std::uint8_t>& payload, const Outp
     return {};
 }
 
-std::string ChunkStream::feed_zlib(std::span<const std::uint8_t>& payload, const Output& out,
-                                   bool& stopped) {
+std::string ChunkStream::feed_zlib(std::span<const std::uint8_t>& payload, const Output& out, bool& stopped)
+{
     z_stream& z = zlib_->stream;
     // zlib counts in 32-bit units: a huge piece is fed a part at a time. A
     // full output buffer may leave output inside zlib with no input left.
@@ -115,15 +123,15 @@ std::string ChunkStream::feed_zlib(std::span<const std::uint8_t>& payload, const
     return {};
 }
 
-std::string ChunkStream::finish() {
+std::string ChunkStream::finish()
+{
     if (method_ == Method::Zlib && !zlib_ended_ && produced_ == plain_size_)
         return "zlib data ends before the end of its stream";
     if (produced_ != plain_size_)
         return std::string(method_ == Method::Stored ? "stored chunk"
                            : method_ == Method::Lz77 ? "LZ77 data"
                                                      : "zlib data") +
-               " ends after " + std::to_string(produced_) + " of " + std::to_string(plain_size_) +
-               " bytes";
+               " ends after " + std::to_string(produced_) + " of " + std::to_string(plain_size_) + " bytes";
     return {};
 }
 

@@ -13,18 +13,18 @@ namespace hpi::format {
 // one-byte flags.
 inline constexpr std::size_t kWordSize = 4;
 
-inline constexpr std::uint32_t kMarker = 0x49504148;        // "HAPI"
+inline constexpr std::uint32_t kMarker = 0x49504148;  // "HAPI"
 inline constexpr std::uint32_t kVersion1 = 0x00010000;
-inline constexpr std::uint32_t kVersion2 = 0x00020000;       // the later layout, namespace v2
-inline constexpr std::uint32_t kSavedGame = 0x4B4E4142;      // "BANK"
+inline constexpr std::uint32_t kVersion2 = 0x00020000;   // the later layout, namespace v2
+inline constexpr std::uint32_t kSavedGame = 0x4B4E4142;  // "BANK"
 
 // Version 1: a 20-byte header, the directory block (all its offsets absolute
 // file offsets), then the file data.
 inline constexpr std::size_t kHeaderSize = 20;
 inline constexpr std::size_t kHeaderMarkerAt = 0;
 inline constexpr std::size_t kHeaderVersionAt = 4;
-inline constexpr std::size_t kHeaderDirectoryEndAt = 8;    // one past the directory block
-inline constexpr std::size_t kHeaderKeyAt = 12;            // 0: not encrypted
+inline constexpr std::size_t kHeaderDirectoryEndAt = 8;  // one past the directory block
+inline constexpr std::size_t kHeaderKeyAt = 12;          // 0: not encrypted
 inline constexpr std::size_t kHeaderDirectoryStartAt = 16;
 
 // Directory record: how many entry records it lists, and where the first
@@ -48,7 +48,7 @@ inline constexpr std::size_t kFileMethodAt = 8;  // one byte, a Method
 // chunks, one 32-bit word each, and the chunks follow.
 inline constexpr std::size_t kChunkLengthSize = kWordSize;
 
-inline constexpr std::uint32_t kChunkMarker = 0x48535153;    // "SQSH"
+inline constexpr std::uint32_t kChunkMarker = 0x48535153;  // "SQSH"
 inline constexpr std::size_t kChunkHeaderSize = 19;
 // Fields of the chunk header.
 inline constexpr std::size_t kChunkMarkerAt = 0;
@@ -58,7 +58,7 @@ inline constexpr std::size_t kChunkObfuscatedAt = 6;  // one byte, nonzero: obfu
 inline constexpr std::size_t kChunkPayloadSizeAt = 7;
 inline constexpr std::size_t kChunkPlainSizeAt = 11;
 inline constexpr std::size_t kChunkChecksumAt = 15;
-inline constexpr std::size_t kChunkSize = 65536;             // plain bytes per chunk
+inline constexpr std::size_t kChunkSize = 65536;  // plain bytes per chunk
 inline constexpr std::uint8_t kChunkVersion = 2;
 
 // An LZ77 payload (method 1) is a run of items in groups of up to eight,
@@ -78,12 +78,14 @@ inline constexpr std::size_t kLz77WindowSize = 4096;
 inline constexpr std::size_t kMaxDirectoryDepth = 128;  // directories nested in one another
 inline constexpr std::size_t kMaxPathLength = 1024;     // bytes of a "\"-joined path
 
-inline std::uint32_t load_u32(const std::uint8_t* p) {
+inline std::uint32_t load_u32(const std::uint8_t* p)
+{
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;
 }
 
-inline void store_u32(std::uint8_t* p, std::uint32_t v) {
+inline void store_u32(std::uint8_t* p, std::uint32_t v)
+{
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
     p[2] = std::uint8_t(v >> 16);
@@ -101,7 +103,8 @@ struct ChunkHeader {
     std::uint32_t checksum;
 };
 
-inline ChunkHeader parse_chunk_header(const std::uint8_t* p) {
+inline ChunkHeader parse_chunk_header(const std::uint8_t* p)
+{
     return ChunkHeader{.marker = load_u32(p + kChunkMarkerAt),
                        .method = p[kChunkMethodAt],
                        .obfuscated = p[kChunkObfuscatedAt] != 0,
@@ -110,7 +113,8 @@ inline ChunkHeader parse_chunk_header(const std::uint8_t* p) {
                        .checksum = load_u32(p + kChunkChecksumAt)};
 }
 
-inline void store_chunk_header(std::uint8_t* p, const ChunkHeader& header) {
+inline void store_chunk_header(std::uint8_t* p, const ChunkHeader& header)
+{
     store_u32(p + kChunkMarkerAt, header.marker);
     p[kChunkVersionAt] = kChunkVersion;
     p[kChunkMethodAt] = header.method;
@@ -122,33 +126,39 @@ inline void store_chunk_header(std::uint8_t* p, const ChunkHeader& header) {
 
 // Sum of the payload bytes as stored (after archive decryption, before the
 // payload obfuscation is undone), modulo 2^32.
-inline std::uint32_t chunk_checksum(std::span<const std::uint8_t> payload) {
+inline std::uint32_t chunk_checksum(std::span<const std::uint8_t> payload)
+{
     std::uint32_t sum = 0;
-    for (std::uint8_t b : payload) sum += b;
+    for (std::uint8_t b : payload)
+        sum += b;
     return sum;
 }
 
 // Archive-level encryption: only the low byte of the derived key matters.
-inline std::uint8_t archive_key(std::uint32_t header_key) {
+inline std::uint8_t archive_key(std::uint32_t header_key)
+{
     return std::uint8_t(~((header_key * 4) | (header_key >> 6)));
 }
 
 // Decrypts bytes read from absolute file offset `pos` in place.
-inline void decrypt(std::span<std::uint8_t> bytes, std::uint64_t pos, std::uint8_t key) {
+inline void decrypt(std::span<std::uint8_t> bytes, std::uint64_t pos, std::uint8_t key)
+{
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] ^= std::uint8_t(~(std::uint8_t(pos + i) ^ key));
 }
 
 // Undoes the per-chunk payload obfuscation in place; `first` is the index of
 // payload[0] within the whole payload, for a payload handled in pieces.
-inline void deobfuscate(std::span<std::uint8_t> payload, std::uint64_t first = 0) {
+inline void deobfuscate(std::span<std::uint8_t> payload, std::uint64_t first = 0)
+{
     for (std::size_t i = 0; i < payload.size(); ++i) {
         const auto at = std::uint8_t(first + i);
         payload[i] = std::uint8_t((payload[i] - at) ^ at);
     }
 }
 
-inline void obfuscate(std::span<std::uint8_t> payload) {
+inline void obfuscate(std::span<std::uint8_t> payload)
+{
     for (std::size_t i = 0; i < payload.size(); ++i)
         payload[i] = std::uint8_t((payload[i] ^ std::uint8_t(i)) + std::uint8_t(i));
 }
@@ -202,7 +212,8 @@ inline constexpr std::uint64_t kMostLz77Expansion = 8;
 // index (indexes taken modulo 256). Fed in pieces, in order.
 class ContentChecksum {
 public:
-    void add(std::span<const std::uint8_t> bytes) {
+    void add(std::span<const std::uint8_t> bytes)
+    {
         for (std::uint8_t b : bytes) {
             const auto i = std::uint8_t(index_++);
             sum_ = std::uint8_t(sum_ + b);
@@ -211,7 +222,8 @@ public:
             indexed_xor_ ^= std::uint8_t(b + i);
         }
     }
-    std::uint32_t value() const {
+    std::uint32_t value() const
+    {
         return std::uint32_t(sum_) | std::uint32_t(xor_) << 8 | std::uint32_t(indexed_sum_) << 16 |
                std::uint32_t(indexed_xor_) << 24;
     }

@@ -52,13 +52,17 @@ constexpr std::size_t kReadAhead = 256 * 1024;
 // loaded, so one read never holds more than this much payload.
 constexpr std::uint32_t kMaxPayloadSize = 16 * format::kChunkSize;
 
-std::string with_backslashes(std::string_view path) {
+std::string with_backslashes(std::string_view path)
+{
     std::string key(path);
     std::replace(key.begin(), key.end(), '/', '\\');
     return key;
 }
 
-std::string fold_path(std::string_view path) { return fold_ascii(with_backslashes(path)); }
+std::string fold_path(std::string_view path)
+{
+    return fold_ascii(with_backslashes(path));
+}
 
 struct Header {
     std::uint32_t directory_end = 0;
@@ -66,7 +70,8 @@ struct Header {
     std::uint32_t directory_start = 0;
 };
 
-Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t file_size) {
+Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t file_size)
+{
     if (bytes.size() < format::kHeaderMarkerAt + format::kWordSize ||
         load_u32(bytes.data() + format::kHeaderMarkerAt) != format::kMarker)
         return failure(ErrorKind::NotAnArchive, "no HAPI marker at the start of the file");
@@ -78,23 +83,21 @@ Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t f
             return failure(ErrorKind::NotAnArchive, "unknown version " + hex(version));
     }
     if (bytes.size() < format::kHeaderSize)
-        return failure(ErrorKind::Truncated, "the file ends at offset " +
-                                                 std::to_string(bytes.size()) +
+        return failure(ErrorKind::Truncated, "the file ends at offset " + std::to_string(bytes.size()) +
                                                  ", inside the 20-byte header");
     Header header;
     header.directory_end = load_u32(bytes.data() + format::kHeaderDirectoryEndAt);
     header.header_key = load_u32(bytes.data() + format::kHeaderKeyAt);
     header.directory_start = load_u32(bytes.data() + format::kHeaderDirectoryStartAt);
-    const std::string block = "directory block [" + std::to_string(header.directory_start) +
-                              ", " + std::to_string(header.directory_end) + ")";
+    const std::string block = "directory block [" + std::to_string(header.directory_start) + ", " +
+                              std::to_string(header.directory_end) + ")";
     if (header.directory_start < format::kHeaderSize)
         return failure(ErrorKind::BadOffset, block + " overlaps the header");
-    if (std::uint64_t(header.directory_start) + format::kDirectoryRecordSize >
-        header.directory_end)
+    if (std::uint64_t(header.directory_start) + format::kDirectoryRecordSize > header.directory_end)
         return failure(ErrorKind::BadOffset, block + " cannot hold the root directory record");
     if (header.directory_end > file_size)
-        return failure(ErrorKind::Truncated, block + " runs past the end of the file at " +
-                                                 std::to_string(file_size));
+        return failure(ErrorKind::Truncated,
+                       block + " runs past the end of the file at " + std::to_string(file_size));
     return header;
 }
 
@@ -106,69 +109,77 @@ Result<Header> parse_header(std::span<const std::uint8_t> bytes, std::uint64_t f
 class DirectoryWalker {
 public:
     DirectoryWalker(std::span<const std::uint8_t> block, std::uint32_t block_start)
-        : block_(block), start_(block_start), claimed_(block.size(), false) {}
+        : block_(block), start_(block_start), claimed_(block.size(), false)
+    {
+    }
 
-    Error walk(std::vector<Entry>& entries) {
+    Error walk(std::vector<Entry>& entries)
+    {
         entries_ = &entries;
         return walk_directory(start_, "", 0, std::nullopt);
     }
 
 private:
-    bool inside(std::uint64_t offset, std::uint64_t length) const {
+    bool inside(std::uint64_t offset, std::uint64_t length) const
+    {
         return offset >= start_ && offset - start_ <= block_.size() &&
                length <= block_.size() - (offset - start_);
     }
 
     const std::uint8_t* at(std::uint32_t offset) const { return block_.data() + (offset - start_); }
 
-    std::string block_range() const {
+    std::string block_range() const
+    {
         return "the directory block [" + std::to_string(start_) + ", " +
                std::to_string(start_ + block_.size()) + ")";
     }
 
     Error walk_directory(std::uint32_t record, const std::string& path, std::size_t depth,
-                         std::optional<std::size_t> self) {
+                         std::optional<std::size_t> self)
+    {
         const std::string where = directory_label(path);
         if (depth > kMaxDirectoryDepth)
             return failure(ErrorKind::DirectoryLoop,
                            where + ": nested deeper than " + std::to_string(kMaxDirectoryDepth) + " levels");
         if (!inside(record, format::kDirectoryRecordSize))
-            return failure(ErrorKind::BadOffset, where + ": record at offset " +
-                                                     std::to_string(record) + " lies outside " +
-                                                     block_range());
+            return failure(ErrorKind::BadOffset, where + ": record at offset " + std::to_string(record) +
+                                                     " lies outside " + block_range());
         if (!visited_.insert(record).second)
-            return failure(ErrorKind::DirectoryLoop, where + ": record at offset " +
-                                                         std::to_string(record) +
+            return failure(ErrorKind::DirectoryLoop, where + ": record at offset " + std::to_string(record) +
                                                          " is reached a second time");
         const std::uint32_t count = load_u32(at(record) + format::kDirectoryEntryCountAt);
         const std::uint32_t first = load_u32(at(record) + format::kDirectoryEntriesAt);
-        if (Error error = claim_entry_records(where, first, count)) return error;
+        if (Error error = claim_entry_records(where, first, count))
+            return error;
 
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint32_t offset = first + i * std::uint32_t(format::kEntryRecordSize);
-            if (Error error = add_entry(path, offset, depth, self)) return error;
+            if (Error error = add_entry(path, offset, depth, self))
+                return error;
         }
         return {};
     }
 
-    Error claim_entry_records(const std::string& where, std::uint32_t first, std::uint32_t count) {
+    Error claim_entry_records(const std::string& where, std::uint32_t first, std::uint32_t count)
+    {
         const std::uint64_t length = std::uint64_t(count) * format::kEntryRecordSize;
         if (!inside(first, length))
-            return failure(ErrorKind::BadOffset,
-                           where + ": " + std::to_string(count) + " entry records at offset " +
-                               std::to_string(first) + " do not fit in " + block_range());
+            return failure(ErrorKind::BadOffset, where + ": " + std::to_string(count) +
+                                                     " entry records at offset " + std::to_string(first) +
+                                                     " do not fit in " + block_range());
         const auto begin = claimed_.begin() + (first - start_);
         const auto end = begin + static_cast<std::ptrdiff_t>(length);
         if (std::find(begin, end, true) != end)
-            return failure(ErrorKind::DirectoryLoop,
-                           where + ": entry records at offset " + std::to_string(first) +
-                               " are also listed by another directory");
+            return failure(ErrorKind::DirectoryLoop, where + ": entry records at offset " +
+                                                         std::to_string(first) +
+                                                         " are also listed by another directory");
         std::fill(begin, end, true);
         return {};
     }
 
     Error add_entry(const std::string& parent, std::uint32_t offset, std::size_t depth,
-                    std::optional<std::size_t> parent_index) {
+                    std::optional<std::size_t> parent_index)
+    {
         const std::uint32_t name_offset = load_u32(at(offset) + format::kEntryNameAt);
         const std::uint32_t data_offset = load_u32(at(offset) + format::kEntryRecordAt);
         // Only 0 and 1 are written; any other nonzero flag is read the way a
@@ -176,19 +187,22 @@ private:
         const bool is_directory = at(offset)[format::kEntryIsDirectoryAt] != 0;
 
         std::string name;
-        if (Error error = read_name(parent, offset, name_offset, name)) return error;
+        if (Error error = read_name(parent, offset, name_offset, name))
+            return error;
         std::string path = parent.empty() ? name : parent + "\\" + name;
         if (path.size() > kMaxPathLength)
             return failure(ErrorKind::BadName, "entry record at offset " + std::to_string(offset) +
-                                                   ": path longer than " +
-                                                   std::to_string(kMaxPathLength) + " bytes");
+                                                   ": path longer than " + std::to_string(kMaxPathLength) +
+                                                   " bytes");
 
         Entry entry;
         entry.path = std::move(path);
         entry.is_directory = is_directory;
         if (!is_directory) {
-            if (Error error = read_file_record(entry, data_offset)) return error;
-            if (parent_index) ++(*entries_)[*parent_index].size;
+            if (Error error = read_file_record(entry, data_offset))
+                return error;
+            if (parent_index)
+                ++(*entries_)[*parent_index].size;
             entries_->push_back(std::move(entry));
             return {};
         }
@@ -198,28 +212,28 @@ private:
     }
 
     Error read_name(const std::string& parent, std::uint32_t record, std::uint32_t offset,
-                    std::string& name) const {
-        const std::string where = directory_label(parent) + ": entry record at offset " +
-                                  std::to_string(record);
+                    std::string& name) const
+    {
+        const std::string where =
+            directory_label(parent) + ": entry record at offset " + std::to_string(record);
         if (!inside(offset, 1))
-            return failure(ErrorKind::BadOffset, where + ": name offset " +
-                                                     std::to_string(offset) + " lies outside " +
-                                                     block_range());
+            return failure(ErrorKind::BadOffset, where + ": name offset " + std::to_string(offset) +
+                                                     " lies outside " + block_range());
         const auto* first = reinterpret_cast<const char*>(at(offset));
         const std::size_t room = block_.size() - (offset - start_);
         const void* nul = std::memchr(first, 0, room);
         if (!nul)
-            return failure(ErrorKind::BadName, where + ": name at offset " +
-                                                   std::to_string(offset) +
+            return failure(ErrorKind::BadName, where + ": name at offset " + std::to_string(offset) +
                                                    " has no end inside " + block_range());
         name.assign(first, static_cast<const char*>(nul));
         if (!is_safe_level(name))
-            return failure(ErrorKind::BadName, where + ": name " + display_path(name) +
-                                                   " is not a single path component");
+            return failure(ErrorKind::BadName,
+                           where + ": name " + display_path(name) + " is not a single path component");
         return {};
     }
 
-    Error read_file_record(Entry& entry, std::uint32_t record) const {
+    Error read_file_record(Entry& entry, std::uint32_t record) const
+    {
         if (!inside(record, format::kFileRecordSize))
             return failure(ErrorKind::BadOffset, entry_label(entry) + ": file record at offset " +
                                                      std::to_string(record) + " lies outside " +
@@ -264,13 +278,19 @@ struct Archive::Impl {
 class Version1Layout final : public detail::Layout {
 public:
     Version1Layout(const FileHandle& file, std::uint64_t size, std::optional<std::uint8_t> key)
-        : file(file), size(size), key(key) {}
+        : file(file), size(size), key(key)
+    {
+    }
 
     Error read_range(std::size_t, const Entry& entry, std::uint64_t begin, std::uint64_t end,
-                     const Sink& sink) const override {
-        if (entry.size == 0) return {};
-        if (Error error = check_data_start(entry)) return error;
-        if (entry.method == Method::Stored) return read_stored(entry, begin, end, sink);
+                     const Sink& sink) const override
+    {
+        if (entry.size == 0)
+            return {};
+        if (Error error = check_data_start(entry))
+            return error;
+        if (entry.method == Method::Stored)
+            return read_stored(entry, begin, end, sink);
         return read_chunked(entry, begin, end, sink);
     }
 
@@ -280,24 +300,26 @@ private:
     std::optional<std::uint8_t> key;  // set when the archive is encrypted
 
     // Reads and decrypts bytes at an absolute offset.
-    Error read_plain(std::uint64_t offset, std::span<std::uint8_t> out) const {
-        if (Error error = file.read_at(offset, out)) return error;
-        if (key) format::decrypt(out, offset, *key);
+    Error read_plain(std::uint64_t offset, std::span<std::uint8_t> out) const
+    {
+        if (Error error = file.read_at(offset, out))
+            return error;
+        if (key)
+            format::decrypt(out, offset, *key);
         return {};
     }
 
     // Both stream the bytes [begin, end) of the file's content, 0 <= begin <
     // end <= entry.size.
-    Error read_stored(const Entry& entry, std::uint64_t begin, std::uint64_t end,
-                      const Sink& sink) const;
-    Error read_chunked(const Entry& entry, std::uint64_t begin, std::uint64_t end,
-                       const Sink& sink) const;
+    Error read_stored(const Entry& entry, std::uint64_t begin, std::uint64_t end, const Sink& sink) const;
+    Error read_chunked(const Entry& entry, std::uint64_t begin, std::uint64_t end, const Sink& sink) const;
     Error read_chunk(const ChunkPlace& place, std::uint32_t stored_length, std::uint32_t expected,
                      ChunkReadState& state, std::span<std::uint8_t>& out) const;
     Error check_data_start(const Entry& entry) const;
 };
 
-Error Version1Layout::check_data_start(const Entry& entry) const {
+Error Version1Layout::check_data_start(const Entry& entry) const
+{
     if (entry.data_offset < format::kHeaderSize)
         return failure(ErrorKind::BadOffset, entry_label(entry) + ": data offset " +
                                                  std::to_string(entry.data_offset) +
@@ -305,13 +327,13 @@ Error Version1Layout::check_data_start(const Entry& entry) const {
     if (entry.data_offset > size)
         return failure(ErrorKind::BadOffset, entry_label(entry) + ": data offset " +
                                                  std::to_string(entry.data_offset) +
-                                                 " lies past the end of the file at " +
-                                                 std::to_string(size));
+                                                 " lies past the end of the file at " + std::to_string(size));
     return {};
 }
 
-Error Version1Layout::read_stored(const Entry& entry, std::uint64_t begin,
-                                 std::uint64_t end_in_file, const Sink& sink) const {
+Error Version1Layout::read_stored(const Entry& entry, std::uint64_t begin, std::uint64_t end_in_file,
+                                  const Sink& sink) const
+{
     // Only the bytes asked for must be there: a file cut after them is
     // found out by the read that reaches the cut.
     const std::uint64_t end = std::uint64_t(entry.data_offset) + end_in_file;
@@ -328,7 +350,8 @@ Error Version1Layout::read_stored(const Entry& entry, std::uint64_t begin,
             error.message = entry_label(entry) + ": " + error.message;
             return error;
         }
-        if (!sink(bytes)) return {};
+        if (!sink(bytes))
+            return {};
         pos += n;
     }
     return {};
@@ -342,9 +365,11 @@ using format::parse_chunk_header;
 // Checks a chunk header against the length array and the size this chunk
 // must decode to; returns the text of the first fault, or nothing.
 std::string chunk_header_fault(const ChunkHeader& chunk, std::uint32_t stored_length,
-                               std::uint32_t expected_plain, ErrorKind& kind) {
+                               std::uint32_t expected_plain, ErrorKind& kind)
+{
     kind = ErrorKind::BadCompressedData;
-    if (chunk.marker != format::kChunkMarker) return "no SQSH marker";
+    if (chunk.marker != format::kChunkMarker)
+        return "no SQSH marker";
     if (chunk.plain_size > format::kChunkSize)
         return "plain size " + std::to_string(chunk.plain_size) + " exceeds " +
                std::to_string(format::kChunkSize);
@@ -371,9 +396,10 @@ struct ChunkPlace {
     std::uint32_t count;
     std::uint64_t pos;
 
-    std::string label() const {
-        return entry_label(entry) + ": chunk " + std::to_string(index + 1) + " of " +
-               std::to_string(count) + " at offset " + std::to_string(pos) + ": ";
+    std::string label() const
+    {
+        return entry_label(entry) + ": chunk " + std::to_string(index + 1) + " of " + std::to_string(count) +
+               " at offset " + std::to_string(pos) + ": ";
     }
 };
 
@@ -381,19 +407,21 @@ struct ChunkPlace {
 // one 64 KiB output buffer and, for obfuscated chunks only, a copy of the
 // payload; all reused for every chunk.
 struct ChunkReadState {
-    ChunkReadState(const FileHandle& file, std::optional<std::uint8_t> key,
-                   std::uint64_t read_ahead_end, std::size_t plain_size)
+    ChunkReadState(const FileHandle& file, std::optional<std::uint8_t> key, std::uint64_t read_ahead_end,
+                   std::size_t plain_size)
         : file(file), key(key), end(read_ahead_end),
-          plain(std::make_unique_for_overwrite<std::uint8_t[]>(plain_size)) {}
+          plain(std::make_unique_for_overwrite<std::uint8_t[]>(plain_size))
+    {
+    }
 
     // Points `out` at `length` decrypted bytes at `offset`, reading them (and
     // what follows, up to the read-ahead end) unless they are held already.
     // The view lasts until the next call. The caller has checked that the
     // bytes lie inside the file.
-    Error view(std::uint64_t offset, std::size_t length, std::span<const std::uint8_t>& out) {
+    Error view(std::uint64_t offset, std::size_t length, std::span<const std::uint8_t>& out)
+    {
         if (offset < start || offset - start > held || length > held - (offset - start)) {
-            const std::uint64_t ahead =
-                end > offset ? std::min<std::uint64_t>(end - offset, kReadAhead) : 0;
+            const std::uint64_t ahead = end > offset ? std::min<std::uint64_t>(end - offset, kReadAhead) : 0;
             const auto n = static_cast<std::size_t>(std::max<std::uint64_t>(length, ahead));
             if (n > capacity) {
                 buffer = std::make_unique_for_overwrite<std::uint8_t[]>(n);
@@ -401,8 +429,10 @@ struct ChunkReadState {
             }
             held = 0;
             const std::span<std::uint8_t> bytes(buffer.get(), n);
-            if (Error error = file.read_at(offset, bytes)) return error;
-            if (key) format::decrypt(bytes, offset, *key);
+            if (Error error = file.read_at(offset, bytes))
+                return error;
+            if (key)
+                format::decrypt(bytes, offset, *key);
             start = offset;
             held = n;
         }
@@ -424,14 +454,14 @@ struct ChunkReadState {
 
 // Reads, checks and decodes the chunk at place.pos; on success `out` holds
 // its plain bytes.
-Error Version1Layout::read_chunk(const ChunkPlace& place, std::uint32_t stored_length,
-                                std::uint32_t expected, ChunkReadState& state,
-                                std::span<std::uint8_t>& out) const {
+Error Version1Layout::read_chunk(const ChunkPlace& place, std::uint32_t stored_length, std::uint32_t expected,
+                                 ChunkReadState& state, std::span<std::uint8_t>& out) const
+{
     const std::uint64_t pos = place.pos;
     if (stored_length < format::kChunkHeaderSize)
-        return failure(ErrorKind::BadCompressedData,
-                       place.label() + "stored length " + std::to_string(stored_length) +
-                           " cannot hold the 19-byte chunk header");
+        return failure(ErrorKind::BadCompressedData, place.label() + "stored length " +
+                                                         std::to_string(stored_length) +
+                                                         " cannot hold the 19-byte chunk header");
     if (pos + stored_length > size)
         return failure(ErrorKind::Truncated, place.label() + std::to_string(stored_length) +
                                                  " bytes run past the end of the file at " +
@@ -444,8 +474,7 @@ Error Version1Layout::read_chunk(const ChunkPlace& place, std::uint32_t stored_l
     }
     const ChunkHeader chunk = parse_chunk_header(bytes.data());
     ErrorKind kind;
-    if (std::string fault = chunk_header_fault(chunk, stored_length, expected, kind);
-        !fault.empty())
+    if (std::string fault = chunk_header_fault(chunk, stored_length, expected, kind); !fault.empty())
         return failure(kind, place.label() + fault);
 
     std::span<const std::uint8_t> payload;
@@ -473,20 +502,22 @@ Error Version1Layout::read_chunk(const ChunkPlace& place, std::uint32_t stored_l
 // when it starts at `pos`: a chunk that does not compress grows by its header
 // and a few bytes of framing.
 std::uint64_t likely_data_end(std::uint64_t pos, std::uint64_t plain, std::uint64_t chunks,
-                              std::uint64_t file_size) {
+                              std::uint64_t file_size)
+{
     return std::min(file_size, pos + plain + chunks * (format::kChunkHeaderSize + 64));
 }
 
 Error Version1Layout::read_chunked(const Entry& entry, std::uint64_t begin, std::uint64_t end,
-                                  const Sink& sink) const {
-    const auto count = static_cast<std::uint32_t>(
-        (std::uint64_t(entry.size) + format::kChunkSize - 1) / format::kChunkSize);
+                                   const Sink& sink) const
+{
+    const auto count =
+        static_cast<std::uint32_t>((std::uint64_t(entry.size) + format::kChunkSize - 1) / format::kChunkSize);
     const std::uint64_t array_end = entry.data_offset + std::uint64_t(count) * format::kChunkLengthSize;
     if (array_end > size)
         return failure(ErrorKind::Truncated,
-                       entry_label(entry) + ": chunk length array [" +
-                           std::to_string(entry.data_offset) + ", " + std::to_string(array_end) +
-                           ") runs past the end of the file at " + std::to_string(size));
+                       entry_label(entry) + ": chunk length array [" + std::to_string(entry.data_offset) +
+                           ", " + std::to_string(array_end) + ") runs past the end of the file at " +
+                           std::to_string(size));
     const auto first = static_cast<std::uint32_t>(begin / format::kChunkSize);
     const auto last = static_cast<std::uint32_t>((end - 1) / format::kChunkSize);
     const std::uint64_t range_plain =
@@ -496,8 +527,7 @@ Error Version1Layout::read_chunked(const Entry& entry, std::uint64_t begin, std:
     // further in, the array is read alone and the read-ahead starts at the
     // first chunk wanted.
     ChunkReadState state(file, key,
-                         first == 0 ? likely_data_end(array_end, range_plain, last + 1, size)
-                                    : array_end,
+                         first == 0 ? likely_data_end(array_end, range_plain, last + 1, size) : array_end,
                          std::min<std::size_t>(format::kChunkSize, entry.size));
     std::span<const std::uint8_t> array;
     if (Error error = state.view(entry.data_offset, std::size_t(count) * format::kChunkLengthSize, array)) {
@@ -509,47 +539,57 @@ Error Version1Layout::read_chunked(const Entry& entry, std::uint64_t begin, std:
     std::uint64_t pos = array_end;
     for (std::uint32_t i = 0; i < first; ++i)
         pos += load_u32(lengths.data() + format::kChunkLengthSize * std::size_t(i));
-    if (first != 0) state.end = likely_data_end(pos, range_plain, last - first + 1, size);
+    if (first != 0)
+        state.end = likely_data_end(pos, range_plain, last - first + 1, size);
     for (std::uint32_t i = first; i <= last; ++i) {
         const std::uint32_t stored_length =
             load_u32(lengths.data() + format::kChunkLengthSize * std::size_t(i));
         const std::uint64_t chunk_start = std::uint64_t(i) * format::kChunkSize;
-        const auto expected = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(format::kChunkSize, entry.size - chunk_start));
+        const auto expected =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(format::kChunkSize, entry.size - chunk_start));
         std::span<std::uint8_t> out;
         const ChunkPlace place{entry, i, count, pos};
-        if (Error error = read_chunk(place, stored_length, expected, state, out)) return error;
+        if (Error error = read_chunk(place, stored_length, expected, state, out))
+            return error;
         const std::uint64_t from = std::max(begin, chunk_start) - chunk_start;
         const std::uint64_t to = std::min<std::uint64_t>(end - chunk_start, out.size());
-        if (!sink(out.subspan(std::size_t(from), std::size_t(to - from)))) return {};
+        if (!sink(out.subspan(std::size_t(from), std::size_t(to - from))))
+            return {};
         pos += stored_length;
     }
     return {};
 }
 
-Result<std::unique_ptr<detail::Layout>> open_version1(const FileHandle& file,
-                                                      std::uint64_t file_size,
+Result<std::unique_ptr<detail::Layout>> open_version1(const FileHandle& file, std::uint64_t file_size,
                                                       std::span<const std::uint8_t> head,
-                                                      std::vector<Entry>& entries) {
+                                                      std::vector<Entry>& entries)
+{
     auto header = parse_header(head, file_size);
-    if (!header) return header.error();
+    if (!header)
+        return header.error();
     std::optional<std::uint8_t> key;
-    if (header->header_key != 0) key = format::archive_key(header->header_key);
+    if (header->header_key != 0)
+        key = format::archive_key(header->header_key);
 
     std::vector<std::uint8_t> block(header->directory_end - header->directory_start);
-    if (Error error = file.read_at(header->directory_start, block)) return error;
-    if (key) format::decrypt(block, header->directory_start, *key);
+    if (Error error = file.read_at(header->directory_start, block))
+        return error;
+    if (key)
+        format::decrypt(block, header->directory_start, *key);
     DirectoryWalker walker(block, header->directory_start);
-    if (Error error = walker.walk(entries)) return error;
+    if (Error error = walker.walk(entries))
+        return error;
     return std::unique_ptr<detail::Layout>(std::make_unique<Version1Layout>(file, file_size, key));
 }
 
-Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file) {
+Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file)
+{
     const std::string label = in_quotes(file.native());
     // O_NONBLOCK keeps a named pipe given as an archive from blocking the
     // open; it is refused just below, and changes nothing for regular files.
     FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) return detail::system_failure("cannot open " + label, errno);
+    if (!fd)
+        return detail::system_failure("cannot open " + label, errno);
     const int opened = fd.get();
     auto impl = std::make_unique<Impl>(std::move(fd));
 
@@ -566,19 +606,20 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
         error.message = label + ": " + error.message;
         return error;
     }
-    const bool version2 =
-        head.size() >= format::v2::kHeaderVersionAt + format::kWordSize &&
-        load_u32(head.data() + format::v2::kHeaderMarkerAt) == format::kMarker &&
-        load_u32(head.data() + format::v2::kHeaderVersionAt) == format::kVersion2;
+    const bool version2 = head.size() >= format::v2::kHeaderVersionAt + format::kWordSize &&
+                          load_u32(head.data() + format::v2::kHeaderMarkerAt) == format::kMarker &&
+                          load_u32(head.data() + format::v2::kHeaderVersionAt) == format::kVersion2;
     auto layout = version2 ? detail::open_version2(impl->file, impl->size, head, impl->entries)
                            : open_version1(impl->file, impl->size, head, impl->entries);
-    if (!layout) return failure(layout.error().kind, label + ": " + layout.error().message);
+    if (!layout)
+        return failure(layout.error().kind, label + ": " + layout.error().message);
     impl->layout = std::move(layout.value());
     // A file listed under a damaged name is found only where no entry with a
     // sound name has its path: the name it shows may contain a "\".
     for (const bool bad_name : {false, true}) {
         for (std::size_t i = 0; i < impl->entries.size(); ++i) {
-            if (impl->entries[i].bad_name != bad_name) continue;
+            if (impl->entries[i].bad_name != bad_name)
+                continue;
             impl->by_path.emplace(impl->entries[i].path, i);
             impl->by_folded_path.emplace(fold_path(impl->entries[i].path), i);
         }
@@ -589,61 +630,78 @@ Result<std::unique_ptr<Archive>> Archive::open(const std::filesystem::path& file
 Archive::Archive(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Archive::~Archive() = default;
 
-const std::vector<Entry>& Archive::entries() const { return impl_->entries; }
+const std::vector<Entry>& Archive::entries() const
+{
+    return impl_->entries;
+}
 
-std::optional<std::size_t> Archive::find(std::string_view path) const {
+std::optional<std::size_t> Archive::find(std::string_view path) const
+{
     if (const auto it = impl_->by_path.find(with_backslashes(path)); it != impl_->by_path.end())
         return it->second;
-    if (const auto it = impl_->by_folded_path.find(fold_path(path));
-        it != impl_->by_folded_path.end())
+    if (const auto it = impl_->by_folded_path.find(fold_path(path)); it != impl_->by_folded_path.end())
         return it->second;
     return std::nullopt;
 }
 
-Error Archive::read(std::size_t index, const Sink& sink) const {
+Error Archive::read(std::size_t index, const Sink& sink) const
+{
     return read_range(index, 0, std::numeric_limits<std::uint64_t>::max(), sink);
 }
 
 Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
-                          const Sink& sink) const {
+                          const Sink& sink) const
+{
     if (index >= impl_->entries.size())
         return failure(ErrorKind::InvalidArgument,
                        "no entry number " + std::to_string(index) + " in this archive");
     const Entry& entry = impl_->entries[index];
     if (entry.is_directory)
         return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
-    if (Error error = impl_->layout->entry_fault(index, entry)) return error;
+    if (Error error = impl_->layout->entry_fault(index, entry))
+        return error;
     // A range from 0 of an empty file is the whole file, still checked.
     const bool whole_empty_file = entry.size == 0 && offset == 0 && length > 0;
-    if (!whole_empty_file && (offset >= entry.size || length == 0)) return {};
+    if (!whole_empty_file && (offset >= entry.size || length == 0))
+        return {};
     const std::uint64_t end = offset + std::min<std::uint64_t>(length, entry.size - offset);
     return impl_->layout->read_range(index, entry, offset, end, sink);
 }
 
-Result<std::unique_ptr<FileReader>> Archive::reader(std::size_t index, std::uint64_t offset) const {
+Result<std::unique_ptr<FileReader>> Archive::reader(std::size_t index, std::uint64_t offset) const
+{
     if (index >= impl_->entries.size())
         return failure(ErrorKind::InvalidArgument,
                        "no entry number " + std::to_string(index) + " in this archive");
     const Entry& entry = impl_->entries[index];
     if (entry.is_directory)
         return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
-    if (Error error = impl_->layout->entry_fault(index, entry)) return error;
+    if (Error error = impl_->layout->entry_fault(index, entry))
+        return error;
     const std::uint64_t from = std::min<std::uint64_t>(offset, entry.size);
-    return std::unique_ptr<FileReader>(new FileReader(impl_->layout->reading(index, entry, from), entry.size));
+    return std::unique_ptr<FileReader>(
+        new FileReader(impl_->layout->reading(index, entry, from), entry.size));
 }
 
-bool Archive::decodes_from_start(std::size_t index) const {
+bool Archive::decodes_from_start(std::size_t index) const
+{
     return index < impl_->entries.size() && !impl_->entries[index].is_directory &&
            impl_->layout->decodes_from_start();
 }
 
 FileReader::FileReader(std::unique_ptr<detail::Reading> reading, std::uint64_t size)
-    : reading_(std::move(reading)), size_(size) {}
+    : reading_(std::move(reading)), size_(size)
+{
+}
 FileReader::~FileReader() = default;
 
-std::uint64_t FileReader::offset() const { return reading_->offset(); }
+std::uint64_t FileReader::offset() const
+{
+    return reading_->offset();
+}
 
-Error FileReader::read(std::uint64_t length, const Sink& sink) {
+Error FileReader::read(std::uint64_t length, const Sink& sink)
+{
     const std::uint64_t at = reading_->offset();
     return reading_->read_to(at + std::min(length, size_ - at), sink);
 }
@@ -655,11 +713,15 @@ namespace {
 class RangeReading final : public Reading {
 public:
     RangeReading(const Layout& layout, std::size_t index, const Entry& entry, std::uint64_t offset)
-        : layout_(layout), index_(index), entry_(entry), offset_(offset) {}
+        : layout_(layout), index_(index), entry_(entry), offset_(offset)
+    {
+    }
 
-    Error read_to(std::uint64_t end, const Sink& sink) override {
+    Error read_to(std::uint64_t end, const Sink& sink) override
+    {
         // An empty file is still read, to be checked.
-        if (offset_ >= end && entry_.size > 0) return {};
+        if (offset_ >= end && entry_.size > 0)
+            return {};
         return layout_.read_range(index_, entry_, offset_, end, [&](std::span<const std::uint8_t> piece) {
             offset_ += piece.size();
             return sink(piece);
@@ -676,21 +738,28 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Reading> Layout::reading(std::size_t index, const Entry& entry, std::uint64_t offset) const {
+std::unique_ptr<Reading> Layout::reading(std::size_t index, const Entry& entry, std::uint64_t offset) const
+{
     return std::make_unique<RangeReading>(*this, index, entry, offset);
 }
 
 }  // namespace detail
 
-Error Archive::test() const {
+Error Archive::test() const
+{
     const Sink discard = [](std::span<const std::uint8_t>) { return true; };
     for (std::size_t i = 0; i < impl_->entries.size(); ++i) {
-        if (impl_->entries[i].is_directory) continue;
-        if (Error error = read(i, discard)) return error;
+        if (impl_->entries[i].is_directory)
+            continue;
+        if (Error error = read(i, discard))
+            return error;
     }
     return {};
 }
 
-std::uint64_t Archive::file_size() const { return impl_->size; }
+std::uint64_t Archive::file_size() const
+{
+    return impl_->size;
+}
 
 }  // namespace hpi

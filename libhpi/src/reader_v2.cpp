@@ -26,7 +26,8 @@ using format::parse_chunk_header;
 // its payload; a payload no longer than this is checked before it is decoded.
 constexpr std::size_t kPiece = 256 * 1024;
 
-std::string range_text(std::uint64_t offset, std::uint64_t size) {
+std::string range_text(std::uint64_t offset, std::uint64_t size)
+{
     return "[" + std::to_string(offset) + ", " + std::to_string(offset + size) + ")";
 }
 
@@ -36,17 +37,19 @@ struct Header {
     std::uint32_t data_start = 0;
 };
 
-Error check_block(const char* what, std::uint32_t offset, std::uint32_t size,
-                  std::uint64_t file_size) {
+Error check_block(const char* what, std::uint32_t offset, std::uint32_t size, std::uint64_t file_size)
+{
     const std::string block = std::string(what) + " " + range_text(offset, size);
-    if (offset < v2::kHeaderSize) return failure(ErrorKind::BadOffset, block + " overlaps the header");
+    if (offset < v2::kHeaderSize)
+        return failure(ErrorKind::BadOffset, block + " overlaps the header");
     if (std::uint64_t(offset) + size > file_size)
         return failure(ErrorKind::Truncated,
                        block + " runs past the end of the file at " + std::to_string(file_size));
     return {};
 }
 
-Result<Header> parse_header(std::span<const std::uint8_t> head, std::uint64_t file_size) {
+Result<Header> parse_header(std::span<const std::uint8_t> head, std::uint64_t file_size)
+{
     if (head.size() < v2::kHeaderSize)
         return failure(ErrorKind::Truncated, "the file ends at offset " + std::to_string(head.size()) +
                                                  ", inside the 32-byte version-2 header");
@@ -62,34 +65,42 @@ Result<Header> parse_header(std::span<const std::uint8_t> head, std::uint64_t fi
                                                  "], the file after its header");
     if (Error error = check_block("names block", header.names_offset, header.names_size, file_size))
         return error;
-    if (Error error = check_block("directory block", header.directory_offset,
-                                  header.directory_size, file_size))
+    if (Error error =
+            check_block("directory block", header.directory_offset, header.directory_size, file_size))
         return error;
     return header;
 }
 
-bool starts_a_chunk(std::span<const std::uint8_t> bytes) {
+bool starts_a_chunk(std::span<const std::uint8_t> bytes)
+{
     return bytes.size() >= format::kChunkMarkerAt + format::kWordSize &&
            load_u32(bytes.data() + format::kChunkMarkerAt) == format::kChunkMarker;
 }
 
 // The most plain bytes a block chunk's payload could give.
-std::optional<std::uint64_t> most_plain(std::uint8_t method, std::uint64_t payload_size) {
+std::optional<std::uint64_t> most_plain(std::uint8_t method, std::uint64_t payload_size)
+{
     switch (Method(method)) {
-    case Method::Stored: return payload_size;
-    case Method::Lz77: return payload_size * v2::kMostLz77Expansion;
-    case Method::Zlib: return payload_size * v2::kMostZlibExpansion;
+        case Method::Stored:
+            return payload_size;
+        case Method::Lz77:
+            return payload_size * v2::kMostLz77Expansion;
+        case Method::Zlib:
+            return payload_size * v2::kMostZlibExpansion;
     }
     return std::nullopt;  // a byte that names no method
 }
 
 // A block's stored bytes as they are, or decoded when they are one chunk.
-Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char* what,
-                                             std::uint32_t offset, std::uint32_t size) {
+Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char* what, std::uint32_t offset,
+                                             std::uint32_t size)
+{
     const std::string where = std::string(what) + " " + range_text(offset, size) + ": ";
     std::vector<std::uint8_t> stored(size);
-    if (Error error = file.read_at(offset, stored)) return failure(error.kind, where + error.message);
-    if (!starts_a_chunk(stored)) return stored;
+    if (Error error = file.read_at(offset, stored))
+        return failure(error.kind, where + error.message);
+    if (!starts_a_chunk(stored))
+        return stored;
 
     if (size < format::kChunkHeaderSize)
         return failure(ErrorKind::BadCompressedData,
@@ -113,7 +124,8 @@ Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char*
                        where + "plain size " + std::to_string(chunk.plain_size) +
                            " is more than a payload of " + std::to_string(chunk.payload_size) +
                            " bytes can hold");
-    if (chunk.obfuscated) format::deobfuscate(payload);
+    if (chunk.obfuscated)
+        format::deobfuscate(payload);
 
     // Grown as the plain bytes come: only a stream that really expands
     // that far costs the memory.
@@ -123,22 +135,28 @@ Result<std::vector<std::uint8_t>> load_block(const FileHandle& file, const char*
     std::span<const std::uint8_t> input = payload;
     std::string fault = stream.start(chunk.method, chunk.plain_size);
     if (fault.empty())
-        fault = stream.feed(input, [&](std::span<const std::uint8_t> piece) {
-            plain.insert(plain.end(), piece.begin(), piece.end());
-            return true;
-        }, stopped);
-    if (fault.empty()) fault = stream.finish();
-    if (!fault.empty()) return failure(ErrorKind::BadCompressedData, where + fault);
+        fault = stream.feed(
+            input,
+            [&](std::span<const std::uint8_t> piece) {
+                plain.insert(plain.end(), piece.begin(), piece.end());
+                return true;
+            },
+            stopped);
+    if (fault.empty())
+        fault = stream.finish();
+    if (!fault.empty())
+        return failure(ErrorKind::BadCompressedData, where + fault);
     return plain;
 }
 
 // One safe level of a path, and no control byte either: the later game's
 // archives hold none, so one is a sign of damage.
-bool is_single_level(std::string_view name) {
+bool is_single_level(std::string_view name)
+{
     return is_safe_level(name) && std::none_of(name.begin(), name.end(), [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F;
-    });
+               const auto b = static_cast<unsigned char>(c);
+               return b < 0x20 || b == 0x7F;
+           });
 }
 
 // What is wrong with a name in itself. A folder's makes the tree unusable; a
@@ -151,7 +169,8 @@ struct FileRecord {
     NameFault name_fault = NameFault::None;
 };
 
-std::string name_fault_text(NameFault fault) {
+std::string name_fault_text(NameFault fault)
+{
     if (fault == NameFault::PathTooLong)
         return "path longer than " + std::to_string(format::kMaxPathLength) + " bytes";
     return "name is not a single path level";
@@ -166,10 +185,12 @@ class TreeWalker {
 public:
     TreeWalker(std::span<const std::uint8_t> block, std::span<const std::uint8_t> names,
                std::vector<Entry>& entries, std::vector<FileRecord>& files)
-        : block_(block), names_(names), claimed_(block.size(), false), entries_(entries),
-          files_(files) {}
+        : block_(block), names_(names), claimed_(block.size(), false), entries_(entries), files_(files)
+    {
+    }
 
-    Error walk() {
+    Error walk()
+    {
         if (block_.size() < v2::kFolderRecordSize)
             return failure(ErrorKind::BadOffset, "the directory block of " + std::to_string(block_.size()) +
                                                      " bytes cannot hold the root folder record");
@@ -188,23 +209,26 @@ private:
 
     const std::uint8_t* at(std::uint32_t offset) const { return block_.data() + offset; }
 
-    bool claim(std::uint64_t offset, std::uint64_t length) {
+    bool claim(std::uint64_t offset, std::uint64_t length)
+    {
         const auto begin = claimed_.begin() + std::ptrdiff_t(offset);
         const auto end = begin + std::ptrdiff_t(length);
-        if (std::find(begin, end, true) != end) return false;
+        if (std::find(begin, end, true) != end)
+            return false;
         std::fill(begin, end, true);
         return true;
     }
 
     // Checks and claims `count` records of `size` bytes at `first`.
-    Error claim_list(const std::string& where, const char* what, std::uint32_t first,
-                     std::uint32_t count, std::size_t size) {
+    Error claim_list(const std::string& where, const char* what, std::uint32_t first, std::uint32_t count,
+                     std::size_t size)
+    {
         const std::uint64_t length = std::uint64_t(count) * size;
         if (first > block_.size() || length > block_.size() - first)
-            return failure(ErrorKind::BadOffset,
-                           where + ": " + std::to_string(count) + " " + what + " records at offset " +
-                               std::to_string(first) + " do not fit in the directory block of " +
-                               std::to_string(block_.size()) + " bytes");
+            return failure(ErrorKind::BadOffset, where + ": " + std::to_string(count) + " " + what +
+                                                     " records at offset " + std::to_string(first) +
+                                                     " do not fit in the directory block of " +
+                                                     std::to_string(block_.size()) + " bytes");
         if (!claim(first, length))
             return failure(ErrorKind::DirectoryLoop, where + ": " + what + " records at offset " +
                                                          std::to_string(first) +
@@ -217,7 +241,8 @@ private:
     // single level, or would make a path past the limit, is a fault of the
     // name alone. Only what fits the path limit is kept, so that a hostile
     // block naming one huge name many times cannot multiply it.
-    Error read_name(const std::string& where, const std::string& path, Child& child) const {
+    Error read_name(const std::string& where, const std::string& path, Child& child) const
+    {
         const std::uint32_t offset = load_u32(at(child.record) + v2::kFolderNameAt);
         const std::string place = where + ": record at offset " + std::to_string(child.record);
         if (offset >= names_.size())
@@ -240,7 +265,8 @@ private:
     }
 
     Error list_children(const std::string& where, const std::string& path, std::uint32_t record,
-                        std::vector<Child>& children) {
+                        std::vector<Child>& children)
+    {
         const std::uint8_t* r = at(record);
         const std::uint32_t folders = load_u32(r + v2::kFolderSubfoldersAt);
         const std::uint32_t folder_count = load_u32(r + v2::kFolderSubfolderCountAt);
@@ -255,11 +281,14 @@ private:
                 return error;
         for (std::uint32_t i = 0; i < folder_count + std::uint64_t(file_count); ++i) {
             const bool is_folder = i < folder_count;
-            Child child{.key = {}, .name = {}, .is_folder = is_folder,
+            Child child{.key = {},
+                        .name = {},
+                        .is_folder = is_folder,
                         .record = is_folder ? folders + i * std::uint32_t(v2::kFolderRecordSize)
                                             : files + (i - folder_count) * std::uint32_t(v2::kFileRecordSize),
                         .fault = NameFault::None};
-            if (Error error = read_name(where, path, child)) return error;
+            if (Error error = read_name(where, path, child))
+                return error;
             child.key = fold_ascii(child.name);
             children.push_back(std::move(child));
         }
@@ -269,19 +298,21 @@ private:
     }
 
     Error walk_folder(std::uint32_t record, const std::string& path, std::size_t depth,
-                      std::optional<std::size_t> self) {
+                      std::optional<std::size_t> self)
+    {
         const std::string where = path.empty() ? std::string("root folder") : "folder " + display_path(path);
         std::vector<Child> children;
-        if (Error error = list_children(where, path, record, children)) return error;
+        if (Error error = list_children(where, path, record, children))
+            return error;
         for (Child& child : children) {
             Entry entry;
             entry.path = path.empty() ? child.name : path + "\\" + child.name;
             entry.is_directory = child.is_folder;
             if (child.is_folder) {
                 if (child.fault == NameFault::NotOneLevel)
-                    return failure(ErrorKind::BadName, where + ": record at offset " + std::to_string(child.record) +
-                                                           ": name " + display_path(child.name) +
-                                                           " is not a single path level");
+                    return failure(ErrorKind::BadName,
+                                   where + ": record at offset " + std::to_string(child.record) + ": name " +
+                                       display_path(child.name) + " is not a single path level");
                 if (child.fault == NameFault::PathTooLong)
                     return failure(ErrorKind::BadName, where + ": record at offset " +
                                                            std::to_string(child.record) + ": " +
@@ -293,7 +324,8 @@ private:
                 const std::size_t index = entries_.size();
                 entries_.push_back(entry);
                 files_.emplace_back();
-                if (Error error = walk_folder(child.record, entry.path, depth + 1, index)) return error;
+                if (Error error = walk_folder(child.record, entry.path, depth + 1, index))
+                    return error;
                 continue;
             }
             const std::uint8_t* r = at(child.record);
@@ -304,8 +336,10 @@ private:
             entry.method = Method::Zlib;
             entry.bad_name = child.fault != NameFault::None;
             entries_.push_back(std::move(entry));
-            files_.push_back({load_u32(r + v2::kFileStoredSizeAt), load_u32(r + v2::kFileChecksumAt), child.fault});
-            if (self) ++entries_[*self].size;
+            files_.push_back(
+                {load_u32(r + v2::kFileStoredSizeAt), load_u32(r + v2::kFileChecksumAt), child.fault});
+            if (self)
+                ++entries_[*self].size;
         }
         return {};
     }
@@ -323,7 +357,9 @@ public:
     Cursor(const FileHandle& file, std::uint64_t pos, std::uint64_t stop)
         : file_(file), pos_(pos), stop_(stop),
           capacity_(std::size_t(std::min<std::uint64_t>(kPiece, stop - pos))),
-          buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity_)) {}
+          buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity_))
+    {
+    }
 
     std::uint64_t pos() const { return pos_; }
     std::uint64_t left() const { return stop_ - pos_; }
@@ -331,12 +367,14 @@ public:
     // The next n bytes (n <= kPiece and n <= left()), read along with what
     // follows them unless they are held already. They stay valid, and may be
     // changed, until the next call.
-    Error peek(std::size_t n, std::span<std::uint8_t>& out) {
+    Error peek(std::size_t n, std::span<std::uint8_t>& out)
+    {
         if (held_ < n) {
             std::memmove(buffer_.get(), buffer_.get() + front_, held_);
             front_ = 0;
             const auto more = std::size_t(std::min<std::uint64_t>(capacity_ - held_, left() - held_));
-            if (Error error = file_.read_at(pos_ + held_, {buffer_.get() + held_, more})) return error;
+            if (Error error = file_.read_at(pos_ + held_, {buffer_.get() + held_, more}))
+                return error;
             held_ += more;
         }
         out = {buffer_.get() + front_, n};
@@ -344,13 +382,16 @@ public:
     }
 
     // The same, and the bytes are consumed.
-    Error next(std::size_t n, std::span<std::uint8_t>& out) {
-        if (Error error = peek(n, out)) return error;
+    Error next(std::size_t n, std::span<std::uint8_t>& out)
+    {
+        if (Error error = peek(n, out))
+            return error;
         skip(n);
         return {};
     }
 
-    void skip(std::uint64_t n) {
+    void skip(std::uint64_t n)
+    {
         if (n <= held_) {
             front_ += std::size_t(n);
             held_ -= std::size_t(n);
@@ -375,16 +416,22 @@ public:
     Version2Layout(const FileHandle& file, std::uint64_t size, std::uint32_t data_start,
                    std::vector<FileRecord> files)
         : file_(file), size_(size), data_start_(data_start), files_(std::move(files)),
-          checked_(std::make_unique<std::atomic<std::uint64_t>[]>(files_.size())) {}
+          checked_(std::make_unique<std::atomic<std::uint64_t>[]>(files_.size()))
+    {
+    }
 
     Error read_range(std::size_t index, const Entry& entry, std::uint64_t begin, std::uint64_t end,
                      const Sink& sink) const override;
-    std::unique_ptr<Reading> reading(std::size_t index, const Entry& entry, std::uint64_t offset) const override;
+    std::unique_ptr<Reading> reading(std::size_t index, const Entry& entry,
+                                     std::uint64_t offset) const override;
     bool decodes_from_start() const override { return true; }
 
-    Error entry_fault(std::size_t index, const Entry& entry) const override {
-        if (files_[index].name_fault == NameFault::None) return {};
-        return failure(ErrorKind::BadName, entry_label(entry) + ": " + name_fault_text(files_[index].name_fault));
+    Error entry_fault(std::size_t index, const Entry& entry) const override
+    {
+        if (files_[index].name_fault == NameFault::None)
+            return {};
+        return failure(ErrorKind::BadName,
+                       entry_label(entry) + ": " + name_fault_text(files_[index].name_fault));
     }
 
 private:
@@ -413,11 +460,15 @@ public:
     Version2Reading(const Version2Layout& layout, std::size_t index, const Entry& entry, std::uint64_t from,
                     bool check_first)
         : layout_(layout), index_(index), entry_(entry), record_(layout.files_[index]), from_(from),
-          check_first_(check_first) {}
+          check_first_(check_first)
+    {
+    }
 
-    Error read_to(std::uint64_t end, const Sink& sink) override {
+    Error read_to(std::uint64_t end, const Sink& sink) override
+    {
         if (pos_ < from_)
-            if (Error error = advance(from_, nullptr)) return error;
+            if (Error error = advance(from_, nullptr))
+                return error;
         return advance(end, &sink);
     }
     std::uint64_t offset() const override { return std::max(pos_, from_); }
@@ -447,8 +498,10 @@ private:
     bool at_the_end() const { return stop_ == entry_.size; }
 
     std::string label() const { return entry_label(entry_) + ": "; }
-    std::string chunk_label() const {
-        return label() + "chunk " + std::to_string(number_) + " at offset " + std::to_string(chunk_at_) + ": ";
+    std::string chunk_label() const
+    {
+        return label() + "chunk " + std::to_string(number_) + " at offset " + std::to_string(chunk_at_) +
+               ": ";
     }
 
     const Version2Layout& layout_;
@@ -471,23 +524,26 @@ private:
     // less than one output piece of the decoder.
     std::vector<std::uint8_t> held_;
     std::size_t held_at_ = 0;
-    bool every_byte_ = true;      // no byte passed over unread: the content checksum holds
+    bool every_byte_ = true;  // no byte passed over unread: the content checksum holds
     v2::ContentChecksum checksum_;
 
     // The chunk being decoded.
     bool in_chunk_ = false;
     ChunkHeader chunk_{};
     std::uint32_t number_ = 0;
-    std::uint64_t chunk_at_ = 0;  // file offset of its header
-    std::uint64_t done_ = 0;      // payload bytes read
-    std::uint32_t sum_ = 0;       // of those
+    std::uint64_t chunk_at_ = 0;          // file offset of its header
+    std::uint64_t done_ = 0;              // payload bytes read
+    std::uint32_t sum_ = 0;               // of those
     std::span<const std::uint8_t> rest_;  // read, deobfuscated, not yet decoded
     ChunkStream stream_;
 };
 
-Error Version2Reading::advance(std::uint64_t stop, const Sink* sink) {
-    if (error_) return error_;
-    if (!started_) error_ = start();
+Error Version2Reading::advance(std::uint64_t stop, const Sink* sink)
+{
+    if (error_)
+        return error_;
+    if (!started_)
+        error_ = start();
     if (!error_) {
         stop_ = std::clamp<std::uint64_t>(stop, pos_, entry_.size);
         sink_ = sink;
@@ -497,7 +553,8 @@ Error Version2Reading::advance(std::uint64_t stop, const Sink* sink) {
     return error_;
 }
 
-Error Version2Reading::start() {
+Error Version2Reading::start()
+{
     started_ = true;
     const std::uint64_t start = entry_.data_offset;
     const std::uint64_t stop = start + record_.stored_size;
@@ -506,31 +563,36 @@ Error Version2Reading::start() {
         return failure(ErrorKind::BadOffset, label() + data + " starts before the file data at " +
                                                  std::to_string(layout_.data_start_));
     if (stop > layout_.size_)
-        return failure(ErrorKind::Truncated, label() + data + " runs past the end of the file at " +
-                                                 std::to_string(layout_.size_));
+        return failure(ErrorKind::Truncated,
+                       label() + data + " runs past the end of the file at " + std::to_string(layout_.size_));
     data_.emplace(layout_.file_, start, stop);
     // Stored bytes that begin with a chunk marker are always a chunk.
     std::span<std::uint8_t> marker;
-    if (Error error = data_->peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, data_->left())), marker))
+    if (Error error =
+            data_->peek(std::size_t(std::min<std::uint64_t>(format::kWordSize, data_->left())), marker))
         return failure(error.kind, label() + error.message);
-    if (starts_a_chunk(marker)) return {};
+    if (starts_a_chunk(marker))
+        return {};
     if (record_.stored_size != entry_.size)
-        return failure(ErrorKind::BadCompressedData,
-                       label() + data + " is neither a chunk nor the file's " + std::to_string(entry_.size) +
-                           " bytes as they are");
+        return failure(ErrorKind::BadCompressedData, label() + data + " is neither a chunk nor the file's " +
+                                                         std::to_string(entry_.size) + " bytes as they are");
     raw_ = true;
     return {};
 }
 
-std::size_t Version2Reading::hand_out(std::span<const std::uint8_t> bytes) {
+std::size_t Version2Reading::hand_out(std::span<const std::uint8_t> bytes)
+{
     const auto n = std::size_t(std::min<std::uint64_t>(bytes.size(), stop_ - pos_));
-    if (n > 0 && sink_ && !(*sink_)(bytes.first(n))) declined_ = true;
+    if (n > 0 && sink_ && !(*sink_)(bytes.first(n)))
+        declined_ = true;
     pos_ += n;
     return n;
 }
 
-bool Version2Reading::take(std::span<const std::uint8_t> plain) {
-    if (every_byte_) checksum_.add(plain);
+bool Version2Reading::take(std::span<const std::uint8_t> plain)
+{
+    if (every_byte_)
+        checksum_.add(plain);
     const std::size_t n = hand_out(plain);
     // The bytes past the stop wait for the next call. A chunk never gives
     // more than the file's size, so there are none once the stop is its end.
@@ -541,7 +603,8 @@ bool Version2Reading::take(std::span<const std::uint8_t> plain) {
     return !declined_ && (pos_ < stop_ || at_the_end());
 }
 
-Error Version2Reading::advance_raw() {
+Error Version2Reading::advance_raw()
+{
     if (!sink_ && pos_ < stop_) {
         data_->skip(stop_ - pos_);
         pos_ = stop_;
@@ -553,36 +616,45 @@ Error Version2Reading::advance_raw() {
             return failure(error.kind, label() + error.message);
         take(piece);
     }
-    if (declined_ || pos_ < entry_.size) return {};
+    if (declined_ || pos_ < entry_.size)
+        return {};
     return end_of_file();
 }
 
-Error Version2Reading::advance_chunks() {
+Error Version2Reading::advance_chunks()
+{
     if (held_at_ < held_.size()) {
         held_at_ += hand_out({held_.data() + held_at_, held_.size() - held_at_});
-        if (held_at_ < held_.size()) return {};
+        if (held_at_ < held_.size())
+            return {};
         held_.clear();
         held_at_ = 0;
     }
     while (!declined_) {
         if (in_chunk_) {
-            if (Error error = feed_chunk()) return error;
-            if (in_chunk_) return {};  // stopped inside it
+            if (Error error = feed_chunk())
+                return error;
+            if (in_chunk_)
+                return {};  // stopped inside it
             continue;
         }
-        if (pos_ >= stop_ && !at_the_end()) return {};
+        if (pos_ >= stop_ && !at_the_end())
+            return {};
         if (data_->left() == 0) {
             if (pos_ != entry_.size)
-                return failure(ErrorKind::BadCompressedData, label() + "its chunks hold " + std::to_string(pos_) +
-                                                                 " of its " + std::to_string(entry_.size) + " bytes");
+                return failure(ErrorKind::BadCompressedData, label() + "its chunks hold " +
+                                                                 std::to_string(pos_) + " of its " +
+                                                                 std::to_string(entry_.size) + " bytes");
             return end_of_file();
         }
-        if (Error error = start_chunk()) return error;
+        if (Error error = start_chunk())
+            return error;
     }
     return {};
 }
 
-Error Version2Reading::start_chunk() {
+Error Version2Reading::start_chunk()
+{
     ++number_;
     chunk_at_ = data_->pos();
     if (data_->left() < format::kChunkHeaderSize)
@@ -594,13 +666,15 @@ Error Version2Reading::start_chunk() {
         return failure(error.kind, chunk_label() + error.message);
     chunk_ = parse_chunk_header(bytes.data());
     const std::uint64_t plain_left = entry_.size - pos_;
-    if (chunk_.marker != format::kChunkMarker) return failure(ErrorKind::BadCompressedData, chunk_label() + "no SQSH marker");
+    if (chunk_.marker != format::kChunkMarker)
+        return failure(ErrorKind::BadCompressedData, chunk_label() + "no SQSH marker");
     if (chunk_.plain_size > plain_left)
         return failure(ErrorKind::BadCompressedData,
                        chunk_label() + "plain size " + std::to_string(chunk_.plain_size) + " exceeds the " +
                            std::to_string(plain_left) + " bytes left of the file");
     if (chunk_.payload_size > data_->left())
-        return failure(ErrorKind::BadOffset, chunk_label() + "payload of " + std::to_string(chunk_.payload_size) +
+        return failure(ErrorKind::BadOffset, chunk_label() + "payload of " +
+                                                 std::to_string(chunk_.payload_size) +
                                                  " bytes overruns the file's stored size by " +
                                                  std::to_string(chunk_.payload_size - data_->left()));
     // A chunk wholly before where bytes are wanted is passed over unread.
@@ -611,7 +685,8 @@ Error Version2Reading::start_chunk() {
         return {};
     }
     if (check_first_ && chunk_.payload_size > kPiece)
-        if (Error error = check_payload_first()) return error;
+        if (Error error = check_payload_first())
+            return error;
     if (std::string fault = stream_.start(chunk_.method, chunk_.plain_size); !fault.empty())
         return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
     in_chunk_ = true;
@@ -625,9 +700,11 @@ Error Version2Reading::start_chunk() {
 // checksum is checked first, over all of it: the sum costs one read of the
 // stored bytes, far less than decoding them. It is remembered for the file,
 // so that ranges read one after another (a mount's blocks) sum it once.
-Error Version2Reading::check_payload_first() {
+Error Version2Reading::check_payload_first()
+{
     std::atomic<std::uint64_t>& checked = layout_.checked_[index_];
-    if (checked.load(std::memory_order_relaxed) == chunk_at_ + 1) return {};
+    if (checked.load(std::memory_order_relaxed) == chunk_at_ + 1)
+        return {};
     Cursor payload(layout_.file_, data_->pos(), data_->pos() + chunk_.payload_size);
     std::uint32_t sum = 0;
     while (payload.left() > 0) {
@@ -636,26 +713,34 @@ Error Version2Reading::check_payload_first() {
             return failure(error.kind, chunk_label() + error.message);
         sum += format::chunk_checksum(piece);
     }
-    if (sum != chunk_.checksum) return checksum_error(sum);
+    if (sum != chunk_.checksum)
+        return checksum_error(sum);
     checked.store(chunk_at_ + 1, std::memory_order_relaxed);
     return {};
 }
 
-Error Version2Reading::feed_chunk() {
+Error Version2Reading::feed_chunk()
+{
     const auto take = [this](std::span<const std::uint8_t> plain) { return this->take(plain); };
     while (true) {
         bool stopped = false;
-        if (std::string fault = stream_.feed(rest_, take, stopped); !fault.empty()) return blame_checksum(fault);
-        if (stopped) return {};
-        if (done_ == chunk_.payload_size) break;
+        if (std::string fault = stream_.feed(rest_, take, stopped); !fault.empty())
+            return blame_checksum(fault);
+        if (stopped)
+            return {};
+        if (done_ == chunk_.payload_size)
+            break;
         std::span<std::uint8_t> piece;
-        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
+        if (Error error =
+                data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
             return failure(error.kind, chunk_label() + error.message);
         sum_ += format::chunk_checksum(piece);
         done_ += piece.size();
         // A payload held whole is checked before any of it is decoded.
-        if (done_ == chunk_.payload_size && sum_ != chunk_.checksum) return checksum_error(sum_);
-        if (chunk_.obfuscated) format::deobfuscate(piece, done_ - piece.size());
+        if (done_ == chunk_.payload_size && sum_ != chunk_.checksum)
+            return checksum_error(sum_);
+        if (chunk_.obfuscated)
+            format::deobfuscate(piece, done_ - piece.size());
         rest_ = piece;
     }
     if (std::string fault = stream_.finish(); !fault.empty())
@@ -666,58 +751,74 @@ Error Version2Reading::feed_chunk() {
 
 // Data that fails to decode is blamed on the chunk's checksum when its bytes
 // were changed: what is left of the payload is summed.
-Error Version2Reading::blame_checksum(const std::string& fault) {
+Error Version2Reading::blame_checksum(const std::string& fault)
+{
     while (done_ < chunk_.payload_size) {
         std::span<std::uint8_t> piece;
-        if (Error error = data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
+        if (Error error =
+                data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
             return failure(error.kind, chunk_label() + error.message);
         sum_ += format::chunk_checksum(piece);
         done_ += piece.size();
     }
-    if (sum_ != chunk_.checksum) return checksum_error(sum_);
+    if (sum_ != chunk_.checksum)
+        return checksum_error(sum_);
     return failure(ErrorKind::BadCompressedData, chunk_label() + fault);
 }
 
-Error Version2Reading::checksum_error(std::uint32_t sum) const {
-    return failure(ErrorKind::BadChecksum, chunk_label() + "checksum " + hex(sum) + " expected " + hex(chunk_.checksum));
+Error Version2Reading::checksum_error(std::uint32_t sum) const
+{
+    return failure(ErrorKind::BadChecksum,
+                   chunk_label() + "checksum " + hex(sum) + " expected " + hex(chunk_.checksum));
 }
 
-Error Version2Reading::end_of_file() {
-    if (ended_) return {};
+Error Version2Reading::end_of_file()
+{
+    if (ended_)
+        return {};
     ended_ = true;
-    if (!every_byte_) return {};
+    if (!every_byte_)
+        return {};
     const std::uint32_t sum = checksum_.value();
-    if (sum == record_.checksum) return {};
-    return failure(ErrorKind::BadChecksum, label() + "content checksum " + hex(sum) + ", the file record says " +
-                                               hex(record_.checksum));
+    if (sum == record_.checksum)
+        return {};
+    return failure(ErrorKind::BadChecksum, label() + "content checksum " + hex(sum) +
+                                               ", the file record says " + hex(record_.checksum));
 }
 
 Error Version2Layout::read_range(std::size_t index, const Entry& entry, std::uint64_t begin,
-                                 std::uint64_t end, const Sink& sink) const {
+                                 std::uint64_t end, const Sink& sink) const
+{
     // A read of the whole content checks each chunk as it comes (a damaged
     // payload may be found after bytes before it went out, as read() says).
     const bool whole = begin == 0 && end == entry.size;
     return Version2Reading(*this, index, entry, begin, !whole).read_to(end, sink);
 }
 
-std::unique_ptr<Reading> Version2Layout::reading(std::size_t index, const Entry& entry, std::uint64_t offset) const {
+std::unique_ptr<Reading> Version2Layout::reading(std::size_t index, const Entry& entry,
+                                                 std::uint64_t offset) const
+{
     return std::make_unique<Version2Reading>(*this, index, entry, offset, true);
 }
 
 }  // namespace
 
 Result<std::unique_ptr<Layout>> open_version2(const FileHandle& file, std::uint64_t file_size,
-                                              std::span<const std::uint8_t> head,
-                                              std::vector<Entry>& entries) {
+                                              std::span<const std::uint8_t> head, std::vector<Entry>& entries)
+{
     auto header = parse_header(head, file_size);
-    if (!header) return header.error();
+    if (!header)
+        return header.error();
     auto names = load_block(file, "names block", header->names_offset, header->names_size);
-    if (!names) return names.error();
+    if (!names)
+        return names.error();
     auto block = load_block(file, "directory block", header->directory_offset, header->directory_size);
-    if (!block) return block.error();
+    if (!block)
+        return block.error();
     std::vector<FileRecord> files;
     TreeWalker walker(*block, *names, entries, files);
-    if (Error error = walker.walk()) return error;
+    if (Error error = walker.walk())
+        return error;
     return std::unique_ptr<Layout>(
         std::make_unique<Version2Layout>(file, file_size, header->data_start, std::move(files)));
 }

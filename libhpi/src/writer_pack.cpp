@@ -28,9 +28,13 @@ namespace fs = std::filesystem;
 constexpr unsigned kMostWorkers = 64;
 constexpr std::uint64_t kProgressStep = 1u << 20;  // report big files every MiB
 
-bool is_compressed(Method m) { return m == Method::Lz77 || m == Method::Zlib; }
+bool is_compressed(Method m)
+{
+    return m == Method::Lz77 || m == Method::Zlib;
+}
 
-std::uint64_t chunk_count(std::uint64_t size) {
+std::uint64_t chunk_count(std::uint64_t size)
+{
     return (size + format::kChunkSize - 1) / format::kChunkSize;
 }
 
@@ -49,13 +53,12 @@ struct PackedFile {
 // File records get their data_start once the data is written.
 class DirectoryLayout {
 public:
-    DirectoryLayout(const TreeNode& root, Method method) : method_(method) {
-        add_directory(root, "");
-    }
+    DirectoryLayout(const TreeNode& root, Method method) : method_(method) { add_directory(root, ""); }
     std::vector<std::uint8_t>& block() { return block_; }
     std::vector<PackedFile>& files() { return files_; }
 
-    void fill_file_records() {
+    void fill_file_records()
+    {
         for (const PackedFile& f : files_) {
             std::uint8_t* rec = block_.data() + f.record_pos;
             format::store_u32(rec + format::kFileDataStartAt, f.data_start);
@@ -65,11 +68,10 @@ public:
     }
 
 private:
-    std::uint32_t absolute(std::size_t pos) const {
-        return std::uint32_t(format::kHeaderSize + pos);
-    }
+    std::uint32_t absolute(std::size_t pos) const { return std::uint32_t(format::kHeaderSize + pos); }
 
-    void add_directory(const TreeNode& dir, const std::string& path) {
+    void add_directory(const TreeNode& dir, const std::string& path)
+    {
         std::size_t record = grow(format::kDirectoryRecordSize);
         std::size_t entries = grow(format::kEntryRecordSize * dir.children.size());
         format::store_u32(&block_[record + format::kDirectoryEntryCountAt],
@@ -96,7 +98,8 @@ private:
         }
     }
 
-    std::size_t grow(std::size_t n) {
+    std::size_t grow(std::size_t n)
+    {
         std::size_t at = block_.size();
         block_.resize(at + n, 0);
         return at;
@@ -118,19 +121,20 @@ public:
 
     bool exhausted() const { return file_ >= files_.size(); }
 
-    Result<std::unique_ptr<PieceJob>> next() {
+    Result<std::unique_ptr<PieceJob>> next()
+    {
         const PackedFile& f = files_[file_];
         if (offset_ == 0) {
             Result<FileDescriptor> fd = open_source(f.node->disk_file, f.node->size);
-            if (!fd) return fd.error();
+            if (!fd)
+                return fd.error();
             source_ = std::move(*fd);
         }
         auto job = std::make_unique<PieceJob>();
         job->file = file_;
         job->raw = !is_compressed(f.method);
         job->first_of_file = offset_ == 0;
-        std::size_t n = std::size_t(std::min<std::uint64_t>(format::kChunkSize,
-                                                            f.node->size - offset_));
+        std::size_t n = std::size_t(std::min<std::uint64_t>(format::kChunkSize, f.node->size - offset_));
         job->plain.resize(n);
         job->plain_size = n;
         if (n > 0)
@@ -138,7 +142,8 @@ public:
                 return e;
         offset_ += n;
         if (offset_ == f.node->size) {
-            if (Error e = expect_end(source_.get(), f.node->disk_file)) return e;
+            if (Error e = expect_end(source_.get(), f.node->disk_file))
+                return e;
             job->last_of_file = true;
             source_.reset();
             offset_ = 0;
@@ -162,21 +167,27 @@ class DataWriter {
 public:
     DataWriter(TemporaryArchive& out, std::vector<PackedFile>& files, std::uint64_t start,
                std::uint64_t largest, std::uint64_t bytes_total, const ProgressFn& progress)
-        : out_(out), files_(files), pos_(start), largest_(largest), total_(bytes_total),
-          progress_(progress) {}
+        : out_(out), files_(files), pos_(start), largest_(largest), total_(bytes_total), progress_(progress)
+    {
+    }
 
-    Error accept(const PieceJob& piece) {
+    Error accept(const PieceJob& piece)
+    {
         PackedFile& f = files_[piece.file];
         if (piece.first_of_file)
-            if (Error e = begin_file(f)) return e;
+            if (Error e = begin_file(f))
+                return e;
         if (piece.plain_size > 0 || is_compressed(f.method)) {
-            if (Error e = place(f, piece.out)) return e;
-            if (is_compressed(f.method)) lengths_.push_back(std::uint32_t(piece.out.size()));
+            if (Error e = place(f, piece.out))
+                return e;
+            if (is_compressed(f.method))
+                lengths_.push_back(std::uint32_t(piece.out.size()));
         }
         done_ += piece.plain_size;
         if (piece.last_of_file) {
             if (is_compressed(f.method))
-                if (Error e = write_length_array()) return e;
+                if (Error e = write_length_array())
+                    return e;
             report(f);
         } else if (done_ - reported_ >= kProgressStep) {
             report(f);
@@ -185,37 +196,43 @@ public:
     }
 
 private:
-    Error begin_file(PackedFile& f) {
+    Error begin_file(PackedFile& f)
+    {
         f.data_start = std::uint32_t(pos_);  // pos_ <= largest_ <= 2^32 - 1
         lengths_.clear();
-        if (!is_compressed(f.method)) return {};
+        if (!is_compressed(f.method))
+            return {};
         array_pos_ = pos_;
         return reserve(f, chunk_count(f.node->size) * format::kChunkLengthSize);
     }
 
-    Error reserve(const PackedFile& f, std::uint64_t n) {
+    Error reserve(const PackedFile& f, std::uint64_t n)
+    {
         if (n > largest_ - pos_)
             return Error{ErrorKind::TooLarge,
-                         "the archive would pass the format's 4 GiB limit at '" + f.archive_path +
-                             "'"};
+                         "the archive would pass the format's 4 GiB limit at '" + f.archive_path + "'"};
         pos_ += n;
         return {};
     }
 
-    Error place(const PackedFile& f, std::span<const std::uint8_t> bytes) {
+    Error place(const PackedFile& f, std::span<const std::uint8_t> bytes)
+    {
         std::uint64_t at = pos_;
-        if (Error e = reserve(f, bytes.size())) return e;
+        if (Error e = reserve(f, bytes.size()))
+            return e;
         return out_.write_at(at, bytes);
     }
 
-    Error write_length_array() {
+    Error write_length_array()
+    {
         std::vector<std::uint8_t> bytes(lengths_.size() * format::kChunkLengthSize);
         for (std::size_t i = 0; i < lengths_.size(); ++i)
             format::store_u32(&bytes[i * format::kChunkLengthSize], lengths_[i]);
         return out_.write_at(array_pos_, bytes);
     }
 
-    void report(const PackedFile& f) {
+    void report(const PackedFile& f)
+    {
         reported_ = done_;
         report_progress(progress_, f.node->disk_file, f.archive_path, done_, total_);
     }
@@ -232,7 +249,8 @@ private:
     std::vector<std::uint32_t> lengths_;
 };
 
-Error check_options(const PackOptions& options) {
+Error check_options(const PackOptions& options)
+{
     if (options.version != 1 && options.version != 2)
         return Error{ErrorKind::InvalidArgument,
                      "unknown archive version " + std::to_string(options.version) + " (1 or 2)"};
@@ -243,23 +261,26 @@ Error check_options(const PackOptions& options) {
         case Method::Lz77:
             return {};
         case Method::Zlib:
-            if (options.zlib_level >= 1 && options.zlib_level <= 12) return {};
+            if (options.zlib_level >= 1 && options.zlib_level <= 12)
+                return {};
             return Error{ErrorKind::InvalidArgument,
-                         "zlib level " + std::to_string(options.zlib_level) +
-                             " is outside 1..12"};
+                         "zlib level " + std::to_string(options.zlib_level) + " is outside 1..12"};
     }
-    return Error{ErrorKind::InvalidArgument,
-                 "unknown packing method " + std::to_string(int(options.method))};
+    return Error{ErrorKind::InvalidArgument, "unknown packing method " + std::to_string(int(options.method))};
 }
 
-unsigned worker_count(const PackOptions& options) {
-    if (!is_compressed(options.method)) return 0;
+unsigned worker_count(const PackOptions& options)
+{
+    if (!is_compressed(options.method))
+        return 0;
     unsigned n = options.threads;
-    if (n == 0) n = std::thread::hardware_concurrency();
+    if (n == 0)
+        n = std::thread::hardware_concurrency();
     return std::clamp(n, 1u, kMostWorkers);
 }
 
-std::vector<std::uint8_t> header_bytes(std::size_t block_size) {
+std::vector<std::uint8_t> header_bytes(std::size_t block_size)
+{
     std::vector<std::uint8_t> h(format::kHeaderSize);
     format::store_u32(&h[format::kHeaderMarkerAt], format::kMarker);
     format::store_u32(&h[format::kHeaderVersionAt], format::kVersion1);
@@ -270,10 +291,11 @@ std::vector<std::uint8_t> header_bytes(std::size_t block_size) {
 }
 
 Error write_file_data(TemporaryArchive& out, std::vector<PackedFile>& files, std::uint64_t start,
-                      const PackOptions& options, const ProgressFn& progress,
-                      std::uint64_t largest) {
+                      const PackOptions& options, const ProgressFn& progress, std::uint64_t largest)
+{
     std::uint64_t total = 0;
-    for (const PackedFile& f : files) total += f.node->size;
+    for (const PackedFile& f : files)
+        total += f.node->size;
 
     const unsigned workers = worker_count(options);
     const std::size_t most_in_flight = 2 * std::max(workers, 1u);
@@ -284,51 +306,65 @@ Error write_file_data(TemporaryArchive& out, std::vector<PackedFile>& files, std
     while (!source.exhausted() || pipeline.in_flight() > 0) {
         while (!source.exhausted() && pipeline.in_flight() < most_in_flight) {
             Result<std::unique_ptr<PieceJob>> piece = source.next();
-            if (!piece) return piece.error();
+            if (!piece)
+                return piece.error();
             pipeline.submit(std::move(*piece));
         }
         if (options.stop && options.stop->load(std::memory_order_relaxed))
             return Error{ErrorKind::Interrupted, "packing was interrupted"};
         std::unique_ptr<PieceJob> piece = pipeline.next_result();
-        if (piece->error) return piece->error;
-        if (Error e = writer.accept(*piece)) return e;
+        if (piece->error)
+            return piece->error;
+        if (Error e = writer.accept(*piece))
+            return e;
     }
     return {};
 }
 
 Error pack_version2(const TreeNode& root, const fs::path& target, const PackOptions& options,
-                    const ProgressFn& progress, std::uint64_t largest) {
-    if (Error e = check_version2_tree(root)) return e;
+                    const ProgressFn& progress, std::uint64_t largest)
+{
+    if (Error e = check_version2_tree(root))
+        return e;
     Result<TemporaryArchive> out = TemporaryArchive::create_beside(target);
-    if (!out) return out.error();
+    if (!out)
+        return out.error();
     const WriteAt write_at = [&out](std::uint64_t pos, std::span<const std::uint8_t> bytes) {
         return out->write_at(pos, bytes);
     };
-    if (Error e = write_version2(root, write_at, options, progress, largest)) return e;
+    if (Error e = write_version2(root, write_at, options, progress, largest))
+        return e;
     return out->commit();
 }
 
 Error pack_unguarded(const TreeNode& root, const fs::path& target, const PackOptions& options,
-                     const ProgressFn& progress, std::uint64_t largest) {
-    if (Error e = check_options(options)) return e;
+                     const ProgressFn& progress, std::uint64_t largest)
+{
+    if (Error e = check_options(options))
+        return e;
     // Even an archive without files, which the loops below would never
     // stop, is not written once a stop was asked for.
     if (options.stop && options.stop->load(std::memory_order_relaxed))
         return Error{ErrorKind::Interrupted, "packing was interrupted"};
-    if (options.version == 2) return pack_version2(root, target, options, progress, largest);
+    if (options.version == 2)
+        return pack_version2(root, target, options, progress, largest);
     DirectoryLayout layout(root, options.method);
     const std::uint64_t data_start = format::kHeaderSize + layout.block().size();
     if (data_start > largest)
         return Error{ErrorKind::TooLarge, "the directory alone would pass the format's 4 GiB limit"};
 
     Result<TemporaryArchive> out = TemporaryArchive::create_beside(target);
-    if (!out) return out.error();
+    if (!out)
+        return out.error();
     if (Error e = write_file_data(*out, layout.files(), data_start, options, progress, largest))
         return e;
     layout.fill_file_records();
-    if (Error e = out->write_at(format::kHeaderSize, layout.block())) return e;
-    if (Error e = out->write_at(0, header_bytes(layout.block().size()))) return e;
-    if (Error e = out->commit()) return e;
+    if (Error e = out->write_at(format::kHeaderSize, layout.block()))
+        return e;
+    if (Error e = out->write_at(0, header_bytes(layout.block().size())))
+        return e;
+    if (Error e = out->commit())
+        return e;
 
     if (layout.files().empty() && progress) {
         PackProgress p;
@@ -340,14 +376,14 @@ Error pack_unguarded(const TreeNode& root, const fs::path& target, const PackOpt
 }  // namespace
 
 Error pack_tree(const TreeNode& root, const fs::path& target, const PackOptions& options,
-                const ProgressFn& progress, std::uint64_t largest_archive) {
+                const ProgressFn& progress, std::uint64_t largest_archive)
+{
     try {
         return pack_unguarded(root, target, options, progress, largest_archive);
     } catch (const std::bad_alloc&) {
         return Error{ErrorKind::IoError, "out of memory while packing " + in_quotes(target)};
     } catch (const std::system_error& e) {
-        return Error{ErrorKind::IoError, std::string("cannot pack ") + in_quotes(target) + ": " +
-                                             e.what()};
+        return Error{ErrorKind::IoError, std::string("cannot pack ") + in_quotes(target) + ": " + e.what()};
     }
 }
 

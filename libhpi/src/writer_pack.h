@@ -15,8 +15,7 @@ inline constexpr std::uint64_t kLargestArchive = 0xFFFFFFFFu;
 
 // `largest_archive` exists so that tests can reach the size refusal without
 // writing gigabytes.
-Error pack_tree(const TreeNode& root, const std::filesystem::path& target,
-                const PackOptions& options, const ProgressFn& progress,
-                std::uint64_t largest_archive = kLargestArchive);
+Error pack_tree(const TreeNode& root, const std::filesystem::path& target, const PackOptions& options,
+                const ProgressFn& progress, std::uint64_t largest_archive = kLargestArchive);
 
 }  // namespace hpi::detail

@@ -7,7 +7,8 @@
 namespace hpi::detail {
 namespace {
 
-Error encode_piece(ChunkEncoder& encoder, PieceJob& job) {
+Error encode_piece(ChunkEncoder& encoder, PieceJob& job)
+{
     try {
         return encoder.encode(job.plain, job.out);
     } catch (const std::bad_alloc&) {
@@ -18,29 +19,37 @@ Error encode_piece(ChunkEncoder& encoder, PieceJob& job) {
 }  // namespace
 
 ChunkPipeline::ChunkPipeline(unsigned workers, Method method, int zlib_level)
-    : method_(method), zlib_level_(zlib_level) {
+    : method_(method), zlib_level_(zlib_level)
+{
     threads_.reserve(workers);
     try {
-        for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+        for (unsigned i = 0; i < workers; ++i)
+            threads_.emplace_back([this] { work(); });
     } catch (...) {
         stop_workers();
         throw;
     }
 }
 
-ChunkPipeline::~ChunkPipeline() { stop_workers(); }
+ChunkPipeline::~ChunkPipeline()
+{
+    stop_workers();
+}
 
-void ChunkPipeline::stop_workers() {
+void ChunkPipeline::stop_workers()
+{
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     work_ready_.notify_all();
     for (std::thread& t : threads_)
-        if (t.joinable()) t.join();
+        if (t.joinable())
+            t.join();
 }
 
-void ChunkPipeline::submit(std::unique_ptr<PieceJob> job) {
+void ChunkPipeline::submit(std::unique_ptr<PieceJob> job)
+{
     PieceJob* piece = job.get();
     if (piece->raw) {
         piece->out = std::move(piece->plain);
@@ -49,13 +58,16 @@ void ChunkPipeline::submit(std::unique_ptr<PieceJob> job) {
     {
         std::lock_guard lock(mutex_);
         in_order_.push_back(std::move(job));
-        if (!piece->raw) waiting_.push_back(piece);
+        if (!piece->raw)
+            waiting_.push_back(piece);
     }
     ++in_flight_;
-    if (!piece->raw) work_ready_.notify_one();
+    if (!piece->raw)
+        work_ready_.notify_one();
 }
 
-std::unique_ptr<PieceJob> ChunkPipeline::next_result() {
+std::unique_ptr<PieceJob> ChunkPipeline::next_result()
+{
     std::unique_lock lock(mutex_);
     result_ready_.wait(lock, [this] { return in_order_.front()->done; });
     std::unique_ptr<PieceJob> job = std::move(in_order_.front());
@@ -64,12 +76,14 @@ std::unique_ptr<PieceJob> ChunkPipeline::next_result() {
     return job;
 }
 
-void ChunkPipeline::work() {
+void ChunkPipeline::work()
+{
     ChunkEncoder encoder(method_, zlib_level_);
     std::unique_lock lock(mutex_);
     for (;;) {
         work_ready_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-        if (stopping_) return;
+        if (stopping_)
+            return;
         PieceJob* job = waiting_.front();
         waiting_.pop_front();
         lock.unlock();

@@ -16,10 +16,10 @@
 namespace hpi::detail {
 
 struct PieceJob {
-    std::size_t file = 0;        // index of the file in packing order
+    std::size_t file = 0;  // index of the file in packing order
     bool first_of_file = false;
     bool last_of_file = false;
-    bool raw = false;            // stored data: written as read, not made a chunk
+    bool raw = false;  // stored data: written as read, not made a chunk
     std::size_t plain_size = 0;
     std::vector<std::uint8_t> plain;
     std::vector<std::uint8_t> out;  // what goes into the archive

@@ -22,9 +22,10 @@ namespace v2 = format::v2;
 // A file is read, compressed and written this much at a time.
 constexpr std::size_t kPiece = 256 * 1024;
 constexpr std::uint64_t kProgressStep = 1u << 20;  // report big files every MiB
-constexpr int kMostZlibLevel = 9;                   // zlib's own scale stops at 9
+constexpr int kMostZlibLevel = 9;                  // zlib's own scale stops at 9
 
-Error too_large(const std::string& where) {
+Error too_large(const std::string& where)
+{
     return Error{ErrorKind::TooLarge, "the archive would pass the format's 4 GiB limit at " + where};
 }
 
@@ -45,7 +46,8 @@ struct PackedFile {
 // empty one. Both lists come sorted as the tree keeps its children.
 class RecordLayout {
 public:
-    explicit RecordLayout(const TreeNode& root) {
+    explicit RecordLayout(const TreeNode& root)
+    {
         names_.push_back(0);
         grow(v2::kFolderRecordSize);
         place(root, 0, "");
@@ -54,7 +56,8 @@ public:
     const std::vector<std::uint8_t>& names() const { return names_; }
     std::vector<PackedFile>& files() { return files_; }
 
-    void fill_file_records() {
+    void fill_file_records()
+    {
         for (const PackedFile& f : files_) {
             std::uint8_t* r = block_.data() + f.record;
             format::store_u32(r + v2::kFileDataStartAt, f.data_start);
@@ -66,11 +69,13 @@ public:
     }
 
 private:
-    static std::string joined(const std::string& path, const TreeNode& node) {
+    static std::string joined(const std::string& path, const TreeNode& node)
+    {
         return path.empty() ? node.name : path + "\\" + node.name;
     }
 
-    void place(const TreeNode& folder, std::size_t record, const std::string& path) {
+    void place(const TreeNode& folder, std::size_t record, const std::string& path)
+    {
         std::vector<const TreeNode*> folders, files;
         for (const auto& [key, child] : folder.children)
             (child->is_directory ? folders : files).push_back(child.get());
@@ -92,13 +97,15 @@ private:
             place(*folders[i], folders_at + i * v2::kFolderRecordSize, joined(path, *folders[i]));
     }
 
-    void name(std::size_t field, const TreeNode& node) {
+    void name(std::size_t field, const TreeNode& node)
+    {
         format::store_u32(block_.data() + field, std::uint32_t(names_.size()));
         names_.insert(names_.end(), node.name.begin(), node.name.end());
         names_.push_back(0);
     }
 
-    std::size_t grow(std::size_t n) {
+    std::size_t grow(std::size_t n)
+    {
         const std::size_t at = block_.size();
         block_.resize(at + n, 0);
         return at;
@@ -110,7 +117,8 @@ private:
 };
 
 std::vector<std::uint8_t> chunk_header(Method method, bool obfuscated, std::uint64_t payload_size,
-                                       std::uint64_t plain_size, std::uint32_t checksum) {
+                                       std::uint64_t plain_size, std::uint32_t checksum)
+{
     std::vector<std::uint8_t> h(format::kChunkHeaderSize);
     format::store_chunk_header(h.data(), {.marker = format::kChunkMarker,
                                           .method = std::uint8_t(method),
@@ -123,18 +131,19 @@ std::vector<std::uint8_t> chunk_header(Method method, bool obfuscated, std::uint
 
 // A block as it is stored: one obfuscated zlib chunk, or the block itself
 // where that chunk would not be shorter.
-Result<std::vector<std::uint8_t>> stored_block(const std::vector<std::uint8_t>& plain, int level) {
+Result<std::vector<std::uint8_t>> stored_block(const std::vector<std::uint8_t>& plain, int level)
+{
     uLongf room = compressBound(uLong(plain.size()));
     std::vector<std::uint8_t> payload(room);
     if (compress2(payload.data(), &room, plain.data(), uLong(plain.size()), level) != Z_OK)
-        return Error{ErrorKind::IoError, "zlib compression of a block of " +
-                                             std::to_string(plain.size()) + " bytes failed"};
+        return Error{ErrorKind::IoError,
+                     "zlib compression of a block of " + std::to_string(plain.size()) + " bytes failed"};
     payload.resize(room);
-    if (format::kChunkHeaderSize + payload.size() >= plain.size()) return plain;
+    if (format::kChunkHeaderSize + payload.size() >= plain.size())
+        return plain;
     format::obfuscate(payload);
     std::vector<std::uint8_t> chunk =
-        chunk_header(Method::Zlib, true, payload.size(), plain.size(),
-                     format::chunk_checksum(payload));
+        chunk_header(Method::Zlib, true, payload.size(), plain.size(), format::chunk_checksum(payload));
     chunk.insert(chunk.end(), payload.begin(), payload.end());
     return chunk;
 }
@@ -142,12 +151,17 @@ Result<std::vector<std::uint8_t>> stored_block(const std::vector<std::uint8_t>& 
 // zlib's deflate state, reused from file to file.
 class Deflater {
 public:
-    ~Deflater() {
-        if (ready_) deflateEnd(&z_);
+    ~Deflater()
+    {
+        if (ready_)
+            deflateEnd(&z_);
     }
-    Error restart(int level) {
-        if (ready_ ? deflateReset(&z_) == Z_OK : (ready_ = deflateInit(&z_, level) == Z_OK)) return {};
-        return Error{ErrorKind::IoError, "cannot start the zlib compressor at level " + std::to_string(level)};
+    Error restart(int level)
+    {
+        if (ready_ ? deflateReset(&z_) == Z_OK : (ready_ = deflateInit(&z_, level) == Z_OK))
+            return {};
+        return Error{ErrorKind::IoError,
+                     "cannot start the zlib compressor at level " + std::to_string(level)};
     }
     z_stream& stream() { return z_; }
 
@@ -164,18 +178,25 @@ public:
              std::uint64_t bytes_total, const ProgressFn& progress)
         : write_at_(write_at), level_(std::min(options.zlib_level, kMostZlibLevel)),
           deflate_(options.method == Method::Zlib), largest_(largest), total_(bytes_total),
-          progress_(progress), stop_(options.stop), in_(kPiece), out_(kPiece) {}
+          progress_(progress), stop_(options.stop), in_(kPiece), out_(kPiece)
+    {
+    }
 
     std::uint64_t end() const { return pos_; }
 
-    Error write(PackedFile& f) {
+    Error write(PackedFile& f)
+    {
         Result<FileDescriptor> fd = open_source(f.node->disk_file, f.node->size);
-        if (!fd) return fd.error();
+        if (!fd)
+            return fd.error();
         struct stat st {};
-        if (::fstat(fd->get(), &st) != 0) return io_error("cannot examine " + in_quotes(f.node->disk_file), errno);
-        f.mtime = std::uint32_t(std::clamp<std::int64_t>(st.st_mtime, 0, std::numeric_limits<std::uint32_t>::max()));
+        if (::fstat(fd->get(), &st) != 0)
+            return io_error("cannot examine " + in_quotes(f.node->disk_file), errno);
+        f.mtime = std::uint32_t(
+            std::clamp<std::int64_t>(st.st_mtime, 0, std::numeric_limits<std::uint32_t>::max()));
         f.data_start = std::uint32_t(pos_);  // pos_ <= largest_ <= 2^32 - 1
-        if (format::kChunkHeaderSize > largest_ - pos_) return too_large("'" + f.archive_path + "'");
+        if (format::kChunkHeaderSize > largest_ - pos_)
+            return too_large("'" + f.archive_path + "'");
         payload_at_ = pos_ + format::kChunkHeaderSize;
         payload_ = 0;
         sum_ = 0;
@@ -183,26 +204,32 @@ public:
         // An empty file is one zlib chunk of the empty input, stored or not.
         const bool deflating = deflate_ || f.node->size == 0;
         if (deflating)
-            if (Error e = deflater_.restart(level_)) return e;
+            if (Error e = deflater_.restart(level_))
+                return e;
         v2::ContentChecksum content;
         std::uint64_t left = f.node->size;
         do {
             if (stop_ && stop_->load(std::memory_order_relaxed))
                 return Error{ErrorKind::Interrupted, "packing was interrupted"};
             const auto n = std::size_t(std::min<std::uint64_t>(kPiece, left));
-            if (Error e = read_exactly(fd->get(), f.node->disk_file, in_.data(), n)) return e;
+            if (Error e = read_exactly(fd->get(), f.node->disk_file, in_.data(), n))
+                return e;
             left -= n;
             const std::span<const std::uint8_t> plain(in_.data(), n);
             content.add(plain);
-            if (Error e = deflating ? compress(f, plain, left == 0) : put(f, plain)) return e;
+            if (Error e = deflating ? compress(f, plain, left == 0) : put(f, plain))
+                return e;
             done_ += n;
-            if (left > 0 && done_ - reported_ >= kProgressStep) report(f);
+            if (left > 0 && done_ - reported_ >= kProgressStep)
+                report(f);
         } while (left > 0);
-        if (Error e = expect_end(fd->get(), f.node->disk_file)) return e;
+        if (Error e = expect_end(fd->get(), f.node->disk_file))
+            return e;
 
-        const auto header = chunk_header(deflating ? Method::Zlib : Method::Stored, false,
-                                         payload_, f.node->size, sum_);
-        if (Error e = write_at_(pos_, header)) return e;
+        const auto header =
+            chunk_header(deflating ? Method::Zlib : Method::Stored, false, payload_, f.node->size, sum_);
+        if (Error e = write_at_(pos_, header))
+            return e;
         f.stored_size = std::uint32_t(format::kChunkHeaderSize + payload_);
         f.checksum = content.value();
         pos_ = payload_at_ + payload_;
@@ -211,12 +238,15 @@ public:
     }
 
     // The last report of an archive without files.
-    void report_empty() {
-        if (progress_) progress_(PackProgress{});
+    void report_empty()
+    {
+        if (progress_)
+            progress_(PackProgress{});
     }
 
 private:
-    Error compress(const PackedFile& f, std::span<const std::uint8_t> plain, bool last) {
+    Error compress(const PackedFile& f, std::span<const std::uint8_t> plain, bool last)
+    {
         z_stream& z = deflater_.stream();
         z.next_in = const_cast<Bytef*>(plain.data());
         z.avail_in = uInt(plain.size());
@@ -227,20 +257,26 @@ private:
             const int result = deflate(&z, flush);
             if (result == Z_STREAM_ERROR)
                 return Error{ErrorKind::IoError, "zlib compression of '" + f.archive_path + "' failed"};
-            if (Error e = put(f, {out_.data(), out_.size() - z.avail_out})) return e;
-            if (last ? result == Z_STREAM_END : z.avail_out != 0) return {};
+            if (Error e = put(f, {out_.data(), out_.size() - z.avail_out}))
+                return e;
+            if (last ? result == Z_STREAM_END : z.avail_out != 0)
+                return {};
         }
     }
 
-    Error put(const PackedFile& f, std::span<const std::uint8_t> bytes) {
-        if (bytes.size() > largest_ - (payload_at_ + payload_)) return too_large("'" + f.archive_path + "'");
-        if (Error e = write_at_(payload_at_ + payload_, bytes)) return e;
+    Error put(const PackedFile& f, std::span<const std::uint8_t> bytes)
+    {
+        if (bytes.size() > largest_ - (payload_at_ + payload_))
+            return too_large("'" + f.archive_path + "'");
+        if (Error e = write_at_(payload_at_ + payload_, bytes))
+            return e;
         sum_ += format::chunk_checksum(bytes);
         payload_ += bytes.size();
         return {};
     }
 
-    void report(const PackedFile& f) {
+    void report(const PackedFile& f)
+    {
         reported_ = done_;
         report_progress(progress_, f.node->disk_file, f.archive_path, done_, total_);
     }
@@ -264,53 +300,68 @@ private:
 
 // Version 1 holds any byte in a name but the separators; version 2's
 // readers take a control byte for damage.
-bool has_control_byte(std::string_view name) {
-    return std::any_of(name.begin(), name.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+bool has_control_byte(std::string_view name)
+{
+    return std::any_of(name.begin(), name.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
-Error check_folder(const TreeNode& folder, const std::string& path, std::size_t depth) {
+Error check_folder(const TreeNode& folder, const std::string& path, std::size_t depth)
+{
     for (const auto& [key, child] : folder.children) {
         const std::string child_path = path.empty() ? child->name : path + "\\" + child->name;
         if (has_control_byte(child->name))
             return Error{ErrorKind::InvalidArgument,
                          "'" + child_path + "': a version-2 archive holds no name with control characters"};
-        if (!child->is_directory) continue;
+        if (!child->is_directory)
+            continue;
         if (depth + 1 > v2::kMaxFolderDepth)
-            return Error{ErrorKind::InvalidArgument,
-                         "'" + child_path + "' nests more than " + std::to_string(v2::kMaxFolderDepth) +
-                             " folders, the most a version-2 archive holds"};
-        if (Error e = check_folder(*child, child_path, depth + 1)) return e;
+            return Error{ErrorKind::InvalidArgument, "'" + child_path + "' nests more than " +
+                                                         std::to_string(v2::kMaxFolderDepth) +
+                                                         " folders, the most a version-2 archive holds"};
+        if (Error e = check_folder(*child, child_path, depth + 1))
+            return e;
     }
     return {};
 }
 
 }  // namespace
 
-Error check_version2_tree(const TreeNode& root) { return check_folder(root, "", 0); }
+Error check_version2_tree(const TreeNode& root)
+{
+    return check_folder(root, "", 0);
+}
 
 Error write_version2(const TreeNode& root, const WriteAt& write_at, const PackOptions& options,
-                     const ProgressFn& progress, std::uint64_t largest) {
-    if (v2::kHeaderSize > largest) return too_large("the header");
+                     const ProgressFn& progress, std::uint64_t largest)
+{
+    if (v2::kHeaderSize > largest)
+        return too_large("the header");
     RecordLayout layout(root);
     std::uint64_t total = 0;
-    for (const PackedFile& f : layout.files()) total += f.node->size;
+    for (const PackedFile& f : layout.files())
+        total += f.node->size;
     FileData data(write_at, options, largest, total, progress);
     for (PackedFile& f : layout.files())
-        if (Error e = data.write(f)) return e;
+        if (Error e = data.write(f))
+            return e;
     layout.fill_file_records();
 
     const int level = std::min(options.zlib_level, kMostZlibLevel);
     auto names = stored_block(layout.names(), level);
-    if (!names) return names.error();
+    if (!names)
+        return names.error();
     auto block = stored_block(layout.block(), level);
-    if (!block) return block.error();
+    if (!block)
+        return block.error();
     const std::uint64_t names_at = data.end();
     const std::uint64_t block_at = names_at + names->size();
-    if (block->size() > largest || block_at > largest - block->size()) return too_large("the blocks");
-    if (Error e = write_at(names_at, *names)) return e;
-    if (Error e = write_at(block_at, *block)) return e;
+    if (block->size() > largest || block_at > largest - block->size())
+        return too_large("the blocks");
+    if (Error e = write_at(names_at, *names))
+        return e;
+    if (Error e = write_at(block_at, *block))
+        return e;
 
     std::vector<std::uint8_t> h(v2::kHeaderSize, 0);
     format::store_u32(&h[v2::kHeaderMarkerAt], format::kMarker);
@@ -321,8 +372,10 @@ Error write_version2(const TreeNode& root, const WriteAt& write_at, const PackOp
     format::store_u32(&h[v2::kHeaderNamesSizeAt], std::uint32_t(names->size()));
     format::store_u32(&h[v2::kHeaderDataStartAt], std::uint32_t(v2::kHeaderSize));
     format::store_u32(&h[v2::kHeaderReservedAt], 0);
-    if (Error e = write_at(0, h)) return e;
-    if (layout.files().empty()) data.report_empty();
+    if (Error e = write_at(0, h))
+        return e;
+    if (layout.files().empty())
+        data.report_empty();
     return {};
 }
 

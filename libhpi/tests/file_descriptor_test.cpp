@@ -12,11 +12,18 @@
 namespace hpi {
 namespace {
 
-bool is_open(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+bool is_open(int fd)
+{
+    return ::fcntl(fd, F_GETFD) != -1;
+}
 
-int open_null() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
+int open_null()
+{
+    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
 
-TEST(FileDescriptorGuard, ClosesOnEveryWayOut) {
+TEST(FileDescriptorGuard, ClosesOnEveryWayOut)
+{
     int fd = -1;
     {
         FileDescriptor guard(open_null());
@@ -43,7 +50,8 @@ TEST(FileDescriptorGuard, ClosesOnEveryWayOut) {
     EXPECT_TRUE(is_open(moved)) << "a move onto itself keeps the descriptor";
 }
 
-TEST(FileDescriptorGuard, ReleaseHandsOverAndCloseReports) {
+TEST(FileDescriptorGuard, ReleaseHandsOverAndCloseReports)
+{
     FileDescriptor guard(open_null());
     const int fd = guard.release();
     EXPECT_FALSE(guard);

@@ -13,24 +13,30 @@
 namespace {
 namespace fs = std::filesystem;
 
-std::vector<fs::path> files_below(const fs::path& folder) {
+std::vector<fs::path> files_below(const fs::path& folder)
+{
     std::vector<fs::path> files;
-    if (!fs::is_directory(folder)) return files;
+    if (!fs::is_directory(folder))
+        return files;
     for (const auto& item : fs::recursive_directory_iterator(folder))
-        if (item.is_regular_file() && item.path().extension() != ".md") files.push_back(item.path());
+        if (item.is_regular_file() && item.path().extension() != ".md")
+            files.push_back(item.path());
     return files;
 }
 
-TEST(FuzzRegressions, KeptInputsKeepEveryReaderPromise) {
+TEST(FuzzRegressions, KeptInputsKeepEveryReaderPromise)
+{
     const fs::path kept = fs::path(__FILE__).parent_path() / "../fuzz/regressions";
     for (const fs::path& file : files_below(kept))
         EXPECT_EQ(hpi_fuzz::check_archive_file(file), "") << file;
 }
 
-TEST(FuzzRegressions, FixedArchivesGoodAndDamagedKeepEveryReaderPromise) {
+TEST(FuzzRegressions, FixedArchivesGoodAndDamagedKeepEveryReaderPromise)
+{
     const auto files = files_below(QUARRIX_TESTDATA_DIR);
     ASSERT_GE(files.size(), 10u) << "the fixed archives are missing";
-    for (const fs::path& file : files) EXPECT_EQ(hpi_fuzz::check_archive_file(file), "") << file;
+    for (const fs::path& file : files)
+        EXPECT_EQ(hpi_fuzz::check_archive_file(file), "") << file;
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 namespace hpi {
 namespace {
 
-TEST(NamesLevels, ASafeLevelNamesSomethingInsideItsFolderAndOnlyThat) {
+TEST(NamesLevels, ASafeLevelNamesSomethingInsideItsFolderAndOnlyThat)
+{
     const struct {
         std::string_view name;
         LevelFault fault;
@@ -34,20 +35,22 @@ TEST(NamesLevels, ASafeLevelNamesSomethingInsideItsFolderAndOnlyThat) {
     }
 }
 
-TEST(NamesLevels, AContainedPathHasOnlySafeLevelsAndNoDriveInFront) {
+TEST(NamesLevels, AContainedPathHasOnlySafeLevelsAndNoDriveInFront)
+{
     using Levels = std::vector<std::string_view>;
     EXPECT_EQ(contained_levels("units\\ARM/arm.fbi"), (Levels{"units", "ARM", "arm.fbi"}));
     EXPECT_EQ(contained_levels("a"), (Levels{"a"}));
     EXPECT_EQ(contained_levels("b\\C:"), (Levels{"b", "C:"}));
-    for (std::string_view path : {"", "\\units", "/etc", "units\\", "a\\\\b", "a\\..\\b", ".\\a",
-                                  "C:units", "c:\\units", "z:"})
+    for (std::string_view path :
+         {"", "\\units", "/etc", "units\\", "a\\\\b", "a\\..\\b", ".\\a", "C:units", "c:\\units", "z:"})
         EXPECT_FALSE(contained_levels(path)) << path;
     EXPECT_TRUE(starts_with_drive("C:"));
     EXPECT_FALSE(starts_with_drive("1:"));
     EXPECT_FALSE(starts_with_drive("C"));
 }
 
-TEST(NamesCase, OnlyAsciiLettersFold) {
+TEST(NamesCase, OnlyAsciiLettersFold)
+{
     EXPECT_EQ(fold_ascii("UNITS\\Arm.FBI @[`{"), "units\\arm.fbi @[`{");
     // Bytes past ASCII stay as they are, whatever letter they stand for in
     // Windows-1252 ("É") or UTF-8 ("É").
@@ -55,10 +58,12 @@ TEST(NamesCase, OnlyAsciiLettersFold) {
     EXPECT_TRUE(equal_ignoring_ascii_case("FileType", "filetype"));
     EXPECT_FALSE(equal_ignoring_ascii_case("FileType", "FileTypes"));
     EXPECT_FALSE(equal_ignoring_ascii_case("\xC9", "\xE9"));
-    EXPECT_FALSE(equal_ignoring_ascii_case("@", "`")) << "0x40 and 0x60 differ by the case bit but are no letters";
+    EXPECT_FALSE(equal_ignoring_ascii_case("@", "`"))
+        << "0x40 and 0x60 differ by the case bit but are no letters";
 }
 
-TEST(NamesUtf8, DecodesEachFormToItsCodePoint) {
+TEST(NamesUtf8, DecodesEachFormToItsCodePoint)
+{
     const std::string_view text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xA6";  // a é € 📦
     std::vector<char32_t> points;
     std::vector<std::size_t> ends;
@@ -72,18 +77,19 @@ TEST(NamesUtf8, DecodesEachFormToItsCodePoint) {
     EXPECT_EQ(ends, (std::vector<std::size_t>{1, 3, 6, 10}));
 }
 
-TEST(NamesUtf8, AFaultResumesAtTheByteThatBrokeTheSequenceOrPastAWholeBadForm) {
+TEST(NamesUtf8, AFaultResumesAtTheByteThatBrokeTheSequenceOrPastAWholeBadForm)
+{
     const struct {
         std::string_view text;
         std::size_t resume;  // where the next decoding starts after the fault
     } faults[] = {
-        {"\x80z", 1},              // a continuation byte alone
-        {"\xE2\x82", 1},           // cut short
-        {"\xE2(\x82", 1},          // broken by a byte that cannot continue it
+        {"\x80z", 1},                 // a continuation byte alone
+        {"\xE2\x82", 1},              // cut short
+        {"\xE2(\x82", 1},             // broken by a byte that cannot continue it
         {"\xF8\x88\x80\x80\x80", 1},  // five-byte form: not a lead byte
-        {"\xC0\xAF", 2},           // overlong "/"
-        {"\xED\xA0\x80", 3},       // a surrogate
-        {"\xF4\x90\x80\x80", 4},   // past U+10FFFF
+        {"\xC0\xAF", 2},              // overlong "/"
+        {"\xED\xA0\x80", 3},          // a surrogate
+        {"\xF4\x90\x80\x80", 4},      // past U+10FFFF
     };
     for (const auto& f : faults) {
         std::size_t pos = 0;

@@ -17,17 +17,24 @@ using test::BuiltArchive;
 using test::Bytes;
 using test::Chunk;
 
-Bytes text_like(std::size_t size) { return writer_test::make_content(size, 1, true); }
+Bytes text_like(std::size_t size)
+{
+    return writer_test::make_content(size, 1, true);
+}
 
-Error read_one(const Bytes& archive_bytes, Bytes& content) {
+Error read_one(const Bytes& archive_bytes, Bytes& content)
+{
     auto archive = test::open_bytes(archive_bytes);
-    if (!archive) return archive.error();
+    if (!archive)
+        return archive.error();
     for (std::size_t i = 0; i < (*archive)->entries().size(); ++i)
-        if (!(*archive)->entries()[i].is_directory) return test::read_all(**archive, i, content);
+        if (!(*archive)->entries()[i].is_directory)
+            return test::read_all(**archive, i, content);
     return {ErrorKind::InvalidArgument, "no file"};
 }
 
-BuiltArchive one_file(Method method, const Bytes& content, std::vector<Chunk> chunks) {
+BuiltArchive one_file(Method method, const Bytes& content, std::vector<Chunk> chunks)
+{
     return ArchiveBuilder()
         .directory("units")
         .chunked_file("units\\ARMCOM.FBI", method, std::uint32_t(content.size()), std::move(chunks))
@@ -36,7 +43,8 @@ BuiltArchive one_file(Method method, const Bytes& content, std::vector<Chunk> ch
 
 // The fixed archives hold every method with and without obfuscation and
 // encryption; these are the layouts they lack.
-TEST(ReaderChunks, LayoutsTheFixedArchivesLackDecodeExactly) {
+TEST(ReaderChunks, LayoutsTheFixedArchivesLackDecodeExactly)
+{
     const Bytes content = text_like(70000);
     const Bytes head(content.begin(), content.begin() + 65536), tail(content.begin() + 65536, content.end());
     Chunk with_extras = test::zlib_chunk_with_trailing(head, test::bytes_of("trailing garbage"), true);
@@ -51,7 +59,8 @@ TEST(ReaderChunks, LayoutsTheFixedArchivesLackDecodeExactly) {
         // The chunk's method decides, whatever the file record says.
         {"zlib and LZ77 chunks, LZ77 record", Method::Lz77, mixed},
         {"zlib and LZ77 chunks, zlib record", Method::Zlib, mixed},
-        {"zlib bytes after the stream, slack after the payload", Method::Zlib,
+        {"zlib bytes after the stream, slack after the payload",
+         Method::Zlib,
          {with_extras, test::zlib_chunk(tail)}},
     };
     for (const auto& c : cases) {
@@ -65,7 +74,8 @@ TEST(ReaderChunks, LayoutsTheFixedArchivesLackDecodeExactly) {
 
 // A big file is read a few hundred KiB at a time, chunks straddling the
 // pieces; each piece is decrypted at its own offset.
-TEST(ReaderChunks, AnEncryptedFileReadInPiecesDecodesExactly) {
+TEST(ReaderChunks, AnEncryptedFileReadInPiecesDecodesExactly)
+{
     const Bytes content = test::noise(700000, 3);
     const auto chunks = test::chunks_of(content, test::stored_chunk, true);
     Bytes got;
@@ -76,7 +86,8 @@ TEST(ReaderChunks, AnEncryptedFileReadInPiecesDecodesExactly) {
 
 // Each case spoils the chunks before the archive is built, or a number of the
 // built archive's file record or chunk length array.
-TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding) {
+TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding)
+{
     const Bytes content = text_like(70000);
     const auto base = test::chunks_of(content, test::lz77_literal_chunk);
     using Patch = void (*)(BuiltArchive&, const test::Placement&);
@@ -88,7 +99,9 @@ TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding) {
     };
     const Case cases[] = {
         {"checksum one bit off",
-         [](auto& c) { c[1].checksum = std::accumulate(c[1].payload.begin(), c[1].payload.end(), 0u) ^ 0x100; },
+         [](auto& c) {
+             c[1].checksum = std::accumulate(c[1].payload.begin(), c[1].payload.end(), 0u) ^ 0x100;
+         },
          nullptr, ErrorKind::BadChecksum},
         {"no SQSH marker", [](auto& c) { c[0].marker = 0x48535152; }, nullptr, ErrorKind::BadCompressedData},
         // A chunk that really holds 70000 bytes must be stopped before any
@@ -98,7 +111,9 @@ TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding) {
         // A valid stream followed by 2 MiB of junk: no 64 KiB chunk needs such
         // a payload, and a reader that loaded it could be made to load gigabytes.
         {"oversized payload",
-         [](auto& c) { c[1] = test::zlib_chunk_with_trailing(text_like(c[1].plain_size), Bytes(2 << 20, 0x55)); },
+         [](auto& c) {
+             c[1] = test::zlib_chunk_with_trailing(text_like(c[1].plain_size), Bytes(2 << 20, 0x55));
+         },
          nullptr, ErrorKind::BadCompressedData},
         {"plain size not the chunk's share", [](auto& c) { c[1].plain_size -= 1; }, nullptr,
          ErrorKind::BadCompressedData},
@@ -114,14 +129,23 @@ TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding) {
          [](auto& c) { c[1].payload = test::Lz77Stream().literals(test::bytes_of("short")).end().bytes(); },
          nullptr, ErrorKind::BadCompressedData},
         {"zlib stream inflating past the plain size",
-         [](auto& c) { c[1] = test::zlib_chunk(text_like(c[1].plain_size + 1)); c[1].plain_size -= 1; }, nullptr,
-         ErrorKind::BadCompressedData},
+         [](auto& c) {
+             c[1] = test::zlib_chunk(text_like(c[1].plain_size + 1));
+             c[1].plain_size -= 1;
+         },
+         nullptr, ErrorKind::BadCompressedData},
         {"zlib stream inflating short",
-         [](auto& c) { c[1] = test::zlib_chunk(text_like(c[1].plain_size - 1)); c[1].plain_size += 1; }, nullptr,
-         ErrorKind::BadCompressedData},
+         [](auto& c) {
+             c[1] = test::zlib_chunk(text_like(c[1].plain_size - 1));
+             c[1].plain_size += 1;
+         },
+         nullptr, ErrorKind::BadCompressedData},
         {"zlib stream with a wrong Adler-32",
-         [](auto& c) { c[1] = test::zlib_chunk(text_like(c[1].plain_size)); c[1].payload.back() ^= 1; }, nullptr,
-         ErrorKind::BadCompressedData},
+         [](auto& c) {
+             c[1] = test::zlib_chunk(text_like(c[1].plain_size));
+             c[1].payload.back() ^= 1;
+         },
+         nullptr, ErrorKind::BadCompressedData},
         {"stored length below the header size", nullptr, [](auto& b, auto& f) { b.put_u32(f.data, 18); },
          ErrorKind::BadCompressedData},
         {"stored length past the end of the file", nullptr,
@@ -129,18 +153,21 @@ TEST(ReaderChunks, ChunkAndLengthArrayFaultsAreCaughtBeforeDecoding) {
         {"stored length shorter than header and payload", nullptr,
          [](auto& b, auto& f) { b.put_u32(f.data, b.u32(f.data) - 40); }, ErrorKind::BadOffset},
         {"length array past the end of the file", nullptr,
-         [](auto& b, auto& f) { b.put_u32(f.record, std::uint32_t(b.bytes.size() - 4)); }, ErrorKind::Truncated},
-        {"size needing a longer length array", nullptr, [](auto& b, auto& f) { b.put_u32(f.record + 4, 140000); },
-         ErrorKind::BadCompressedData},
+         [](auto& b, auto& f) { b.put_u32(f.record, std::uint32_t(b.bytes.size() - 4)); },
+         ErrorKind::Truncated},
+        {"size needing a longer length array", nullptr,
+         [](auto& b, auto& f) { b.put_u32(f.record + 4, 140000); }, ErrorKind::BadCompressedData},
         {"size needing a length array past the end", nullptr,
          [](auto& b, auto& f) { b.put_u32(f.record + 4, 0xFFFFFFFF); }, ErrorKind::Truncated},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto chunks = base;
-        if (c.spoil) c.spoil(chunks);
+        if (c.spoil)
+            c.spoil(chunks);
         BuiltArchive built = one_file(Method::Lz77, content, chunks);
-        if (c.patch) c.patch(built, built.at.at("units\\ARMCOM.FBI"));
+        if (c.patch)
+            c.patch(built, built.at.at("units\\ARMCOM.FBI"));
         Bytes got;
         const Error error = read_one(built.bytes, got);
         EXPECT_EQ(error.kind, c.kind) << error.message;

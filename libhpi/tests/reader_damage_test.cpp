@@ -18,7 +18,8 @@ namespace {
 using test::ArchiveBuilder;
 using test::Bytes;
 
-Bytes varied_archive() {
+Bytes varied_archive()
+{
     const Bytes text = test::bytes_of(std::string(3000, 'q') + "tail of the text");
     Bytes big = test::noise(70000, 11);
     return ArchiveBuilder()
@@ -36,7 +37,8 @@ Bytes varied_archive() {
 
 // Version 2 the same way: the blocks first, where damage aimed at the
 // start finds them, or last as one chunk each; files of every layout.
-Bytes varied_v2_archive(bool blocks_first) {
+Bytes varied_v2_archive(bool blocks_first)
+{
     const Bytes text = test::bytes_of(std::string(3000, 'q') + "tail of the text");
     const Bytes big = test::noise(70000, 11);
     test::V2Builder builder;
@@ -48,12 +50,15 @@ Bytes varied_v2_archive(bool blocks_first) {
         .file("z.bin", big)
         .stored_file("s.bin", 5, test::bytes_of("12345"))
         .file("empty", {});
-    if (blocks_first) builder.blocks_first();
-    else builder.blocks_as_chunks();
+    if (blocks_first)
+        builder.blocks_first();
+    else
+        builder.blocks_as_chunks();
     return builder.build().bytes;
 }
 
-void damage_at_random(const Bytes& original) {
+void damage_at_random(const Bytes& original)
+{
     const writer_test::ScratchDir dir;
     const auto file = dir / "damaged.hpi";
     std::mt19937 random(20240601);
@@ -65,15 +70,23 @@ void damage_at_random(const Bytes& original) {
             // the numbers that steer the reader live: the start, and the end
             // where version 2 keeps its blocks.
             const std::size_t region = random() % 3;
-            const std::size_t span = region == 2 ? bytes.size() - 4 : std::min<std::size_t>(400, bytes.size() - 4);
+            const std::size_t span =
+                region == 2 ? bytes.size() - 4 : std::min<std::size_t>(400, bytes.size() - 4);
             const std::size_t at = (region == 1 ? bytes.size() - 4 - span : 0) + random() % span;
             if (random() % 2) {
                 bytes[at] ^= std::uint8_t(1u << (random() % 8));
             } else {
-                const std::uint32_t values[] = {0, 1, 0xFFFFFFFF, 0x80000000, 20, 32,
-                                                std::uint32_t(bytes.size()), std::uint32_t(random())};
+                const std::uint32_t values[] = {0,
+                                                1,
+                                                0xFFFFFFFF,
+                                                0x80000000,
+                                                20,
+                                                32,
+                                                std::uint32_t(bytes.size()),
+                                                std::uint32_t(random())};
                 const std::uint32_t v = values[random() % 8];
-                for (int i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (8 * i));
+                for (int i = 0; i < 4; ++i)
+                    bytes[at + i] = std::uint8_t(v >> (8 * i));
             }
         }
         // A fresh file each round: truncating the last one would wait for its
@@ -84,7 +97,8 @@ void damage_at_random(const Bytes& original) {
     }
 }
 
-TEST(ReaderDamage, RandomByteAndWordDamageGetsAnErrorOrExactContent) {
+TEST(ReaderDamage, RandomByteAndWordDamageGetsAnErrorOrExactContent)
+{
     const struct {
         const char* what;
         Bytes archive;

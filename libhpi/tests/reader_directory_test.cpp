@@ -15,7 +15,8 @@ using test::Bytes;
 using test::bytes_of;
 
 // Entries deliberately out of name order, a nested directory and an empty one.
-BuiltArchive sample() {
+BuiltArchive sample()
+{
     return ArchiveBuilder()
         .stored_file("zeta.txt", bytes_of("last by name, first by place"))
         .directory("units")
@@ -28,7 +29,8 @@ BuiltArchive sample() {
         .build();
 }
 
-ErrorKind open_kind(const Bytes& bytes) {
+ErrorKind open_kind(const Bytes& bytes)
+{
     auto archive = test::open_bytes(bytes);
     return archive ? ErrorKind::None : archive.error().kind;
 }
@@ -36,16 +38,19 @@ ErrorKind open_kind(const Bytes& bytes) {
 // The fixed archives hold sorted entries, files-only directories and one
 // header key; here stored order wins, subdirectories are not counted, and a
 // header key whose derived key is 0 still decrypts.
-TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories) {
+TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories)
+{
     const BuiltArchive built = sample();
     for (std::uint32_t key : {0u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(key);
         auto archive = test::open_bytes(key ? built.encrypted(key) : built.bytes);
         ASSERT_TRUE(archive) << archive.error().message;
         std::vector<std::string> paths;
-        for (const Entry& entry : (*archive)->entries()) paths.push_back(entry.path);
-        ASSERT_EQ(paths, (std::vector<std::string>{"zeta.txt", "units", "units\\B.FBI", "units\\sub",
-                                                   "units\\sub\\deep.txt", "units\\A.FBI", "empty", "alpha.txt"}));
+        for (const Entry& entry : (*archive)->entries())
+            paths.push_back(entry.path);
+        ASSERT_EQ(paths,
+                  (std::vector<std::string>{"zeta.txt", "units", "units\\B.FBI", "units\\sub",
+                                            "units\\sub\\deep.txt", "units\\A.FBI", "empty", "alpha.txt"}));
         const auto& entries = (*archive)->entries();
         EXPECT_EQ(entries[1].size, 2u);  // units: not the subdirectory
         EXPECT_EQ(entries[3].size, 1u);
@@ -56,7 +61,8 @@ TEST(ReaderDirectory, ListsDepthFirstInStoredOrderWithFileCountsForDirectories) 
     }
 }
 
-TEST(ReaderDirectory, FindFoldsAsciiCaseOnlyAcceptsSlashesAndPrefersTheExactSpelling) {
+TEST(ReaderDirectory, FindFoldsAsciiCaseOnlyAcceptsSlashesAndPrefersTheExactSpelling)
+{
     auto archive = test::open_bytes(ArchiveBuilder()
                                         .directory("Units")
                                         .stored_file("Units\\arm.fbi", bytes_of("lower"))
@@ -81,7 +87,8 @@ TEST(ReaderDirectory, FindFoldsAsciiCaseOnlyAcceptsSlashesAndPrefersTheExactSpel
         EXPECT_EQ(path_found(absent), "(none)") << absent;
 }
 
-TEST(ReaderDirectory, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {
+TEST(ReaderDirectory, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash)
+{
     // The last file is chunked, so every cut loses bytes somebody needs.
     const Bytes tail = test::noise(3000, 7);
     const BuiltArchive built =
@@ -95,14 +102,14 @@ TEST(ReaderDirectory, AnArchiveCutAtEveryOffsetIsAnErrorNeverACrash) {
         for (std::size_t cut = 0; cut < whole.size(); ++cut) {
             SCOPED_TRACE(cut);
             const Error error = test::first_error(Bytes(whole.begin(), whole.begin() + cut));
-            EXPECT_EQ(error.kind, cut < 4 ? ErrorKind::NotAnArchive : ErrorKind::Truncated)
-                << error.message;
+            EXPECT_EQ(error.kind, cut < 4 ? ErrorKind::NotAnArchive : ErrorKind::Truncated) << error.message;
         }
         EXPECT_FALSE(test::first_error(whole));
     }
 }
 
-TEST(ReaderDirectory, HostileHeadersAndDirectoryBlocksAreRefusedAtOpen) {
+TEST(ReaderDirectory, HostileHeadersAndDirectoryBlocksAreRefusedAtOpen)
+{
     const BuiltArchive built = sample();
     const auto& root = built.at.at("");
     const auto& units = built.at.at("units");
@@ -127,21 +134,26 @@ TEST(ReaderDirectory, HostileHeadersAndDirectoryBlocksAreRefusedAtOpen) {
         {"block start far past the file", {{16, 0xFFFFFFF0}}, ErrorKind::BadOffset},
         {"root entries past the block", {{root.record + 4, built.directory_end}}, ErrorKind::BadOffset},
         {"root entries before the block", {{root.record + 4, 3}}, ErrorKind::BadOffset},
-        {"directory record past the block", {{units.entry_record + 4, built.directory_end - 4}},
+        {"directory record past the block",
+         {{units.entry_record + 4, built.directory_end - 4}},
          ErrorKind::BadOffset},
-        {"directory record far past the file", {{units.entry_record + 4, 0xFFFFFFF0}},
-         ErrorKind::BadOffset},
+        {"directory record far past the file", {{units.entry_record + 4, 0xFFFFFFF0}}, ErrorKind::BadOffset},
         {"name past the block", {{deep.entry_record, built.directory_end}}, ErrorKind::BadOffset},
         {"name inside the header", {{deep.entry_record, 4}}, ErrorKind::BadOffset},
-        {"file record straddling the block end", {{deep.entry_record + 4, built.directory_end - 8}},
+        {"file record straddling the block end",
+         {{deep.entry_record + 4, built.directory_end - 8}},
          ErrorKind::BadOffset},
-        {"a directory that contains itself", {{sub.entry_record + 4, units.record}},
+        {"a directory that contains itself",
+         {{sub.entry_record + 4, units.record}},
          ErrorKind::DirectoryLoop},
-        {"a directory that contains the root", {{units.entry_record + 4, root.record}},
+        {"a directory that contains the root",
+         {{units.entry_record + 4, root.record}},
          ErrorKind::DirectoryLoop},
-        {"two entries naming one directory", {{empty.entry_record + 4, units.record}},
+        {"two entries naming one directory",
+         {{empty.entry_record + 4, units.record}},
          ErrorKind::DirectoryLoop},
-        {"two directories sharing entry records", {{empty.record, 1}, {empty.record + 4, units.record + 8}},
+        {"two directories sharing entry records",
+         {{empty.record, 1}, {empty.record + 4, units.record + 8}},
          ErrorKind::DirectoryLoop},
     };
     // Absurd entry counts are refused before anything is allocated;
@@ -152,22 +164,26 @@ TEST(ReaderDirectory, HostileHeadersAndDirectoryBlocksAreRefusedAtOpen) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         BuiltArchive copy = built;
-        for (const auto& [offset, value] : c.writes) copy.put_u32(offset, value);
+        for (const auto& [offset, value] : c.writes)
+            copy.put_u32(offset, value);
         EXPECT_EQ(open_kind(copy.bytes), c.kind);
     }
 }
 
 // That 128 levels open is the writer's path test, which reads its deepest
 // archive back.
-TEST(ReaderDirectory, NestingIsBounded) {
+TEST(ReaderDirectory, NestingIsBounded)
+{
     ArchiveBuilder builder;
     std::string path = "d";
     builder.directory(path);
-    for (int i = 1; i < 300; ++i) builder.directory(path += "\\d");
+    for (int i = 1; i < 300; ++i)
+        builder.directory(path += "\\d");
     EXPECT_EQ(open_kind(builder.build().bytes), ErrorKind::DirectoryLoop);
 }
 
-TEST(ReaderDirectory, NamesThatAreNotSinglePathComponentsOrTooLongAreBadNames) {
+TEST(ReaderDirectory, NamesThatAreNotSinglePathComponentsOrTooLongAreBadNames)
+{
     std::vector<Bytes> archives;
     for (const std::string name : {"a\\b", "a/b", "..", ".", ""}) {
         // Replace the name bytes in place: each fits in "placeholder".
@@ -190,13 +206,15 @@ TEST(ReaderDirectory, NamesThatAreNotSinglePathComponentsOrTooLongAreBadNames) {
     ArchiveBuilder builder;
     std::string path = long_name;
     builder.directory(path);
-    for (int i = 0; i < 5; ++i) builder.directory(path += "\\" + long_name);
+    for (int i = 0; i < 5; ++i)
+        builder.directory(path += "\\" + long_name);
     archives.push_back(builder.build().bytes);
     for (std::size_t i = 0; i < archives.size(); ++i)
         EXPECT_EQ(open_kind(archives[i]), ErrorKind::BadName) << "case " << i;
 }
 
-TEST(ReaderDirectory, AFileRecordOutsideTheFileOrWithAnUnknownMethodFailsThatEntryOnly) {
+TEST(ReaderDirectory, AFileRecordOutsideTheFileOrWithAnUnknownMethodFailsThatEntryOnly)
+{
     const BuiltArchive built = sample();
     const std::uint32_t record = built.at.at("units\\B.FBI").record;
     struct Case {
@@ -209,8 +227,7 @@ TEST(ReaderDirectory, AFileRecordOutsideTheFileOrWithAnUnknownMethodFailsThatEnt
         {"data inside the header", record, 8, ErrorKind::BadOffset},
         {"data past the end of the file", record, std::uint32_t(built.bytes.size() + 1),
          ErrorKind::BadOffset},
-        {"data running past the end", record, std::uint32_t(built.bytes.size() - 2),
-         ErrorKind::Truncated},
+        {"data running past the end", record, std::uint32_t(built.bytes.size() - 2), ErrorKind::Truncated},
         {"data far away", record, 0xFFFFFFFF, ErrorKind::BadOffset},
         // Not stored, so read as chunks, which the raw text cannot pass for:
         // which fault shows first depends on the text (None: any error).
@@ -232,11 +249,10 @@ TEST(ReaderDirectory, AFileRecordOutsideTheFileOrWithAnUnknownMethodFailsThatEnt
     }
 }
 
-TEST(ReaderDirectory, EmptyFilesNeedNoPlausibleDataOffset) {
-    BuiltArchive built = ArchiveBuilder()
-                             .stored_file("empty.dat", {})
-                             .chunked_file("empty.lz", Method::Lz77, 0, {})
-                             .build();
+TEST(ReaderDirectory, EmptyFilesNeedNoPlausibleDataOffset)
+{
+    BuiltArchive built =
+        ArchiveBuilder().stored_file("empty.dat", {}).chunked_file("empty.lz", Method::Lz77, 0, {}).build();
     built.put_u32(built.at.at("empty.dat").record, 0);
     built.put_u32(built.at.at("empty.lz").record, 0xFFFFFFFF);
     auto archive = test::open_bytes(built.bytes);

@@ -20,14 +20,16 @@ using test::ManifestRow;
 
 const std::filesystem::path kData = test::testdata_dir();
 
-std::string content_hash(const Archive& archive, std::size_t index) {
+std::string content_hash(const Archive& archive, std::size_t index)
+{
     test::Bytes content;
     const Error error = test::read_all(archive, index, content);
     EXPECT_FALSE(error) << error.message;
     return test::sha256_hex(content);
 }
 
-std::size_t files_directly_inside(const std::vector<ManifestRow>& rows, const std::string& dir) {
+std::size_t files_directly_inside(const std::vector<ManifestRow>& rows, const std::string& dir)
+{
     std::size_t count = 0;
     for (const auto& row : rows)
         if (!row.is_directory && row.path.size() > dir.size() + 1 &&
@@ -37,7 +39,8 @@ std::size_t files_directly_inside(const std::vector<ManifestRow>& rows, const st
     return count;
 }
 
-TEST(ReaderFixtures, EveryGoodArchiveListsAndExtractsExactlyAsTheManifestSays) {
+TEST(ReaderFixtures, EveryGoodArchiveListsAndExtractsExactlyAsTheManifestSays)
+{
     for (const std::string& name : test::good_archives()) {
         SCOPED_TRACE(name);
         const auto rows = test::manifest_rows(name);
@@ -61,7 +64,8 @@ TEST(ReaderFixtures, EveryGoodArchiveListsAndExtractsExactlyAsTheManifestSays) {
     }
 }
 
-TEST(ReaderFixtures, DamagedArchivesFailWithTheKindThatDescribesThem) {
+TEST(ReaderFixtures, DamagedArchivesFailWithTheKindThatDescribesThem)
+{
     struct Case {
         const char* file;
         ErrorKind at_open;  // None: opens, and test() must find `at_test`
@@ -74,9 +78,12 @@ TEST(ReaderFixtures, DamagedArchivesFailWithTheKindThatDescribesThem) {
         {"damaged/version2.hpi", ErrorKind::Truncated, ErrorKind::None, 0, "offset 20, inside the 32-byte"},
         {"damaged/dir-loop.hpi", ErrorKind::DirectoryLoop, ErrorKind::None, 0, "offset 20"},
         {"damaged/bad-checksum.ufo", ErrorKind::None, ErrorKind::BadChecksum, 1, "entry '"},
-        {"damaged/truncated.ufo", ErrorKind::None, ErrorKind::Truncated, 3, "entry '"},  // cut in the first file
-        {"v2/damaged/short-header.hpi", ErrorKind::Truncated, ErrorKind::None, 0, "offset 20, inside the 32-byte"},
-        {"v2/damaged/dir-loop.hpi", ErrorKind::DirectoryLoop, ErrorKind::None, 0, "folder 'a': folder records at offset 0"},
+        {"damaged/truncated.ufo", ErrorKind::None, ErrorKind::Truncated, 3,
+         "entry '"},  // cut in the first file
+        {"v2/damaged/short-header.hpi", ErrorKind::Truncated, ErrorKind::None, 0,
+         "offset 20, inside the 32-byte"},
+        {"v2/damaged/dir-loop.hpi", ErrorKind::DirectoryLoop, ErrorKind::None, 0,
+         "folder 'a': folder records at offset 0"},
         // The blocks at the end are gone with the rest.
         {"v2/damaged/truncated.hpi", ErrorKind::Truncated, ErrorKind::None, 0, "names block [34846, 34958)"},
         {"v2/damaged/bad-chunk-checksum.hpi", ErrorKind::None, ErrorKind::BadChecksum, 1,
@@ -90,10 +97,8 @@ TEST(ReaderFixtures, DamagedArchivesFailWithTheKindThatDescribesThem) {
         if (c.at_open != ErrorKind::None) {
             ASSERT_FALSE(archive);
             EXPECT_EQ(archive.error().kind, c.at_open) << archive.error().message;
-            EXPECT_NE(archive.error().message.find(c.file), std::string::npos)
-                << archive.error().message;
-            EXPECT_NE(archive.error().message.find(c.where), std::string::npos)
-                << archive.error().message;
+            EXPECT_NE(archive.error().message.find(c.file), std::string::npos) << archive.error().message;
+            EXPECT_NE(archive.error().message.find(c.where), std::string::npos) << archive.error().message;
             continue;
         }
         ASSERT_TRUE(archive) << archive.error().message;
@@ -102,12 +107,14 @@ TEST(ReaderFixtures, DamagedArchivesFailWithTheKindThatDescribesThem) {
         EXPECT_NE(error.message.find(c.where), std::string::npos) << error.message;
         std::size_t damaged = 0;
         for (std::size_t i = 0; i < (*archive)->entries().size(); ++i)
-            damaged += !(*archive)->entries()[i].is_directory && (*archive)->read(i, [](auto) { return true; });
+            damaged +=
+                !(*archive)->entries()[i].is_directory && (*archive)->read(i, [](auto) { return true; });
         EXPECT_EQ(damaged, c.damaged_files);
     }
 }
 
-TEST(ReaderFixtures, ConcurrentReadsOfOneArchiveAllSeeTheRightContent) {
+TEST(ReaderFixtures, ConcurrentReadsOfOneArchiveAllSeeTheRightContent)
+{
     auto archive = Archive::open(kData / "zlib.ufo");
     ASSERT_TRUE(archive);
     const Archive& shared = **archive;
@@ -118,18 +125,25 @@ TEST(ReaderFixtures, ConcurrentReadsOfOneArchiveAllSeeTheRightContent) {
     std::vector<std::thread> threads;
     for (std::size_t t = 0; t < seen.size(); ++t)
         threads.emplace_back([&, t] {
-            for (int round = 0; round < 5; ++round) seen[t] = content_hash(shared, *index);
+            for (int round = 0; round < 5; ++round)
+                seen[t] = content_hash(shared, *index);
         });
-    for (auto& thread : threads) thread.join();
-    for (const auto& hash : seen) EXPECT_EQ(hash, expected);
+    for (auto& thread : threads)
+        thread.join();
+    for (const auto& hash : seen)
+        EXPECT_EQ(hash, expected);
 }
 
-TEST(ReaderFixtures, ReadStopsQuietlyWhenTheSinkDeclinesAndRefusesDirectoriesAndBadIndexes) {
+TEST(ReaderFixtures, ReadStopsQuietlyWhenTheSinkDeclinesAndRefusesDirectoriesAndBadIndexes)
+{
     auto archive = Archive::open(kData / "zlib.ufo");
     ASSERT_TRUE(archive);
     const Archive& a = **archive;
     std::size_t calls = 0;
-    const auto decline = [&](auto) { ++calls; return false; };
+    const auto decline = [&](auto) {
+        ++calls;
+        return false;
+    };
     const Error declined = a.read(a.find("weapons\\weapons.tdf").value(), decline);
     EXPECT_FALSE(declined) << declined.message;
     EXPECT_EQ(calls, 1u) << "the file spans four chunks";
@@ -138,10 +152,11 @@ TEST(ReaderFixtures, ReadStopsQuietlyWhenTheSinkDeclinesAndRefusesDirectoriesAnd
     EXPECT_EQ(a.read(a.entries().size(), sink).kind, ErrorKind::InvalidArgument);
 }
 
-TEST(ReaderFixtures, MissingFilesDirectoriesAndPipesAreIoErrorsWithoutBlocking) {
+TEST(ReaderFixtures, MissingFilesDirectoriesAndPipesAreIoErrorsWithoutBlocking)
+{
     // A pipe with no writer would block a plain open for ever.
-    const auto pipe = std::filesystem::temp_directory_path() /
-                      ("quarrix-reader-pipe-" + std::to_string(::getpid()));
+    const auto pipe =
+        std::filesystem::temp_directory_path() / ("quarrix-reader-pipe-" + std::to_string(::getpid()));
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     for (const auto& path : {kData / "no-such-archive.hpi", kData / "damaged", pipe}) {
         auto opened = Archive::open(path);

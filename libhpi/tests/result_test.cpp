@@ -10,10 +10,17 @@
 namespace hpi {
 namespace {
 
-Result<std::string> found() { return std::string("units"); }
-Result<std::string> refused() { return Error{ErrorKind::BadName, "name '..' is not a single path level"}; }
+Result<std::string> found()
+{
+    return std::string("units");
+}
+Result<std::string> refused()
+{
+    return Error{ErrorKind::BadName, "name '..' is not a single path level"};
+}
 
-TEST(Result, GivesItsValueAndRefusesToInventOne) {
+TEST(Result, GivesItsValueAndRefusesToInventOne)
+{
     Result<std::string> good = found();
     ASSERT_TRUE(good.ok());
     EXPECT_EQ(good.value(), "units");
@@ -39,7 +46,8 @@ TEST(Result, GivesItsValueAndRefusesToInventOne) {
     EXPECT_THROW(static_cast<void>(constant_bad.value()), BadResultAccess);
 }
 
-TEST(Result, AnEmptyErrorIsNoValueEither) {
+TEST(Result, AnEmptyErrorIsNoValueEither)
+{
     // A function that returns Error{} where it meant to return a value says
     // ok() but has nothing to give.
     Result<std::unique_ptr<int>> empty = Error{};

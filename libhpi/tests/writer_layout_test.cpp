@@ -16,7 +16,8 @@ using writer_test::chunk_headers;
 using writer_test::make_content;
 using writer_test::ScratchDir;
 
-hpi::PackOptions with_method(hpi::Method method) {
+hpi::PackOptions with_method(hpi::Method method)
+{
     hpi::PackOptions o;
     o.method = method;
     o.threads = 2;
@@ -24,7 +25,8 @@ hpi::PackOptions with_method(hpi::Method method) {
 }
 
 // Adds each (archive path, content) pair as a disk file of its own.
-void add_files(hpi::Writer& w, const ScratchDir& dir, const std::map<std::string, Bytes>& files) {
+void add_files(hpi::Writer& w, const ScratchDir& dir, const std::map<std::string, Bytes>& files)
+{
     int n = 0;
     for (const auto& [archive_path, content] : files) {
         auto disk = dir / ("src" + std::to_string(n++));
@@ -34,33 +36,46 @@ void add_files(hpi::Writer& w, const ScratchDir& dir, const std::map<std::string
 }
 
 // Where the data of a file ends, from its records alone.
-std::size_t data_end(const Bytes& bytes, const hpi::Entry& f) {
-    if (f.method == hpi::Method::Stored) return f.data_offset + f.size;
+std::size_t data_end(const Bytes& bytes, const hpi::Entry& f)
+{
+    if (f.method == hpi::Method::Stored)
+        return f.data_offset + f.size;
     const auto chunks = chunk_headers(bytes, f);
     std::size_t end = f.data_offset + chunks.size() * 4;
-    for (const auto& c : chunks) end += c.stored_length;
+    for (const auto& c : chunks)
+        end += c.stored_length;
     return end;
 }
 
-TEST(WriterLayout, EntriesAreSortedByCaseFoldedUnsignedBytes) {
+TEST(WriterLayout, EntriesAreSortedByCaseFoldedUnsignedBytes)
+{
     ScratchDir dir;
     hpi::Writer w;
     // '[' and '_' sit between 'Z' and 'a': only folding puts "Alpha" after
     // them; bytes >= 0x80 come after every ASCII letter only when compared
     // unsigned.
-    for (const char* name : {"zeta", "Alpha", "\xE9" "cole", "_under", "beta", "9.txt",
-                             "\xC9" "COLE", "Ecole2", "[x]", "10.txt"})
+    for (const char* name : {"zeta", "Alpha",
+                             "\xE9"
+                             "cole",
+                             "_under", "beta", "9.txt",
+                             "\xC9"
+                             "COLE",
+                             "Ecole2", "[x]", "10.txt"})
         ASSERT_FALSE(w.add_directory(std::string("root\\") + name));
     ASSERT_FALSE(w.pack(dir / "out.hpi", with_method(hpi::Method::Zlib)));
 
     auto archive = writer_test::open_packed(dir / "out.hpi");
     ASSERT_TRUE(archive);
     std::vector<std::string> names;
-    for (const hpi::Entry& e : archive->entries()) names.push_back(e.path);
-    EXPECT_EQ(names, (std::vector<std::string>{"root", "root\\10.txt", "root\\9.txt", "root\\[x]",
-                                               "root\\_under", "root\\Alpha", "root\\beta",
-                                               "root\\Ecole2", "root\\zeta", "root\\\xC9" "COLE",
-                                               "root\\\xE9" "cole"}));
+    for (const hpi::Entry& e : archive->entries())
+        names.push_back(e.path);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"root", "root\\10.txt", "root\\9.txt", "root\\[x]", "root\\_under",
+                                        "root\\Alpha", "root\\beta", "root\\Ecole2", "root\\zeta",
+                                        "root\\\xC9"
+                                        "COLE",
+                                        "root\\\xE9"
+                                        "cole"}));
 }
 
 // Every method, read back byte for byte: around the 64 KiB boundary, a text
@@ -68,15 +83,17 @@ TEST(WriterLayout, EntriesAreSortedByCaseFoldedUnsignedBytes) {
 // and empty directories. The header, the directory block and the data of
 // each file follow each other without gaps, up to the end of the archive,
 // whatever the number of threads.
-TEST(WriterLayout, EachMethodLaysOutItsDataInChunksOf64KiBAndReadsBack) {
-    const std::map<std::string, Bytes> files = {{"a65535", make_content(65535, 7, false)},
-                                                {"b65536", make_content(65536, 8, false)},
-                                                {"c65537", make_content(65537, 9, false)},
-                                                {"d1", make_content(1, 10, false)},
-                                                {"text", make_content(200000, 6, true)},
-                                                {"empty", {}},
-                                                {"music\\theme.bin", make_content(2'500'000, 5, false)},
-                                                {"maps\\caf\xE9\\\xC9t\xE9.tnt", make_content(70000, 6, true)}};
+TEST(WriterLayout, EachMethodLaysOutItsDataInChunksOf64KiBAndReadsBack)
+{
+    const std::map<std::string, Bytes> files = {
+        {"a65535", make_content(65535, 7, false)},
+        {"b65536", make_content(65536, 8, false)},
+        {"c65537", make_content(65537, 9, false)},
+        {"d1", make_content(1, 10, false)},
+        {"text", make_content(200000, 6, true)},
+        {"empty", {}},
+        {"music\\theme.bin", make_content(2'500'000, 5, false)},
+        {"maps\\caf\xE9\\\xC9t\xE9.tnt", make_content(70000, 6, true)}};
     for (hpi::Method method : {hpi::Method::Stored, hpi::Method::Lz77, hpi::Method::Zlib}) {
         SCOPED_TRACE(int(method));
         ScratchDir dir;
@@ -102,7 +119,8 @@ TEST(WriterLayout, EachMethodLaysOutItsDataInChunksOf64KiBAndReadsBack) {
         std::size_t files_seen = 0;
         for (const hpi::Entry& e : archive->entries()) {
             SCOPED_TRACE(e.path);
-            if (e.is_directory) continue;
+            if (e.is_directory)
+                continue;
             ++files_seen;
             EXPECT_EQ(e.data_offset, expected_start);
             expected_start = data_end(bytes, e);
@@ -112,7 +130,8 @@ TEST(WriterLayout, EachMethodLaysOutItsDataInChunksOf64KiBAndReadsBack) {
             EXPECT_EQ(e.method, content.empty() ? hpi::Method::Stored : method);
             EXPECT_TRUE(writer_test::content_of(*archive, e.path) == content);
             // The reader holds each chunk to its marker and its 64 KiB share.
-            if (e.method == hpi::Method::Stored) continue;
+            if (e.method == hpi::Method::Stored)
+                continue;
             for (const auto& c : chunk_headers(bytes, e)) {
                 EXPECT_EQ(c.version, 2);
                 EXPECT_EQ(c.method, std::uint8_t(method));

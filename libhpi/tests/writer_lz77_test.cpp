@@ -22,7 +22,8 @@ struct Lz77Walk {
     bool referenced_slot_zero = false;
 };
 
-Lz77Walk walk(const Bytes& in) {
+Lz77Walk walk(const Bytes& in)
+{
     Lz77Walk w;
     std::size_t pos = 0;
     while (pos < in.size() && !w.ended_with_marker) {
@@ -47,23 +48,27 @@ struct Sample {
     Bytes plain;
 };
 
-Bytes repeated_with_period(std::size_t size, std::size_t period) {
+Bytes repeated_with_period(std::size_t size, std::size_t period)
+{
     Bytes unit = make_content(period, 77, false);
     Bytes out;
-    while (out.size() < size) out.push_back(unit[out.size() % period]);
+    while (out.size() < size)
+        out.push_back(unit[out.size() % period]);
     return out;
 }
 
 // Noise in which the 17 bytes that land in window slot 0 (output position
 // 4095) reappear later: the obvious match source is the forbidden one.
-Bytes repeats_of_slot_zero_bytes() {
+Bytes repeats_of_slot_zero_bytes()
+{
     Bytes out = make_content(65536, 5, false);
     for (std::size_t at : {4200u, 4400u, 8190u, 12287u, 30000u})
         std::copy(out.begin() + 4095, out.begin() + 4095 + 17, out.begin() + std::ptrdiff_t(at));
     return out;
 }
 
-std::vector<Sample> samples() {
+std::vector<Sample> samples()
+{
     return {
         {"empty", {}},
         {"one byte", {0x41}},
@@ -81,7 +86,8 @@ std::vector<Sample> samples() {
     };
 }
 
-TEST(Lz77Encoder, OutputDecodesToTheInputAndEndsWithTheMarker) {
+TEST(Lz77Encoder, OutputDecodesToTheInputAndEndsWithTheMarker)
+{
     hpi::detail::Lz77Encoder encoder;  // reused on purpose: no state may leak between chunks
     for (const Sample& s : samples()) {
         SCOPED_TRACE(s.label);

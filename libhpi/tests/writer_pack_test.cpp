@@ -20,7 +20,8 @@ using writer_test::Bytes;
 using writer_test::make_content;
 using writer_test::ScratchDir;
 
-hpi::PackOptions options(hpi::Method method, unsigned threads = 2) {
+hpi::PackOptions options(hpi::Method method, unsigned threads = 2)
+{
     hpi::PackOptions o;
     o.method = method;
     o.threads = threads;
@@ -30,14 +31,16 @@ hpi::PackOptions options(hpi::Method method, unsigned threads = 2) {
 using Sources = std::vector<std::pair<std::string, std::filesystem::path>>;  // archive path, disk file
 
 // A few files of each kind under a small tree, on disk in `dir`/src.
-Sources make_sources(const ScratchDir& dir) {
+Sources make_sources(const ScratchDir& dir)
+{
     Bytes big = make_content(3 << 20, 4, true);
     const Bytes noise = make_content(1 << 20, 5, false);
     big.insert(big.end(), noise.begin(), noise.end());
-    const std::pair<const char*, Bytes> contents[] = {
-        {"scripts\\main.bos", make_content(150000, 1, true)}, {"scripts\\empty.bos", {}},
-        {"gamedata\\table.tdf", make_content(65537, 2, true)},
-        {"textures\\noise.gaf", make_content(90000, 3, false)}, {"big.dat", big}};
+    const std::pair<const char*, Bytes> contents[] = {{"scripts\\main.bos", make_content(150000, 1, true)},
+                                                      {"scripts\\empty.bos", {}},
+                                                      {"gamedata\\table.tdf", make_content(65537, 2, true)},
+                                                      {"textures\\noise.gaf", make_content(90000, 3, false)},
+                                                      {"big.dat", big}};
     std::filesystem::create_directories(dir / "src");
     Sources files;
     for (const auto& [archive_path, content] : contents) {
@@ -47,12 +50,15 @@ Sources make_sources(const ScratchDir& dir) {
     return files;
 }
 
-void add_all(hpi::Writer& w, const Sources& files) {
-    for (const auto& [archive_path, disk] : files) ASSERT_FALSE(w.add_file(archive_path, disk));
+void add_all(hpi::Writer& w, const Sources& files)
+{
+    for (const auto& [archive_path, disk] : files)
+        ASSERT_FALSE(w.add_file(archive_path, disk));
 }
 
 // An archive of directories alone still reports completion, once.
-TEST(WriterPack, ProgressComesOnTheCallingThreadForEveryFileAndEndsComplete) {
+TEST(WriterPack, ProgressComesOnTheCallingThreadForEveryFileAndEndsComplete)
+{
     for (bool only_directories : {false, true}) {
         SCOPED_TRACE(only_directories ? "only directories" : "files");
         ScratchDir dir;
@@ -66,7 +72,8 @@ TEST(WriterPack, ProgressComesOnTheCallingThreadForEveryFileAndEndsComplete) {
         ASSERT_FALSE(w.pack(dir / "out.hpi", options(hpi::Method::Zlib, 2), [&](const hpi::PackProgress& p) {
             EXPECT_EQ(std::this_thread::get_id(), caller);
             calls.push_back(p);
-            if (!p.disk_path) return;
+            if (!p.disk_path)
+                return;
             seen.insert(std::string(p.archive_path));
             EXPECT_TRUE(std::filesystem::exists(*p.disk_path));
         }));
@@ -88,7 +95,8 @@ TEST(WriterPack, ProgressComesOnTheCallingThreadForEveryFileAndEndsComplete) {
 
 // A disk file that vanished or changed between add and pack fails the whole
 // pack: the existing archive stays as it was and no temporary file is left.
-TEST(WriterPack, AFailedPackLeavesTheExistingTargetAndNoTemporaryFile) {
+TEST(WriterPack, AFailedPackLeavesTheExistingTargetAndNoTemporaryFile)
+{
     for (std::size_t victim_index : {2u, 1u}) {  // a 64 KiB + 1 file, an empty one
         for (bool remove_instead_of_grow : {true, false}) {
             SCOPED_TRACE(std::to_string(victim_index) + (remove_instead_of_grow ? " removed" : " grown"));
@@ -115,7 +123,8 @@ TEST(WriterPack, AFailedPackLeavesTheExistingTargetAndNoTemporaryFile) {
 // While it is written the new archive has no name (or, where unnamed files
 // are refused, a hidden one); it replaces an earlier archive in one step, and
 // a pack stopped half-way leaves the earlier archive and nothing else.
-TEST(WriterPack, TheNewArchiveIsNamelessUntilCompleteAndAStoppedPackLeavesNothing) {
+TEST(WriterPack, TheNewArchiveIsNamelessUntilCompleteAndAStoppedPackLeavesNothing)
+{
     for (bool named : {false, true}) {
         SCOPED_TRACE(named ? "named temporary file" : "unnamed temporary file");
         hpi::detail::force_named_temporary_archives(named);
@@ -156,11 +165,11 @@ TEST(WriterPack, TheNewArchiveIsNamelessUntilCompleteAndAStoppedPackLeavesNothin
     hpi::detail::force_named_temporary_archives(false);
 }
 
-TEST(WriterPack, RefusedPacksWriteNothing) {
+TEST(WriterPack, RefusedPacksWriteNothing)
+{
     ScratchDir dir;
     hpi::Writer w;
-    EXPECT_EQ(w.pack(dir / "absent" / "out.hpi", options(hpi::Method::Zlib)).kind,
-              hpi::ErrorKind::IoError);
+    EXPECT_EQ(w.pack(dir / "absent" / "out.hpi", options(hpi::Method::Zlib)).kind, hpi::ErrorKind::IoError);
     for (int level : {0, 13, -1}) {  // outside the compressor's range
         hpi::PackOptions o = options(hpi::Method::Zlib);
         o.zlib_level = level;
@@ -172,13 +181,15 @@ TEST(WriterPack, RefusedPacksWriteNothing) {
 // The size limit is checked before anything would be written past it. The
 // real limit is 4 GiB; the packer takes a lower one so the refusal can be
 // reached here: an archive of exactly the limit is fine, one byte more is not.
-TEST(WriterPack, AnArchivePastTheOffsetLimitIsRefusedBeforeItIsWritten) {
+TEST(WriterPack, AnArchivePastTheOffsetLimitIsRefusedBeforeItIsWritten)
+{
     for (hpi::Method method : {hpi::Method::Stored, hpi::Method::Zlib}) {
         SCOPED_TRACE(int(method));
         ScratchDir dir;
         auto files = make_sources(dir);
         hpi::detail::PathTree tree;
-        for (const auto& [archive_path, disk] : files) ASSERT_FALSE(tree.add_file(archive_path, disk));
+        for (const auto& [archive_path, disk] : files)
+            ASSERT_FALSE(tree.add_file(archive_path, disk));
         ASSERT_FALSE(hpi::detail::pack_tree(tree.root(), dir / "full.hpi", options(method), {}));
         const auto exact = std::filesystem::file_size(dir / "full.hpi");
 

@@ -12,21 +12,25 @@ namespace {
 using writer_test::Bytes;
 using writer_test::ScratchDir;
 
-std::vector<std::string> listing_of(const std::filesystem::path& archive) {
+std::vector<std::string> listing_of(const std::filesystem::path& archive)
+{
     std::vector<std::string> paths;
     auto opened = writer_test::open_packed(archive);
     if (opened)
-        for (const auto& e : opened->entries()) paths.push_back((e.is_directory ? "d " : "f ") + e.path);
+        for (const auto& e : opened->entries())
+            paths.push_back((e.is_directory ? "d " : "f ") + e.path);
     return paths;
 }
 
 class WriterPaths : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         writer_test::write_file(disk_a, std::string("first"));
         writer_test::write_file(disk_b, std::string("second, longer"));
     }
-    std::filesystem::path pack() {
+    std::filesystem::path pack()
+    {
         auto out = dir / "out.hpi";
         hpi::PackOptions o;
         o.method = hpi::Method::Stored;
@@ -39,9 +43,18 @@ protected:
     hpi::Writer w;
 };
 
-TEST_F(WriterPaths, MalformedPathsAreRefusedForBothKinds) {
-    const std::string bad[] = {"",        "\\lead",   "trail\\",   "two\\\\seps", ".",
-                               "a\\.\\b", "..",       "a\\..\\b",  "a/b",        "x\\y/z",
+TEST_F(WriterPaths, MalformedPathsAreRefusedForBothKinds)
+{
+    const std::string bad[] = {"",
+                               "\\lead",
+                               "trail\\",
+                               "two\\\\seps",
+                               ".",
+                               "a\\.\\b",
+                               "..",
+                               "a\\..\\b",
+                               "a/b",
+                               "x\\y/z",
                                std::string("nul\0name", 8)};
     for (const std::string& path : bad) {
         SCOPED_TRACE(path);
@@ -51,20 +64,23 @@ TEST_F(WriterPaths, MalformedPathsAreRefusedForBothKinds) {
     EXPECT_TRUE(listing_of(pack()).empty()) << "a refused path leaves nothing behind";
 }
 
-TEST_F(WriterPaths, ParentsAreImplicitNamesKeepTheirBytesAndAPathAddedAgainIsReplaced) {
+TEST_F(WriterPaths, ParentsAreImplicitNamesKeepTheirBytesAndAPathAddedAgainIsReplaced)
+{
     ASSERT_FALSE(w.add_file("Units\\ARMCOM.FBI", disk_a));
     ASSERT_FALSE(w.add_file("UNITS\\armcom.fbi", disk_b));  // any case: the first spelling stays
     ASSERT_FALSE(w.add_directory("units"));
     ASSERT_FALSE(w.add_file("units\\sub\\caf\xE9.fbi", disk_a));
     ASSERT_FALSE(w.add_file("...\\x", disk_b)) << "three dots are an ordinary name";
     auto out = pack();
-    EXPECT_EQ(listing_of(out), (std::vector<std::string>{"d ...", "f ...\\x", "d Units", "f Units\\ARMCOM.FBI",
-                                                         "d Units\\sub", "f Units\\sub\\caf\xE9.fbi"}));
+    EXPECT_EQ(listing_of(out),
+              (std::vector<std::string>{"d ...", "f ...\\x", "d Units", "f Units\\ARMCOM.FBI", "d Units\\sub",
+                                        "f Units\\sub\\caf\xE9.fbi"}));
     EXPECT_TRUE(writer_test::content_of(*writer_test::open_packed(out), "Units\\ARMCOM.FBI") ==
                 writer_test::read_file(disk_b));
 }
 
-TEST_F(WriterPaths, AFileAndADirectoryCannotShareAPathAndDiskFilesMustBeRegular) {
+TEST_F(WriterPaths, AFileAndADirectoryCannotShareAPathAndDiskFilesMustBeRegular)
+{
     ASSERT_FALSE(w.add_file("data\\file", disk_a));
     ASSERT_FALSE(w.add_directory("data\\dir"));
     EXPECT_EQ(w.add_directory("data\\file").kind, hpi::ErrorKind::InvalidArgument);
@@ -80,7 +96,8 @@ TEST_F(WriterPaths, AFileAndADirectoryCannotShareAPathAndDiskFilesMustBeRegular)
 }
 
 // Directories nested `levels` deep, "d000\\d001\\...", without a trailing "\\".
-std::string nested(std::size_t levels) {
+std::string nested(std::size_t levels)
+{
     std::string path;
     for (std::size_t i = 0; i < levels; ++i) {
         path += (i ? "\\d" : "d") + std::to_string(1000 + i).substr(1);
@@ -90,7 +107,8 @@ std::string nested(std::size_t levels) {
 
 // The library's reader refuses deeper or longer paths, so the writer must
 // never produce them.
-TEST_F(WriterPaths, DepthAndLengthStopWhereTheReaderStops) {
+TEST_F(WriterPaths, DepthAndLengthStopWhereTheReaderStops)
+{
     EXPECT_FALSE(w.add_directory(nested(128)));
     EXPECT_FALSE(w.add_file(nested(128) + "\\leaf.txt", disk_a));
     EXPECT_EQ(w.add_directory(nested(129)).kind, hpi::ErrorKind::InvalidArgument);

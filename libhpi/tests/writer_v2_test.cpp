@@ -22,17 +22,20 @@ using writer_test::Bytes;
 using writer_test::make_content;
 using writer_test::ScratchDir;
 
-hpi::PackOptions version2(hpi::Method method) {
+hpi::PackOptions version2(hpi::Method method)
+{
     hpi::PackOptions o;
     o.version = 2;
     o.method = method;
     return o;
 }
 
-TEST(WriterV2, TheLayoutViewFindsNothingAmissInTheFixedArchives) {
+TEST(WriterV2, TheLayoutViewFindsNothingAmissInTheFixedArchives)
+{
     for (const char* name : {"units.hpi", "stored.hpi", "big.hpi", "rawblocks.hpi"}) {
         SCOPED_TRACE(name);
-        const auto view = writer_test::view_v2(writer_test::read_file(hpi::test::testdata_dir() / "v2" / name));
+        const auto view =
+            writer_test::view_v2(writer_test::read_file(hpi::test::testdata_dir() / "v2" / name));
         EXPECT_EQ(view.faults, std::vector<std::string>{});
         EXPECT_FALSE(view.files.empty());
         if (std::string(name) == "rawblocks.hpi") {
@@ -43,14 +46,15 @@ TEST(WriterV2, TheLayoutViewFindsNothingAmissInTheFixedArchives) {
     }
 }
 
-TEST(WriterV2, EachMethodWritesTheLayoutAndReadsBack) {
+TEST(WriterV2, EachMethodWritesTheLayoutAndReadsBack)
+{
     const std::map<std::string, Bytes> files = {
         {"empty.txt", {}},
         {"one", make_content(1, 1, true)},
         {"a\\b\\c\\deep.txt", make_content(3000, 2, true)},
         {"Units\\ARMCOM.FBI", make_content(65537, 3, true)},
         {"units2\\noise.bin", make_content(300000, 4, false)},  // over 64 KiB, does not shrink
-        {"text.tdf", make_content(700000, 5, true)},             // several of the reader's pieces
+        {"text.tdf", make_content(700000, 5, true)},            // several of the reader's pieces
         {"caf\xE9\\cr\xE8me.fbi", make_content(10, 6, true)},
         {"mixed\\b.txt", make_content(5, 7, true)},
         {"mixed\\A.txt", make_content(6, 8, true)},
@@ -99,14 +103,15 @@ TEST(WriterV2, EachMethodWritesTheLayoutAndReadsBack) {
             }
         }
         EXPECT_EQ(listing, (std::vector<std::string>{
-                               "d a", "d a\\b", "d a\\b\\c", "f a\\b\\c\\deep.txt", "d caf\xE9", "f caf\xE9\\cr\xE8me.fbi",
-                               "f empty.txt", "d mixed", "f mixed\\A.txt", "d mixed\\B-empty", "f mixed\\b.txt",
-                               "f mixed\\c", "f one", "f text.tdf", "d Units", "f Units\\ARMCOM.FBI", "d units2",
-                               "f units2\\noise.bin"}));
+                               "d a", "d a\\b", "d a\\b\\c", "f a\\b\\c\\deep.txt", "d caf\xE9",
+                               "f caf\xE9\\cr\xE8me.fbi", "f empty.txt", "d mixed", "f mixed\\A.txt",
+                               "d mixed\\B-empty", "f mixed\\b.txt", "f mixed\\c", "f one", "f text.tdf",
+                               "d Units", "f Units\\ARMCOM.FBI", "d units2", "f units2\\noise.bin"}));
     }
 }
 
-TEST(WriterV2, ASmallArchiveKeepsItsBlocksRawAndAnEmptyOneIsValid) {
+TEST(WriterV2, ASmallArchiveKeepsItsBlocksRawAndAnEmptyOneIsValid)
+{
     ScratchDir dir;
     writer_test::write_file(dir / "a", std::string("abcd"));
     hpi::Writer w;
@@ -118,7 +123,8 @@ TEST(WriterV2, ASmallArchiveKeepsItsBlocksRawAndAnEmptyOneIsValid) {
 
     hpi::Writer nothing;
     ASSERT_FALSE(nothing.pack(dir / "empty.hpi", version2(hpi::Method::Zlib)));
-    EXPECT_EQ(writer_test::view_v2(writer_test::read_file(dir / "empty.hpi")).faults, std::vector<std::string>{});
+    EXPECT_EQ(writer_test::view_v2(writer_test::read_file(dir / "empty.hpi")).faults,
+              std::vector<std::string>{});
     auto archive = writer_test::open_packed(dir / "empty.hpi");
     ASSERT_TRUE(archive);
     EXPECT_TRUE(archive->entries().empty());
@@ -126,13 +132,15 @@ TEST(WriterV2, ASmallArchiveKeepsItsBlocksRawAndAnEmptyOneIsValid) {
 
 // What version 2 cannot hold is refused before anything is written; 64
 // nested folders are fine, 65 are not.
-TEST(WriterV2, RefusalsWriteNothing) {
+TEST(WriterV2, RefusalsWriteNothing)
+{
     ScratchDir dir;
     writer_test::write_file(dir / "f", std::string("x"));
     const auto nested = [&](std::size_t depth) {
         auto w = std::make_unique<hpi::Writer>();
         std::string path;
-        for (std::size_t i = 0; i < depth; ++i) path += "d\\";
+        for (std::size_t i = 0; i < depth; ++i)
+            path += "d\\";
         EXPECT_FALSE(w->add_file(path + (depth == 0 ? "tab\t.txt" : "f.txt"), dir / "f"));
         return w;
     };
@@ -161,7 +169,8 @@ TEST(WriterV2, RefusalsWriteNothing) {
 
 // As for version 1: an archive of exactly the limit is written, one byte
 // less is refused, and nothing stays behind.
-TEST(WriterV2, AnArchivePastTheOffsetLimitIsRefused) {
+TEST(WriterV2, AnArchivePastTheOffsetLimitIsRefused)
+{
     ScratchDir dir;
     writer_test::write_file(dir / "big", make_content(500000, 3, false));
     writer_test::write_file(dir / "small", make_content(1000, 4, true));
@@ -170,9 +179,11 @@ TEST(WriterV2, AnArchivePastTheOffsetLimitIsRefused) {
     ASSERT_FALSE(tree.add_file("s\\small.txt", dir / "small"));
     ASSERT_FALSE(hpi::detail::pack_tree(tree.root(), dir / "full.hpi", version2(hpi::Method::Zlib), {}));
     const auto exact = std::filesystem::file_size(dir / "full.hpi");
-    ASSERT_FALSE(hpi::detail::pack_tree(tree.root(), dir / "fits.hpi", version2(hpi::Method::Zlib), {}, exact));
+    ASSERT_FALSE(
+        hpi::detail::pack_tree(tree.root(), dir / "fits.hpi", version2(hpi::Method::Zlib), {}, exact));
     for (std::uint64_t limit : {exact - 1, exact / 2, std::uint64_t(31)}) {
-        const hpi::Error e = hpi::detail::pack_tree(tree.root(), dir / "over.hpi", version2(hpi::Method::Zlib), {}, limit);
+        const hpi::Error e =
+            hpi::detail::pack_tree(tree.root(), dir / "over.hpi", version2(hpi::Method::Zlib), {}, limit);
         EXPECT_EQ(e.kind, hpi::ErrorKind::TooLarge) << limit;
     }
     EXPECT_EQ(dir.listing(), (std::vector<std::string>{"big", "fits.hpi", "full.hpi", "small"}));

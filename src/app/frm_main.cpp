@@ -39,10 +39,7 @@ const QString kEtatKey = QStringLiteral("Etat");
 // entries, and the main window enabled again at the end.
 class FileScanningNotice final : public SearchProgress {
 public:
-    explicit FileScanningNotice(frmMain& owner)
-        : owner_(owner), notice_(frmFileScanning::instance())
-    {
-    }
+    explicit FileScanningNotice(frmMain& owner) : owner_(owner), notice_(frmFileScanning::instance()) {}
 
     void searchStarted() override { notice_.Show(&owner_); }
     void fileExamined(const QString& fullPath) override { notice_.ShowFileBeingScanned(fullPath); }
@@ -160,8 +157,7 @@ void frmMain::Form_Load()
     // together they leave no temporary folder of an earlier run behind.
     frmFile_IO::MakeFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp\\"));
     modFileShell::DeleteFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp"));
-    mnuRecur->setChecked(modIniFiles::ReadIni(kRecursivitySection, kEtatKey)
-                         == QStringLiteral("Checked"));
+    mnuRecur->setChecked(modIniFiles::ReadIni(kRecursivitySection, kEtatKey) == QStringLiteral("Checked"));
 }
 
 void frmMain::Command1_Click()

@@ -62,7 +62,9 @@ private:
 
 class WindowExtractionProgress final : public dump::ExtractionProgress {
 public:
-    WindowExtractionProgress(frmProgress2& window, WrittenFiles& written) : window_(window), written_(written) {}
+    WindowExtractionProgress(frmProgress2& window, WrittenFiles& written) : window_(window), written_(written)
+    {
+    }
     void StartMain(const std::string& strPart, const std::string& strWork) override
     {
         window_.StartMain(FromDisk(strPart), QString::fromStdString(strWork));
@@ -126,9 +128,8 @@ std::future<collection::MergedView> ListedArchivesView(const ListBox& list)
 void frmMain::EndOnStopSignals()
 {
     platform::AddLastMomentCleanup(&hpi::remove_temporary_archives);
-    platform::EndOnStopSignals([] {
-        modFileShell::DeleteFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp"));
-    });
+    platform::EndOnStopSignals(
+        [] { modFileShell::DeleteFolder(platform::JoinPath(platform::WorkingDirectory(), u"temp")); });
 }
 
 void frmMain::Command4_Click()

@@ -101,8 +101,8 @@ void frmMain::OpenPaths(const QStringList& paths)
     const SortedPaths sorted = SortPaths(paths);
     if (!sorted.folders.isEmpty() || !sorted.archives.isEmpty()) {
         ScanDir = sorted.folders.isEmpty()
-            ? QDir::toNativeSeparators(QFileInfo(sorted.archives.first()).path())
-            : sorted.folders.first();
+                      ? QDir::toNativeSeparators(QFileInfo(sorted.archives.first()).path())
+                      : sorted.folders.first();
         lstFiles->Clear();
         for (const QString& folder : sorted.folders)
             AddArchivesFoundIn(folder);
@@ -113,8 +113,8 @@ void frmMain::OpenPaths(const QStringList& paths)
         enableDumpWhenBothDirectoriesKnown();
     }
     if (!sorted.refused.isEmpty())
-        platform::MsgBox(QStringLiteral("Not opened:\n") + sorted.refused.join(u'\n'), platform::MsgBoxButtons::Ok,
-                         platform::MsgBoxIcon::Exclamation);
+        platform::MsgBox(QStringLiteral("Not opened:\n") + sorted.refused.join(u'\n'),
+                         platform::MsgBoxButtons::Ok, platform::MsgBoxIcon::Exclamation);
 }
 
 // Qt offers a drag to an enabled window only, so nothing is taken while a scan
@@ -131,7 +131,8 @@ void frmMain::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     // The file manager waits for the drop to end; the scan runs after it.
     const QStringList paths = DroppedPaths(event->mimeData());
-    QMetaObject::invokeMethod(this, [this, paths] { OpenPaths(paths); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, paths] { OpenPaths(paths); }, Qt::QueuedConnection);
 }
 
 }  // namespace quarrix

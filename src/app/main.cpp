@@ -23,6 +23,7 @@ int main(int argc, char* argv[])
     // taken its own options out of the list), once the window is on screen.
     const QStringList paths = QApplication::arguments().mid(1);
     if (!paths.isEmpty())
-        QMetaObject::invokeMethod(&window, [&window, paths] { window.OpenPaths(paths); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window, [&window, paths] { window.OpenPaths(paths); }, Qt::QueuedConnection);
     return QApplication::exec();
 }

@@ -51,7 +51,8 @@ const char* const kMountFooter =
     "Exit status: 0 mounted (and, with -f, unmounted again), 1 an archive could\n"
     "not be opened or the folder could not be mounted on, 2 usage error.";
 
-std::string plain_line(const collection::MergedView& view, const collection::Conflict& conflict) {
+std::string plain_line(const collection::MergedView& view, const collection::Conflict& conflict)
+{
     const collection::Node& node = view.node(conflict.file);
     std::string line = without_controls(view.path_of(conflict.file)) + '\t' +
                        without_controls(view.members()[node.member].path);
@@ -60,7 +61,8 @@ std::string plain_line(const collection::MergedView& view, const collection::Con
     return line + (conflict.identical ? "\tsame" : "\tdiffers");
 }
 
-std::string json_line(const collection::MergedView& view, const collection::Conflict& conflict) {
+std::string json_line(const collection::MergedView& view, const collection::Conflict& conflict)
+{
     const collection::Node& node = view.node(conflict.file);
     nlohmann::ordered_json line;
     line["path"] = view.path_of(conflict.file);
@@ -73,22 +75,30 @@ std::string json_line(const collection::MergedView& view, const collection::Conf
     return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-std::string mount_failure_words(const mount::MountResult& result) {
+std::string mount_failure_words(const mount::MountResult& result)
+{
     switch (result.failure) {
-    case mount::MountFailure::None: break;
-    case mount::MountFailure::NoMountPoint: return "no such folder";
-    case mount::MountFailure::NotAFolder: return "not a folder";
-    case mount::MountFailure::NotEmpty: return "not an empty folder";
-    case mount::MountFailure::Unreadable: return "cannot be read: " + result.error.message();
-    case mount::MountFailure::NoFuse:
-        return "cannot mount: this machine offers no FUSE (/dev/fuse: " + result.error.message() + ")";
-    case mount::MountFailure::Refused: return "cannot mount: " + result.error.message();
+        case mount::MountFailure::None:
+            break;
+        case mount::MountFailure::NoMountPoint:
+            return "no such folder";
+        case mount::MountFailure::NotAFolder:
+            return "not a folder";
+        case mount::MountFailure::NotEmpty:
+            return "not an empty folder";
+        case mount::MountFailure::Unreadable:
+            return "cannot be read: " + result.error.message();
+        case mount::MountFailure::NoFuse:
+            return "cannot mount: this machine offers no FUSE (/dev/fuse: " + result.error.message() + ")";
+        case mount::MountFailure::Refused:
+            return "cannot mount: " + result.error.message();
     }
     return "cannot mount";
 }
 
 std::string read_failure_line(const collection::MergedView& view, const collection::Copy& copy,
-                              const hpi::Error& error) {
+                              const hpi::Error& error)
+{
     const dump::DumpFailure failure{view.members()[copy.member].path,
                                     hpi::cp1252_to_utf8(view.entry_of(copy).path), false,
                                     hpiutil::FromLibrary(error)};
@@ -96,29 +106,34 @@ std::string read_failure_line(const collection::MergedView& view, const collecti
 }
 
 int mount_view(const collection::MergedView& view, const std::string& mount_point, bool foreground,
-               std::ostream& err) {
-    if (!report_view_failures(view, err)) return kFailure;
+               std::ostream& err)
+{
+    if (!report_view_failures(view, err))
+        return kFailure;
     // Reads come on the file system's threads; the file system reports each
     // damaged copy once, one at a time.
-    mount::CollectionFs filesystem(view, [&view, &err](const collection::Copy& copy, const hpi::Error& error) {
-        err << read_failure_line(view, copy, error) << std::endl;
-    });
+    mount::CollectionFs filesystem(view,
+                                   [&view, &err](const collection::Copy& copy, const hpi::Error& error) {
+                                       err << read_failure_line(view, copy, error) << std::endl;
+                                   });
     const mount::MountResult mounted = filesystem.mount(mount_point);
     if (!mounted) {
-        err << kProgram << ": " << without_controls(mount_point) << ": " << mount_failure_words(mounted) << '\n';
+        err << kProgram << ": " << without_controls(mount_point) << ": " << mount_failure_words(mounted)
+            << '\n';
         return kFailure;
     }
     std::size_t files = 0;
-    for (const collection::Node& node : view.nodes()) files += node.is_folder ? 0 : 1;
+    for (const collection::Node& node : view.nodes())
+        files += node.is_folder ? 0 : 1;
     const std::size_t archives = view.members().size();
     err << kProgram << ": " << files << (files == 1 ? " file of " : " files of ") << archives
-        << (archives == 1 ? " archive on " : " archives on ")
-        << without_controls(mount_point)
+        << (archives == 1 ? " archive on " : " archives on ") << without_controls(mount_point)
         << (foreground ? "; Ctrl-C unmounts\n" : "; fusermount3 -u unmounts\n");
     if (!foreground) {
         std::error_code error;
         if (!filesystem.continue_in_background(error)) {
-            if (!error) return kSuccess;  // the child serves it now
+            if (!error)
+                return kSuccess;  // the child serves it now
             err << kProgram << ": cannot go on in the background: " << error.message() << '\n';
             return kFailure;
         }
@@ -128,22 +143,23 @@ int mount_view(const collection::MergedView& view, const std::string& mount_poin
 
 }  // namespace
 
-bool report_view_failures(const collection::MergedView& view, std::ostream& err) {
+bool report_view_failures(const collection::MergedView& view, std::ostream& err)
+{
     for (const std::string& line : view.failures().ReportLines())
         err << kProgram << ": " << without_controls(line) << '\n';
     return std::all_of(view.members().begin(), view.members().end(),
                        [](const collection::Member& member) { return bool(member.archive); });
 }
 
-
-int write_conflicts(const collection::MergedView& view, bool json, std::ostream& out,
-                    std::ostream& err) {
+int write_conflicts(const collection::MergedView& view, bool json, std::ostream& out, std::ostream& err)
+{
     int status = report_view_failures(view, err) ? kSuccess : kFailure;
     std::size_t files = 0;
     std::size_t different = 0;
     collection::for_each_conflict(view, [&](const collection::Conflict& conflict) {
         ++files;
-        if (!conflict.identical) ++different;
+        if (!conflict.identical)
+            ++different;
         if (conflict.failure) {
             err << read_failure_line(view, conflict.failure->failed, conflict.failure->error) << '\n';
             status = kFailure;
@@ -155,7 +171,8 @@ int write_conflicts(const collection::MergedView& view, bool json, std::ostream&
     return status;
 }
 
-CollectionCommands::CollectionCommands(CLI::App& app) {
+CollectionCommands::CollectionCommands(CLI::App& app)
+{
     conflicts_ = app.add_subcommand(
         "conflicts", "List the files more than one archive holds, and which archive's copy wins.");
     conflicts_->add_option("SOURCE", sources_, kSourceHelp)->required();
@@ -163,8 +180,9 @@ CollectionCommands::CollectionCommands(CLI::App& app) {
     conflicts_->footer(kConflictsFooter);
 
     mount_ = app.add_subcommand("mount", "Mount the collection as one read-only folder (FUSE).");
-    mount_->add_option("SOURCE", mount_arguments_,
-                       std::string(kSourceHelp) + "; then the mount point, an empty folder")
+    mount_
+        ->add_option("SOURCE", mount_arguments_,
+                     std::string(kSourceHelp) + "; then the mount point, an empty folder")
         ->required();
     mount_->add_flag("-f,--foreground", foreground_, "Stay in the foreground; Ctrl-C unmounts");
     mount_->footer(kMountFooter);
@@ -175,8 +193,9 @@ CollectionCommands::CollectionCommands(CLI::App& app) {
     }
 }
 
-std::optional<std::vector<std::string>> CollectionCommands::archives(
-    const std::vector<std::string>& sources, std::ostream& err, int& status) const {
+std::optional<std::vector<std::string>> CollectionCommands::archives(const std::vector<std::string>& sources,
+                                                                     std::ostream& err, int& status) const
+{
     std::vector<std::string> archives;
     for (const std::string& source : sources) {
         std::error_code error;
@@ -185,14 +204,17 @@ std::optional<std::vector<std::string>> CollectionCommands::archives(
             continue;
         }
         const auto found = find_archives(source, recursive_, types_, err, status);
-        if (!found) return std::nullopt;
+        if (!found)
+            return std::nullopt;
         archives.insert(archives.end(), found->begin(), found->end());
     }
     return archives;
 }
 
-std::optional<int> CollectionCommands::run_parsed(std::ostream& out, std::ostream& err) {
-    if (!conflicts_->parsed() && !mount_->parsed()) return std::nullopt;
+std::optional<int> CollectionCommands::run_parsed(std::ostream& out, std::ostream& err)
+{
+    if (!conflicts_->parsed() && !mount_->parsed())
+        return std::nullopt;
     std::vector<std::string> sources = conflicts_->parsed() ? sources_ : mount_arguments_;
     std::string mount_point;
     if (mount_->parsed()) {
@@ -205,9 +227,11 @@ std::optional<int> CollectionCommands::run_parsed(std::ostream& out, std::ostrea
     }
     int status = kSuccess;
     const auto found = archives(sources, err, status);
-    if (!found) return status;
+    if (!found)
+        return status;
     const auto view = collection::MergedView::build(*found);
-    if (mount_->parsed()) return mount_view(view, mount_point, foreground_, err);
+    if (mount_->parsed())
+        return mount_view(view, mount_point, foreground_, err);
     return write_conflicts(view, json_, out, err);
 }
 

@@ -42,8 +42,7 @@ private:
 
 // Writes the files that more than one archive holds, one per line, and the
 // summary on err; reports the archives that could not be read.
-int write_conflicts(const collection::MergedView& view, bool json, std::ostream& out,
-                    std::ostream& err);
+int write_conflicts(const collection::MergedView& view, bool json, std::ostream& out, std::ostream& err);
 
 // Reports what a dump of the view's archives would report (archives that
 // cannot be opened, entries it cannot write); false if an archive could not

@@ -32,18 +32,22 @@ constexpr const char* kProgram = "quarrix-cli";
 
 // "<kind>: <message>". Every line already starts with the archive's path, so
 // the library's own quoted copy of it at the head of a message is dropped.
-std::string describe(const std::string& archive, const hpi::Error& error) {
+std::string describe(const std::string& archive, const hpi::Error& error)
+{
     const std::string label = "'" + archive + "': ";
     std::string_view message = error.message;
-    if (message.substr(0, label.size()) == label) message.remove_prefix(label.size());
+    if (message.substr(0, label.size()) == label)
+        message.remove_prefix(label.size());
     return std::string(hpi::to_string(error.kind)) + ": " + without_controls(message);
 }
 
-void report(std::ostream& err, const std::string& archive, const std::string& what) {
+void report(std::ostream& err, const std::string& archive, const std::string& what)
+{
     err << kProgram << ": " << archive << ": " << what << '\n';
 }
 
-std::unique_ptr<hpi::Archive> open_or_report(const std::string& archive, std::ostream& err) {
+std::unique_ptr<hpi::Archive> open_or_report(const std::string& archive, std::ostream& err)
+{
     auto opened = hpi::Archive::open(archive);
     if (!opened) {
         report(err, archive, describe(archive, opened.error()));
@@ -53,7 +57,8 @@ std::unique_ptr<hpi::Archive> open_or_report(const std::string& archive, std::os
 }
 
 // Why each file the archive lists under a damaged name cannot be read.
-std::vector<std::pair<std::string, hpi::Error>> name_failures(const hpi::Archive& archive) {
+std::vector<std::pair<std::string, hpi::Error>> name_failures(const hpi::Archive& archive)
+{
     std::vector<std::pair<std::string, hpi::Error>> failures;
     const hpi::Sink discard = [](std::span<const std::uint8_t>) { return true; };
     for (std::size_t i = 0; i < archive.entries().size(); ++i)
@@ -64,7 +69,8 @@ std::vector<std::pair<std::string, hpi::Error>> name_failures(const hpi::Archive
 
 // A file listed under a damaged name has its line like the others; its
 // failure goes to standard error.
-bool write_listing(const std::string& name, const hpi::Archive& archive, std::ostream& out, std::ostream& err) {
+bool write_listing(const std::string& name, const hpi::Archive& archive, std::ostream& out, std::ostream& err)
+{
     for (const hpi::Entry& entry : archive.entries()) {
         if (entry.is_directory)
             out << "d\t-\t";
@@ -73,17 +79,20 @@ bool write_listing(const std::string& name, const hpi::Archive& archive, std::os
         out << without_controls(hpi::cp1252_to_utf8(entry.path)) << '\n';
     }
     const auto failures = name_failures(archive);
-    for (const auto& [entry, error] : failures) report(err, name, describe(name, error));
+    for (const auto& [entry, error] : failures)
+        report(err, name, describe(name, error));
     return failures.empty();
 }
 
 bool write_json_listing(const std::string& name, const hpi::Archive& archive, std::ostream& out,
-                        std::ostream& err) {
+                        std::ostream& err)
+{
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
     for (const hpi::Entry& entry : archive.entries()) {
         json::write(out, json::entry(name, entry));
-        if (entry.is_directory) continue;
+        if (entry.is_directory)
+            continue;
         ++files;
         bytes += entry.size;
     }
@@ -103,7 +112,8 @@ bool write_json_listing(const std::string& name, const hpi::Archive& archive, st
 // An archive that could not be opened or read: its failure, then its
 // archive object.
 void write_json_failure(const std::string& name, const std::string& entry, const hpiutil::Failure& cause,
-                        std::ostream& out) {
+                        std::ostream& out)
+{
     json::write(out, json::failure(name, entry, cause));
     json::Object summary = json::archive(name);
     summary["ok"] = false;
@@ -117,22 +127,26 @@ struct Damage {
     std::string entry;  // UTF-8; empty when it is the archive's own
 };
 
-Damage first_damage(const hpi::Result<std::unique_ptr<hpi::Archive>>& opened) {
-    if (!opened) return {opened.error(), std::string()};
+Damage first_damage(const hpi::Result<std::unique_ptr<hpi::Archive>>& opened)
+{
+    if (!opened)
+        return {opened.error(), std::string()};
     const hpi::Archive& archive = *opened.value();
     const hpi::Sink discard = [](std::span<const std::uint8_t>) { return true; };
     for (std::size_t i = 0; i < archive.entries().size(); ++i) {
         const hpi::Entry& entry = archive.entries()[i];
-        if (entry.is_directory) continue;
-        if (hpi::Error error = archive.read(i, discard)) return {error, hpi::cp1252_to_utf8(entry.path)};
+        if (entry.is_directory)
+            continue;
+        if (hpi::Error error = archive.read(i, discard))
+            return {error, hpi::cp1252_to_utf8(entry.path)};
     }
     return {};
 }
 
 // Returns the entry's index, or reports why there is none.
-std::optional<std::size_t> find_file_or_report(const hpi::Archive& archive,
-                                               const std::string& archive_name,
-                                               const std::string& entry_path, std::ostream& err) {
+std::optional<std::size_t> find_file_or_report(const hpi::Archive& archive, const std::string& archive_name,
+                                               const std::string& entry_path, std::ostream& err)
+{
     std::string stored_form;
     // A name with characters that Windows-1252 cannot hold names no entry.
     const bool representable = hpi::utf8_to_cp1252(entry_path, stored_form);
@@ -168,7 +182,8 @@ const char* const kDefaultTypes = "hpi|ufo|gp3|gp4|";
 // Extensions separated by "|" or "," as the finder takes them, each followed
 // by "|"; blanks around an extension are dropped. Empty when an extension
 // could never match a file ending.
-QString finder_extensions(std::string_view types, std::string& mistake) {
+QString finder_extensions(std::string_view types, std::string& mistake)
+{
     static const QRegularExpression separators(QStringLiteral("[|,]"));
     QString list;
     for (const QString& piece :
@@ -180,48 +195,60 @@ QString finder_extensions(std::string_view types, std::string& mistake) {
         }
         list += extension + u'|';
     }
-    if (list.isEmpty()) mistake = "--types: no extension given";
+    if (list.isEmpty())
+        mistake = "--types: no extension given";
     return list;
 }
 
-bool has_extension(const QString& list) {
+bool has_extension(const QString& list)
+{
     return list.size() > list.count(u'|');
 }
 
-const char* const kExitFooter =
-    "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
+const char* const kExitFooter = "Exit status: 0 all good, 1 an archive or entry failed, 2 usage error.";
 
-Output output_of(bool json) { return json ? Output::Json : Output::Text; }
+Output output_of(bool json)
+{
+    return json ? Output::Json : Output::Text;
+}
 
 }  // namespace
 
 int list_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err,
-                  Output output) {
+                  Output output)
+{
     const bool json = output == Output::Json;
     const bool with_headers = archives.size() > 1 && !json;
     int status = kSuccess;
     for (std::size_t i = 0; i < archives.size(); ++i) {
-        if (with_headers) out << (i > 0 ? "\n" : "") << archives[i] << ":\n";
+        if (with_headers)
+            out << (i > 0 ? "\n" : "") << archives[i] << ":\n";
         auto opened = hpi::Archive::open(archives[i]);
         if (!opened) {
             report(err, archives[i], describe(archives[i], opened.error()));
-            if (json) write_json_failure(archives[i], std::string(), hpiutil::FromLibrary(opened.error(), true), out);
+            if (json)
+                write_json_failure(archives[i], std::string(), hpiutil::FromLibrary(opened.error(), true),
+                                   out);
             status = kFailure;
             continue;
         }
         const bool sound = json ? write_json_listing(archives[i], *opened.value(), out, err)
                                 : write_listing(archives[i], *opened.value(), out, err);
-        if (!sound) status = kFailure;
+        if (!sound)
+            status = kFailure;
     }
     return status;
 }
 
 int cat_entry(const std::string& archive_name, const std::string& entry_path, std::ostream& out,
-              std::ostream& err) {
+              std::ostream& err)
+{
     auto archive = open_or_report(archive_name, err);
-    if (!archive) return kFailure;
+    if (!archive)
+        return kFailure;
     const auto index = find_file_or_report(*archive, archive_name, entry_path, err);
-    if (!index) return kFailure;
+    if (!index)
+        return kFailure;
     const hpi::Error error = archive->read(*index, [&out](std::span<const std::uint8_t> piece) {
         out.write(reinterpret_cast<const char*>(piece.data()), std::streamsize(piece.size()));
         return bool(out);
@@ -238,7 +265,8 @@ int cat_entry(const std::string& archive_name, const std::string& entry_path, st
 }
 
 int test_archives(const std::vector<std::string>& archives, std::ostream& out, std::ostream& err,
-                  Output output) {
+                  Output output)
+{
     int status = kSuccess;
     for (const std::string& name : archives) {
         const Damage damage = first_damage(hpi::Archive::open(name));
@@ -247,9 +275,11 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
             status = kFailure;
         }
         if (output == Output::Text) {
-            if (!damage.error) out << name << ": OK\n";
+            if (!damage.error)
+                out << name << ": OK\n";
         } else if (damage.error) {
-            write_json_failure(name, damage.entry, hpiutil::FromLibrary(damage.error, damage.entry.empty()), out);
+            write_json_failure(name, damage.entry, hpiutil::FromLibrary(damage.error, damage.entry.empty()),
+                               out);
         } else {
             json::Object summary = json::archive(name);
             summary["ok"] = true;
@@ -260,12 +290,14 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
 }
 
 std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
-                                                     std::string_view types, std::ostream& err,
-                                                     int& status, std::ostream* json) {
+                                                      std::string_view types, std::ostream& err, int& status,
+                                                      std::ostream* json)
+{
     QString extensions;
     if (types.empty()) {
         extensions = RegisteredExtensionList();
-        if (!has_extension(extensions)) extensions = QString::fromLatin1(kDefaultTypes);
+        if (!has_extension(extensions))
+            extensions = QString::fromLatin1(kDefaultTypes);
     } else {
         std::string mistake;
         extensions = finder_extensions(types, mistake);
@@ -277,16 +309,16 @@ std::optional<std::vector<std::string>> find_archives(const std::string& directo
     }
     const QString start = QString::fromStdString(directory);
     platform::WIN32_FIND_DATAA entry;
-    platform::FindHandle probe = platform::FindFirstFileA(
-        (Search_::DirectoryPath(start) + u'*').toUtf8().constData(), &entry,
-        platform::FindDetail::KindAndName);
+    platform::FindHandle probe =
+        platform::FindFirstFileA((Search_::DirectoryPath(start) + u'*').toUtf8().constData(), &entry,
+                                 platform::FindDetail::KindAndName);
     if (probe == platform::INVALID_HANDLE_VALUE) {
         const int error = errno;
         report(err, without_controls(directory),
                std::string("cannot read directory: ") + std::strerror(error));
         if (json)
-            json::write(*json, json::folder_failure(directory, hpiutil::FromSystem(
-                                                                  std::error_code(error, std::generic_category()))));
+            json::write(*json, json::folder_failure(directory, hpiutil::FromSystem(std::error_code(
+                                                                   error, std::generic_category()))));
         status = kFailure;
         return std::nullopt;
     }
@@ -301,12 +333,14 @@ std::optional<std::vector<std::string>> find_archives(const std::string& directo
     return archives;
 }
 
-int scan_directory(const std::string& directory, bool recursive, std::string_view types,
-                   std::ostream& out, std::ostream& err, Output output) {
+int scan_directory(const std::string& directory, bool recursive, std::string_view types, std::ostream& out,
+                   std::ostream& err, Output output)
+{
     int status = kSuccess;
     const auto archives =
         find_archives(directory, recursive, types, err, status, output == Output::Json ? &out : nullptr);
-    if (!archives) return status;
+    if (!archives)
+        return status;
     for (const std::string& archive : *archives) {
         if (output == Output::Json)
             json::write(out, json::archive(archive));
@@ -316,8 +350,11 @@ int scan_directory(const std::string& directory, bool recursive, std::string_vie
     return out ? kSuccess : kFailure;
 }
 
-int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool progress_on_err) {
-    CLI::App app{"Lists, extracts, packs, dumps and checks archives of the HPI family (hpi, ufo, gp3, gp4), and shows a collection of them as the game sees it."};
+int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool progress_on_err)
+{
+    CLI::App app{
+        "Lists, extracts, packs, dumps and checks archives of the HPI family (hpi, ufo, gp3, gp4), and shows "
+        "a collection of them as the game sees it."};
     app.name(kProgram);
     app.set_version_flag("--version", std::string(kProgram) + " " + QUARRIX_VERSION);
     app.footer(kExitFooter);
@@ -343,8 +380,8 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
 
     std::vector<std::string> test_inputs;
     bool test_json = false;
-    CLI::App* test = app.add_subcommand(
-        "test", "Read and check every entry of each archive; one line per archive.");
+    CLI::App* test =
+        app.add_subcommand("test", "Read and check every entry of each archive; one line per archive.");
     test->add_option("ARCHIVE", test_inputs, "Archive files")->required();
     test->add_flag("--json", test_json, json::kHelp);
     test->footer(std::string("Prints \"ARCHIVE: OK\" on standard output, or \"ARCHIVE: \" and what\n"
@@ -354,8 +391,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     std::string scan_input;
     bool scan_recursive = false;
     std::string scan_types;
-    CLI::App* scan = app.add_subcommand(
-        "scan", "List the archives in a directory, one full path per line.");
+    CLI::App* scan = app.add_subcommand("scan", "List the archives in a directory, one full path per line.");
     scan->add_option("DIR", scan_input, "Directory to search")->required();
     bool scan_json = false;
     scan->add_flag("-r,--recursive", scan_recursive, "Search its subdirectories too");
@@ -375,10 +411,14 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
         const int code = app.exit(error, out, err);
         return code == 0 ? kSuccess : kUsageError;
     }
-    if (const std::optional<int> status = dump_commands.run_parsed(out, err, progress_on_err)) return *status;
-    if (const std::optional<int> status = collection_commands.run_parsed(out, err)) return *status;
-    if (list->parsed()) return list_archives(list_inputs, out, err, output_of(list_json));
-    if (cat->parsed()) return cat_entry(cat_input, cat_path, out, err);
+    if (const std::optional<int> status = dump_commands.run_parsed(out, err, progress_on_err))
+        return *status;
+    if (const std::optional<int> status = collection_commands.run_parsed(out, err))
+        return *status;
+    if (list->parsed())
+        return list_archives(list_inputs, out, err, output_of(list_json));
+    if (cat->parsed())
+        return cat_entry(cat_input, cat_path, out, err);
     if (scan->parsed())
         return scan_directory(scan_input, scan_recursive, scan_types, out, err, output_of(scan_json));
     return test_archives(test_inputs, out, err, output_of(test_json));

@@ -11,9 +11,9 @@
 namespace quarrix::cli {
 
 enum ExitStatus : int {
-    kSuccess = 0,      // every archive and entry was fine
-    kFailure = 1,      // an archive or an entry failed
-    kUsageError = 2,   // the command line itself was wrong
+    kSuccess = 0,     // every archive and entry was fine
+    kFailure = 1,     // an archive or an entry failed
+    kUsageError = 2,  // the command line itself was wrong
 };
 
 // What goes to standard output: the lines for people, or JSON Lines for
@@ -51,15 +51,15 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
 // types registered in the program's Options.ini, or hpi, ufo, gp3 and
 // gp4 when none is. A directory that cannot be listed is a failure. As
 // JSON: an archive object per path found, or the folder's failure.
-int scan_directory(const std::string& directory, bool recursive, std::string_view types,
-                   std::ostream& out, std::ostream& err, Output output = Output::Text);
+int scan_directory(const std::string& directory, bool recursive, std::string_view types, std::ostream& out,
+                   std::ostream& err, Output output = Output::Text);
 
 // The archives scan_directory would list, full paths in UTF-8; nothing when
 // the types are wrong or the directory cannot be listed, with the reason on
 // err and the exit status in status; given json, the failure of a directory
 // that cannot be listed goes there as a JSON line too.
 std::optional<std::vector<std::string>> find_archives(const std::string& directory, bool recursive,
-                                                     std::string_view types, std::ostream& err,
-                                                     int& status, std::ostream* json = nullptr);
+                                                      std::string_view types, std::ostream& err, int& status,
+                                                      std::ostream* json = nullptr);
 
 }  // namespace quarrix::cli

@@ -18,15 +18,18 @@ namespace {
 class PieceChannel {
 public:
     // Producer side; false once the consumer has stopped listening.
-    bool push(std::span<const std::uint8_t> piece) {
+    bool push(std::span<const std::uint8_t> piece)
+    {
         std::unique_lock lock(mutex_);
         space_.wait(lock, [this] { return pieces_.size() < kDepth || closed_; });
-        if (closed_) return false;
+        if (closed_)
+            return false;
         pieces_.emplace_back(piece.begin(), piece.end());
         data_.notify_one();
         return true;
     }
-    void finish(hpi::Error error) {
+    void finish(hpi::Error error)
+    {
         std::lock_guard lock(mutex_);
         error_ = std::move(error);
         finished_ = true;
@@ -34,16 +37,19 @@ public:
     }
 
     // Consumer side: the next piece, or false at the end of the file.
-    bool next(std::vector<std::uint8_t>& piece) {
+    bool next(std::vector<std::uint8_t>& piece)
+    {
         std::unique_lock lock(mutex_);
         data_.wait(lock, [this] { return !pieces_.empty() || finished_; });
-        if (pieces_.empty()) return false;
+        if (pieces_.empty())
+            return false;
         piece = std::move(pieces_.front());
         pieces_.pop_front();
         space_.notify_one();
         return true;
     }
-    void close() {
+    void close()
+    {
         std::lock_guard lock(mutex_);
         closed_ = true;
         space_.notify_one();
@@ -67,9 +73,12 @@ private:
 class SideBySide {
 public:
     SideBySide(const MergedView& view, const Copy& first, const Copy& second)
-        : view_(view), first_(first), second_(second) {}
+        : view_(view), first_(first), second_(second)
+    {
+    }
 
-    Comparison run() {
+    Comparison run()
+    {
         std::thread reader([this] {
             channel_.finish(view_.archive_of(second_).read(
                 second_.entry, [this](std::span<const std::uint8_t> piece) { return channel_.push(piece); }));
@@ -93,7 +102,8 @@ public:
     }
 
 private:
-    bool matches(std::span<const std::uint8_t> piece) {
+    bool matches(std::span<const std::uint8_t> piece)
+    {
         while (!piece.empty()) {
             if (at_ == other_.size() && !more_of_second()) {
                 differs_ = true;  // the second copy ended first
@@ -111,9 +121,11 @@ private:
     }
 
     // Whether the second copy holds bytes beyond those compared so far.
-    bool more_of_second() {
+    bool more_of_second()
+    {
         while (at_ == other_.size()) {
-            if (!channel_.next(other_)) return false;
+            if (!channel_.next(other_))
+                return false;
             at_ = 0;
         }
         return true;
@@ -128,30 +140,38 @@ private:
     bool differs_ = false;
 };
 
-std::string copy_key(const std::string& archive, const std::string& entry) {
+std::string copy_key(const std::string& archive, const std::string& entry)
+{
     return archive + '\0' + entry;
 }
 
 }  // namespace
 
-Comparison compare_copies(const MergedView& view, const Copy& first, const Copy& second) {
-    if (view.entry_of(first).size != view.entry_of(second).size) return {};
+Comparison compare_copies(const MergedView& view, const Copy& first, const Copy& second)
+{
+    if (view.entry_of(first).size != view.entry_of(second).size)
+        return {};
     return SideBySide(view, first, second).run();
 }
 
-std::vector<std::uint32_t> overridden_archives(const Node& file) {
+std::vector<std::uint32_t> overridden_archives(const Node& file)
+{
     std::vector<std::uint32_t> members;
     for (const Copy& copy : file.overridden)
-        if (copy.member != file.member && std::find(members.begin(), members.end(), copy.member) == members.end())
+        if (copy.member != file.member &&
+            std::find(members.begin(), members.end(), copy.member) == members.end())
             members.push_back(copy.member);
     return members;
 }
 
-Overlaps::Overlaps(const MergedView& view) {
-    for (const Member& member : view.members()) archives_.push_back(member.path);
+Overlaps::Overlaps(const MergedView& view)
+{
+    for (const Member& member : view.members())
+        archives_.push_back(member.path);
     for (NodeId id = 0; id < view.nodes().size(); ++id) {
         const Node& node = view.node(id);
-        if (overridden_archives(node).empty()) continue;
+        if (overridden_archives(node).empty())
+            continue;
         File file;
         file.path = view.path_of(id);
         std::vector<Copy> copies = node.overridden;
@@ -167,12 +187,15 @@ Overlaps::Overlaps(const MergedView& view) {
     }
 }
 
-void Overlaps::written(const std::string& archive, const std::string& entry) {
+void Overlaps::written(const std::string& archive, const std::string& entry)
+{
     const auto found = copies_.find(copy_key(archive, entry));
-    if (found != copies_.end()) files_[found->second.first].written[found->second.second] = true;
+    if (found != copies_.end())
+        files_[found->second.first].written[found->second.second] = true;
 }
 
-void Overlaps::lost(const std::string& path, bool folder) {
+void Overlaps::lost(const std::string& path, bool folder)
+{
     const std::string folded = dump::FoldCase(path) + (folder ? "\\" : "");
     for (File& file : files_) {
         const std::string filePath = dump::FoldCase(file.path);
@@ -181,30 +204,38 @@ void Overlaps::lost(const std::string& path, bool folder) {
     }
 }
 
-std::string Overlaps::lines(std::size_t max_lines) const {
+std::string Overlaps::lines(std::size_t max_lines) const
+{
     std::string lines;
     for (std::size_t i = 0; i < files_.size() && i < max_lines; ++i) {
         const File& file = files_[i];
         std::size_t copy = file.members.size();
-        while (copy > 0 && !file.written[copy - 1]) --copy;
-        lines += file.path + (copy == 0 ? ": not written" : ": kept from " + archives_[file.members[copy - 1]]) + '\n';
+        while (copy > 0 && !file.written[copy - 1])
+            --copy;
+        lines += file.path +
+                 (copy == 0 ? ": not written" : ": kept from " + archives_[file.members[copy - 1]]) + '\n';
     }
-    if (files_.size() > max_lines) lines += "... and " + std::to_string(files_.size() - max_lines) + " more\n";
-    if (!lines.empty()) lines.pop_back();
+    if (files_.size() > max_lines)
+        lines += "... and " + std::to_string(files_.size() - max_lines) + " more\n";
+    if (!lines.empty())
+        lines.pop_back();
     return lines;
 }
 
-void for_each_conflict(const MergedView& view, const std::function<void(const Conflict&)>& found) {
+void for_each_conflict(const MergedView& view, const std::function<void(const Conflict&)>& found)
+{
     for (NodeId id = 0; id < view.nodes().size(); ++id) {
         const Node& node = view.node(id);
         Conflict conflict;
         conflict.file = id;
         conflict.overridden = overridden_archives(node);
-        if (conflict.overridden.empty()) continue;
+        if (conflict.overridden.empty())
+            continue;
         conflict.identical = true;
         for (const Copy& copy : node.overridden) {
             Comparison comparison = compare_copies(view, node.kept(), copy);
-            if (comparison.error) conflict.failure = std::move(comparison);
+            if (comparison.error)
+                conflict.failure = std::move(comparison);
             if (!comparison.identical) {
                 conflict.identical = false;
                 break;

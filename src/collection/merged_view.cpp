@@ -10,15 +10,18 @@
 namespace quarrix::collection {
 namespace {
 
-std::chrono::nanoseconds modification_time(const std::string& path) {
+std::chrono::nanoseconds modification_time(const std::string& path)
+{
     std::error_code error;
     const auto written = std::filesystem::last_write_time(std::filesystem::path(path), error);
-    if (error) return std::chrono::nanoseconds{0};
+    if (error)
+        return std::chrono::nanoseconds{0};
     const auto system = std::chrono::file_clock::to_sys(written);
     return std::chrono::duration_cast<std::chrono::nanoseconds>(system.time_since_epoch());
 }
 
-Member open_member(const std::string& path) {
+Member open_member(const std::string& path)
+{
     Member member;
     member.path = path;
     auto opened = hpi::Archive::open(std::filesystem::path(path));
@@ -33,35 +36,43 @@ Member open_member(const std::string& path) {
 
 // A file where a folder would go, or a folder where a file would: what the
 // system answers the dump then.
-hpiutil::Failure in_the_way(int error) {
+hpiutil::Failure in_the_way(int error)
+{
     return hpiutil::FromSystem(std::error_code(error, std::generic_category()));
 }
 
 }  // namespace
 
-MergedView MergedView::build(const std::vector<std::string>& archives) {
+MergedView MergedView::build(const std::vector<std::string>& archives)
+{
     MergedView view;
     view.add_node(kRoot, std::string(), true, 0);
     for (const std::string& path : archives) {
         view.members_.push_back(open_member(path));
-        if (view.members_.back().archive) view.merge(std::uint32_t(view.members_.size() - 1));
+        if (view.members_.back().archive)
+            view.merge(std::uint32_t(view.members_.size() - 1));
     }
     return view;
 }
 
 // The dump names what its listing leaves out, then makes all of an archive's
 // folders before it writes any of its files, both in listing order.
-void MergedView::merge(std::uint32_t member) {
+void MergedView::merge(std::uint32_t member)
+{
     const hpi::Archive& archive = *members_[member].archive;
     const hpiutil::Listing listing = hpiutil::build_listing(archive.entries());
-    for (const hpiutil::OmittedEntry& omitted : listing.omitted) refuse(member, omitted.name, false, omitted.cause);
+    for (const hpiutil::OmittedEntry& omitted : listing.omitted)
+        refuse(member, omitted.name, false, omitted.cause);
     for (const hpiutil::ListedEntry& listed : listing.entries)
-        if (listed.is_directory) make_folders(member, listed.name);
+        if (listed.is_directory)
+            make_folders(member, listed.name);
     for (const hpiutil::ListedEntry& listed : listing.entries)
-        if (!listed.is_directory) place_file(member, listed.name, listed.index);
+        if (!listed.is_directory)
+            place_file(member, listed.name, listed.index);
 }
 
-void MergedView::make_folders(std::uint32_t member, const std::string& listed) {
+void MergedView::make_folders(std::uint32_t member, const std::string& listed)
+{
     const auto components = dump::SafeComponents(listed);
     if (!components) {
         refuse(member, listed, false, hpiutil::Because(hpiutil::Cause::UnsafeName));
@@ -78,7 +89,8 @@ void MergedView::make_folders(std::uint32_t member, const std::string& listed) {
     }
 }
 
-void MergedView::place_file(std::uint32_t member, const std::string& listed, std::size_t index) {
+void MergedView::place_file(std::uint32_t member, const std::string& listed, std::size_t index)
+{
     const auto components = dump::SafeComponents(listed);
     if (!components) {
         refuse(member, listed, false, hpiutil::Because(hpiutil::Cause::UnsafeName));
@@ -120,23 +132,27 @@ void MergedView::place_file(std::uint32_t member, const std::string& listed, std
     file.size = entry.size;
 }
 
-std::optional<NodeId> MergedView::folder_in(NodeId folder, const std::string& name,
-                                            std::uint32_t member) {
+std::optional<NodeId> MergedView::folder_in(NodeId folder, const std::string& name, std::uint32_t member)
+{
     const auto existing = child_named(folder, folders_[folder_slot_[folder]].names.Match(name));
-    if (!existing) return add_node(folder, name, true, member);
-    if (!nodes_[*existing].is_folder) return std::nullopt;
+    if (!existing)
+        return add_node(folder, name, true, member);
+    if (!nodes_[*existing].is_folder)
+        return std::nullopt;
     return existing;
 }
 
-std::optional<NodeId> MergedView::child_named(NodeId folder, const std::string& exact) const {
+std::optional<NodeId> MergedView::child_named(NodeId folder, const std::string& exact) const
+{
     const FolderIndex& index = folders_[folder_slot_[folder]];
     const auto found = index.by_name.find(exact);
-    if (found == index.by_name.end()) return std::nullopt;
+    if (found == index.by_name.end())
+        return std::nullopt;
     return found->second;
 }
 
-NodeId MergedView::add_node(NodeId parent, const std::string& name, bool is_folder,
-                            std::uint32_t member) {
+NodeId MergedView::add_node(NodeId parent, const std::string& name, bool is_folder, std::uint32_t member)
+{
     const auto id = NodeId(nodes_.size());
     Node node;
     node.name = name;
@@ -145,23 +161,26 @@ NodeId MergedView::add_node(NodeId parent, const std::string& name, bool is_fold
     node.member = member;
     nodes_.push_back(std::move(node));
     folder_slot_.push_back(is_folder ? std::uint32_t(folders_.size()) : 0);
-    if (is_folder) folders_.emplace_back();
+    if (is_folder)
+        folders_.emplace_back();
     if (id != kRoot) {
         FolderIndex& index = folders_[folder_slot_[parent]];
         index.names.Add(name);
         index.by_name.emplace(name, id);
         nodes_[parent].children.push_back(id);
-        if (is_folder) ++nodes_[parent].subfolders;
+        if (is_folder)
+            ++nodes_[parent].subfolders;
     }
     return id;
 }
 
-void MergedView::refuse(std::uint32_t member, const std::string& listed, bool folder,
-                        hpiutil::Failure cause) {
+void MergedView::refuse(std::uint32_t member, const std::string& listed, bool folder, hpiutil::Failure cause)
+{
     refused_.push_back({member, listed, folder, std::move(cause)});
 }
 
-dump::DumpFailures MergedView::failures() const {
+dump::DumpFailures MergedView::failures() const
+{
     dump::DumpFailures failures;
     auto refused = refused_.begin();  // in the order of the archives
     for (std::uint32_t m = 0; m < members_.size(); ++m) {
@@ -178,20 +197,25 @@ dump::DumpFailures MergedView::failures() const {
     return failures;
 }
 
-std::optional<NodeId> MergedView::child(NodeId folder, const std::string& name) const {
-    if (folder >= nodes_.size() || !nodes_[folder].is_folder) return std::nullopt;
+std::optional<NodeId> MergedView::child(NodeId folder, const std::string& name) const
+{
+    if (folder >= nodes_.size() || !nodes_[folder].is_folder)
+        return std::nullopt;
     return child_named(folder, folders_[folder_slot_[folder]].names.Match(name));
 }
 
-std::optional<NodeId> MergedView::find(std::string_view path) const {
+std::optional<NodeId> MergedView::find(std::string_view path) const
+{
     NodeId id = kRoot;
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = path.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = path.size();
+        if (end == std::string_view::npos)
+            end = path.size();
         if (end > start) {
             const auto next = child(id, std::string(path.substr(start, end - start)));
-            if (!next) return std::nullopt;
+            if (!next)
+                return std::nullopt;
             id = *next;
         }
         start = end + 1;
@@ -199,12 +223,15 @@ std::optional<NodeId> MergedView::find(std::string_view path) const {
     return id;
 }
 
-std::string MergedView::path_of(NodeId id, char separator) const {
+std::string MergedView::path_of(NodeId id, char separator) const
+{
     std::vector<NodeId> chain;
-    for (NodeId at = id; at != kRoot; at = nodes_[at].parent) chain.push_back(at);
+    for (NodeId at = id; at != kRoot; at = nodes_[at].parent)
+        chain.push_back(at);
     std::string path;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (!path.empty()) path += separator;
+        if (!path.empty())
+            path += separator;
         path += nodes_[*it].name;
     }
     return path;

@@ -52,16 +52,16 @@ struct Copy {
 };
 
 struct Node {
-    std::string name;       // as the dump spells it on disk, UTF-8; empty for the root
+    std::string name;  // as the dump spells it on disk, UTF-8; empty for the root
     NodeId parent = kRoot;
     bool is_folder = false;
     std::uint32_t member = 0;  // the folder's maker, or the archive whose copy is kept
     // Files only.
-    std::uint32_t entry = 0;        // the kept copy's entry
+    std::uint32_t entry = 0;  // the kept copy's entry
     std::uint64_t size = 0;
-    std::vector<Copy> overridden;   // the copies written over, in dump order
+    std::vector<Copy> overridden;  // the copies written over, in dump order
     // Folders only.
-    std::vector<NodeId> children;   // in the order the dump makes them
+    std::vector<NodeId> children;  // in the order the dump makes them
     std::uint32_t subfolders = 0;
 
     Copy kept() const { return {member, entry}; }
@@ -101,9 +101,7 @@ public:
     std::string path_of(NodeId id, char separator = '\\') const;
 
     const hpi::Archive& archive_of(const Copy& copy) const { return *members_[copy.member].archive; }
-    const hpi::Entry& entry_of(const Copy& copy) const {
-        return archive_of(copy).entries()[copy.entry];
-    }
+    const hpi::Entry& entry_of(const Copy& copy) const { return archive_of(copy).entries()[copy.entry]; }
 
 private:
     struct FolderIndex {

@@ -33,8 +33,8 @@ std::string BytesToString(const char* text)
     return {};
 }
 
-std::int32_t PackCallback(const char*, const char* name, std::int32_t Value, std::int32_t Max,
-                          std::int32_t, std::int32_t, std::int32_t, std::int32_t)
+std::int32_t PackCallback(const char*, const char* name, std::int32_t Value, std::int32_t Max, std::int32_t,
+                          std::int32_t, std::int32_t, std::int32_t)
 {
     if (PackProgress* progress = current()) {
         progress->Start(BytesToString(name), "Creating monolithic archive");

@@ -39,8 +39,7 @@ std::string BytesToString(const char* text);
 // Called by the library while it packs: shows the name (second text) under
 // the caption "Creating monolithic archive" and the two counts on the bar.
 // Always returns 0.
-std::int32_t PackCallback(const char* diskPath, const char* name, std::int32_t Value,
-                          std::int32_t Max, std::int32_t, std::int32_t, std::int32_t,
-                          std::int32_t);
+std::int32_t PackCallback(const char* diskPath, const char* name, std::int32_t Value, std::int32_t Max,
+                          std::int32_t, std::int32_t, std::int32_t, std::int32_t);
 
 }  // namespace quarrix::Callback

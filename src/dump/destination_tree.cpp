@@ -19,8 +19,7 @@ std::string DestinationTree::Key(const std::vector<std::string>& onDisk, std::si
     return key;
 }
 
-DestinationTree::Folder& DestinationTree::FolderAt(const std::vector<std::string>& onDisk,
-                                                   std::size_t depth)
+DestinationTree::Folder& DestinationTree::FolderAt(const std::vector<std::string>& onDisk, std::size_t depth)
 {
     auto [it, added] = folders_.try_emplace(Key(onDisk, depth));
     if (added)

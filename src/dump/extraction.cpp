@@ -172,9 +172,9 @@ public:
 private:
     struct PendingFile {
         ListedEntry entry;
-        bool handedOver = false;               // false: its name is unsafe
-        std::vector<std::string> components;   // as the entry names them
-        std::vector<std::string> onDisk;       // as they are on disk
+        bool handedOver = false;              // false: its name is unsafe
+        std::vector<std::string> components;  // as the entry names them
+        std::vector<std::string> onDisk;      // as they are on disk
     };
 
     void HandOver(const ListedEntry& entry)
@@ -272,7 +272,8 @@ private:
             return;
         }
         tree_.NoteFile(file.onDisk);
-        progress_.FileWritten(archive_, file.entry.name, std::uint64_t(std::max<std::int32_t>(file.entry.size, 0)));
+        progress_.FileWritten(archive_, file.entry.name,
+                              std::uint64_t(std::max<std::int32_t>(file.entry.size, 0)));
     }
 
     void ReportTried(const ListedEntry& entry, bool shown)
@@ -312,13 +313,14 @@ unsigned WorkerThreads(unsigned asked)
 
 }  // namespace
 
-void ExtractArchives(const std::string& destination, ArchiveList& lstFiles,
-                     ExtractionProgress& progress, DumpFailures& failures, const ExtractionOptions& options)
+void ExtractArchives(const std::string& destination, ArchiveList& lstFiles, ExtractionProgress& progress,
+                     DumpFailures& failures, const ExtractionOptions& options)
 {
     // An empty destination would put the output in whatever folder the
     // program happens to run in.
     if (destination.empty()) {
-        failures.Add(std::string(), std::string(), hpiutil::Because(hpiutil::Cause::Other, "no target folder was given"));
+        failures.Add(std::string(), std::string(),
+                     hpiutil::Because(hpiutil::Cause::Other, "no target folder was given"));
         return;
     }
     const std::int32_t initialCount = lstFiles.ListCount();

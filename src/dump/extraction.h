@@ -87,8 +87,7 @@ struct ExtractionOptions {
 // thread, but that the lower bar may skip files that were taken back from
 // the workers together (it never goes back, and each archive ends on its
 // last file), and that a cancel leaves out the files not yet started.
-void ExtractArchives(const std::string& destination, ArchiveList& lstFiles,
-                     ExtractionProgress& progress, DumpFailures& failures,
-                     const ExtractionOptions& options = {});
+void ExtractArchives(const std::string& destination, ArchiveList& lstFiles, ExtractionProgress& progress,
+                     DumpFailures& failures, const ExtractionOptions& options = {});
 
 }  // namespace quarrix::dump

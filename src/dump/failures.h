@@ -14,9 +14,9 @@
 namespace quarrix::dump {
 
 struct DumpFailure {
-    std::string archive;     // the archive (or the new consolidated archive); may be empty
-    std::string entry;       // the entry's path inside it; empty for the archive itself
-    bool folder = false;     // the entry is a folder
+    std::string archive;  // the archive (or the new consolidated archive); may be empty
+    std::string entry;    // the entry's path inside it; empty for the archive itself
+    bool folder = false;  // the entry is a folder
     hpiutil::Failure cause;
 };
 

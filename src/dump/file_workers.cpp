@@ -155,7 +155,8 @@ void FileWorkers::Work()
     std::unique_lock lock(mutex_);
     for (;;) {
         ++idle_;
-        jobArrived_.wait(lock, [this] { return ending_ || !waitingLarge_.empty() || !waitingSmall_.empty(); });
+        jobArrived_.wait(lock,
+                         [this] { return ending_ || !waitingLarge_.empty() || !waitingSmall_.empty(); });
         --idle_;
         std::deque<FileJob*>& lane = waitingLarge_.empty() ? waitingSmall_ : waitingLarge_;
         if (lane.empty())

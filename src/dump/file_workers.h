@@ -82,10 +82,10 @@ private:
     std::deque<FileJob> jobs_;
     std::deque<FileJob*> waitingLarge_;  // not started yet, by lane
     std::deque<FileJob*> waitingSmall_;
-    std::vector<FileJob> batch_;         // handed in, not yet shown to the workers
-    std::size_t ready_ = 0;              // jobs_[0, ready_) have ended
-    std::size_t wanted_ = 0;             // what the calling thread waits for; 0: not waiting
-    std::atomic<unsigned> idle_ = 0;     // workers waiting for a job (changed under the lock)
+    std::vector<FileJob> batch_;      // handed in, not yet shown to the workers
+    std::size_t ready_ = 0;           // jobs_[0, ready_) have ended
+    std::size_t wanted_ = 0;          // what the calling thread waits for; 0: not waiting
+    std::atomic<unsigned> idle_ = 0;  // workers waiting for a job (changed under the lock)
     bool ending_ = false;
     std::vector<std::thread> threads_;
 };

@@ -70,7 +70,8 @@ private:
             return;
         }
         if (entry.kind == FolderEntry::Kind::Nothing) {
-            Report(false, archivePath, hpiutil::FromSystem(std::make_error_code(std::errc::no_such_file_or_directory)));
+            Report(false, archivePath,
+                   hpiutil::FromSystem(std::make_error_code(std::errc::no_such_file_or_directory)));
             return;
         }
         if (entry.kind == FolderEntry::Kind::Other) {
@@ -85,7 +86,8 @@ private:
 
     // Why an archive cannot hold this name, or no failure (the name is then
     // taken: a later name differing only in case is refused).
-    hpiutil::Failure RefusedName(const std::string& name, const std::string& diskPath, const std::string& archivePath)
+    hpiutil::Failure RefusedName(const std::string& name, const std::string& diskPath,
+                                 const std::string& archivePath)
     {
         if (!hpiutil::is_valid_utf8(name))
             return Because(Cause::NotUtf8);
@@ -112,8 +114,8 @@ private:
     DumpFailures& failures_;
     const std::string& archive_;
     const std::optional<platform::FileIdentity>& leaveOut_;
-    std::map<std::string, std::string> namesTaken_;                   // folded archive path -> disk path
-    std::map<platform::FileIdentity, std::string> foldersSeen_;       // -> disk path
+    std::map<std::string, std::string> namesTaken_;              // folded archive path -> disk path
+    std::map<platform::FileIdentity, std::string> foldersSeen_;  // -> disk path
 };
 
 }  // namespace

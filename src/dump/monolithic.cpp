@@ -61,8 +61,8 @@ void AddDirectory(std::int32_t handle, const std::string& source, const std::str
     WalkFolderForPacking(source, archivePath, target, failures, archive);
 }
 
-void CreateMonolithic(const std::string& target, const std::string& Filename,
-                      const std::string& tempFolder, MonolithicHost& host, DumpFailures& failures)
+void CreateMonolithic(const std::string& target, const std::string& Filename, const std::string& tempFolder,
+                      MonolithicHost& host, DumpFailures& failures)
 {
     const std::string archive = Joined(target, Filename);
     hpiutil::Failure refused;

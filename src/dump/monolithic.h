@@ -26,8 +26,8 @@ public:
 // folder) the temporary folder is kept, so that the next consolidated dump
 // packs its files too; otherwise it is deleted, whatever the packing gave.
 // Failures are shown through the host and added to `failures`.
-void CreateMonolithic(const std::string& target, const std::string& Filename,
-                      const std::string& tempFolder, MonolithicHost& host, DumpFailures& failures);
+void CreateMonolithic(const std::string& target, const std::string& Filename, const std::string& tempFolder,
+                      MonolithicHost& host, DumpFailures& failures);
 
 // Adds everything below the disk folder `source` to the new archive under
 // `archivePath` ("" for the archive's root), each folder before its contents.

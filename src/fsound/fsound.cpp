@@ -177,8 +177,8 @@ void FSOUND_Close()
 Activity CurrentActivity()
 {
     const Library& lib = library();
-    return {lib.started, static_cast<int>(lib.streams.size()), isPlaying(lib.onMusicTrack),
-            lib.starts, lib.shutdowns};
+    return {lib.started, static_cast<int>(lib.streams.size()), isPlaying(lib.onMusicTrack), lib.starts,
+            lib.shutdowns};
 }
 
 }  // namespace quarrix::fsound

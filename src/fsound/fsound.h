@@ -14,10 +14,10 @@ namespace quarrix::fsound {
 // Error codes reported by FSOUND_GetError.
 enum FsoundError : std::int32_t {
     kErrNone = 0,
-    kErrAlreadyStarted = 1,     // FSOUND_Init while the library runs
-    kErrNotStarted = 2,         // a stream call before FSOUND_Init
-    kErrOutputDevice = 3,       // no sound device could be opened
-    kErrPlay = 5,               // the mixer refused to play the stream
+    kErrAlreadyStarted = 1,  // FSOUND_Init while the library runs
+    kErrNotStarted = 2,      // a stream call before FSOUND_Init
+    kErrOutputDevice = 3,    // no sound device could be opened
+    kErrPlay = 5,            // the mixer refused to play the stream
     kErrFileNotFound = 9,
     kErrUnknownFormat = 10,     // the file is there but is no music the mixer decodes
     kErrFileUnreadable = 11,    // the file is there but cannot be read (a folder, no access)

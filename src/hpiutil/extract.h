@@ -40,7 +40,8 @@ std::optional<Destination> split_destination(std::string_view destination, std::
 class FolderCache {
 public:
     // Starts file in the folder destination names (made when missing).
-    bool create_file(const Destination& destination, quarrix::platform::AtomicFile& file, std::error_code& error);
+    bool create_file(const Destination& destination, quarrix::platform::AtomicFile& file,
+                     std::error_code& error);
 
 private:
     using Folder = std::shared_ptr<const quarrix::platform::UniqueFd>;

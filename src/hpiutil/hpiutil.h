@@ -32,9 +32,9 @@
 //   the last four are always 0.
 // At least one call per file, and a last call with done == total. The result
 // is ignored.
-using PackCallbackFn = std::int32_t (*)(const char* diskPath, const char* archivePath,
-                                        std::int32_t done, std::int32_t total, std::int32_t,
-                                        std::int32_t, std::int32_t, std::int32_t);
+using PackCallbackFn = std::int32_t (*)(const char* diskPath, const char* archivePath, std::int32_t done,
+                                        std::int32_t total, std::int32_t, std::int32_t, std::int32_t,
+                                        std::int32_t);
 
 // Reading side -------------------------------------------------------------
 
@@ -56,8 +56,8 @@ std::int32_t HPIOpen(const char* archivePath);
 // everything below them, are left out of this listing (and out of the
 // directory counts); HPIExtractFile still extracts them when given their full
 // path.
-std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuffer,
-                         std::int32_t* kind, std::int32_t* size);
+std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuffer, std::int32_t* kind,
+                         std::int32_t* size);
 
 // Writes the file entry entryPath ("\" or "/", ASCII case ignored) to
 // destinationPath. Returns 1 on success, 0 on failure.
@@ -83,8 +83,7 @@ std::int32_t HPIGetFiles(std::int32_t handle, std::int32_t token, char* nameBuff
 // has no name until then, so not even a killed program leaves one; elsewhere
 // it is a hidden named file, registered with RemoveOpenTemporaryFiles so that
 // a program that ends at once removes it.
-std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath,
-                            const char* destinationPath);
+std::int32_t HPIExtractFile(std::int32_t handle, const char* entryPath, const char* destinationPath);
 
 // Releases a reading or creation handle (a creation handle is dropped
 // without writing anything). HPIClose(0) does nothing. Returns 1 when a

@@ -10,18 +10,21 @@ namespace {
 
 constexpr std::int32_t kMaxSize = std::numeric_limits<std::int32_t>::max();
 
-std::string_view parent_of(std::string_view path) {
+std::string_view parent_of(std::string_view path)
+{
     const std::size_t cut = path.rfind('\\');
     return cut == std::string_view::npos ? std::string_view{} : path.substr(0, cut);
 }
 
-std::int32_t capped_size(std::uint32_t size) {
+std::int32_t capped_size(std::uint32_t size)
+{
     return std::int32_t(std::min<std::uint32_t>(size, kMaxSize));
 }
 
 }  // namespace
 
-Listing build_listing(const std::vector<hpi::Entry>& entries) {
+Listing build_listing(const std::vector<hpi::Entry>& entries)
+{
     Listing result;
     std::vector<ListedEntry>& listing = result.entries;
     listing.reserve(entries.size());
@@ -32,7 +35,8 @@ Listing build_listing(const std::vector<hpi::Entry>& entries) {
         const hpi::Entry& entry = entries[i];
         std::string name = hpi::cp1252_to_utf8(entry.path);
         if (entry.bad_name) {
-            result.omitted.push_back({std::move(name), FromLibrary({hpi::ErrorKind::BadName, "not extracted"})});
+            result.omitted.push_back(
+                {std::move(name), FromLibrary({hpi::ErrorKind::BadName, "not extracted"})});
             continue;
         }
         if (name.size() > kMaxListedPathBytes) {
@@ -40,7 +44,8 @@ Listing build_listing(const std::vector<hpi::Entry>& entries) {
             // the folder itself is named.
             const std::string_view parent = parent_of(entry.path);
             if (parent.empty() || hpi::cp1252_to_utf8(parent).size() <= kMaxListedPathBytes)
-                result.omitted.push_back({std::move(name), Because(Cause::NameTooLong, "over 255 bytes, not extracted")});
+                result.omitted.push_back(
+                    {std::move(name), Because(Cause::NameTooLong, "over 255 bytes, not extracted")});
             continue;
         }
         if (entry.is_directory) {

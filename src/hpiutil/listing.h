@@ -17,10 +17,10 @@ namespace hpiutil {
 inline constexpr std::size_t kMaxListedPathBytes = 255;
 
 struct ListedEntry {
-    std::size_t index = 0;        // into the archive's entries()
+    std::size_t index = 0;  // into the archive's entries()
     bool is_directory = false;
-    std::int32_t size = 0;        // file length, or files directly inside a directory
-    std::string name;             // the entry's path in UTF-8
+    std::int32_t size = 0;  // file length, or files directly inside a directory
+    std::string name;       // the entry's path in UTF-8
 };
 
 // An entry left out of the listing, by its full UTF-8 path, and why.

@@ -24,7 +24,9 @@ public:
     // by, so the callback gets back the caller's own spelling of the path.
     ProgressRelay(PackCallbackFn callback,
                   const std::map<std::filesystem::path, std::string>* disk_texts = nullptr)
-        : callback_(callback), disk_texts_(disk_texts) {}
+        : callback_(callback), disk_texts_(disk_texts)
+    {
+    }
 
     void forward(const hpi::PackProgress& progress);
 

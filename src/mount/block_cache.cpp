@@ -15,7 +15,8 @@ constexpr std::size_t kReaders = 8;
 BlockCache::BlockCache(std::size_t capacity_bytes) : capacity_(capacity_bytes) {}
 
 hpi::Error BlockCache::get(const hpi::Archive& archive, std::uint32_t entry, std::uint64_t file,
-                           std::uint64_t block, Block& out) {
+                           std::uint64_t block, Block& out)
+{
     const Key key{file, block};
     // A block past the file's end is empty however it is read.
     const bool in_order =
@@ -23,16 +24,20 @@ hpi::Error BlockCache::get(const hpi::Archive& archive, std::uint32_t entry, std
     std::unique_lock lock(mutex_);
     Readers::iterator open = readers_.end();
     while (true) {
-        if (lookup(lock, key, out)) return {};
-        if (!in_order) break;
+        if (lookup(lock, key, out))
+            return {};
+        if (!in_order)
+            break;
         open = nearest_reader(file, block * kBlockSize);
-        if (open == readers_.end() || open->reader) break;
+        if (open == readers_.end() || open->reader)
+            break;
         // It is in use and comes back nearer than a new reader would start,
         // which decodes the file from its start again.
         decoded_.wait(lock);
     }
     decoding_.insert(key);
-    if (in_order) return read_in_order(lock, archive, entry, key, open, out);
+    if (in_order)
+        return read_in_order(lock, archive, entry, key, open, out);
     lock.unlock();
     // Decoded outside the lock, so that readers of other blocks do not wait.
     auto bytes = std::make_shared<std::vector<std::uint8_t>>();
@@ -52,7 +57,8 @@ hpi::Error BlockCache::get(const hpi::Archive& archive, std::uint32_t entry, std
     return error;
 }
 
-BlockCache::Readers::iterator BlockCache::nearest_reader(std::uint64_t file, std::uint64_t offset) {
+BlockCache::Readers::iterator BlockCache::nearest_reader(std::uint64_t file, std::uint64_t offset)
+{
     Readers::iterator nearest = readers_.end();
     for (auto it = readers_.begin(); it != readers_.end(); ++it)
         if (it->file == file && it->at <= offset && (nearest == readers_.end() || it->at > nearest->at))
@@ -61,7 +67,8 @@ BlockCache::Readers::iterator BlockCache::nearest_reader(std::uint64_t file, std
 }
 
 hpi::Error BlockCache::read_in_order(std::unique_lock<std::mutex>& lock, const hpi::Archive& archive,
-                                     std::uint32_t entry, const Key& key, Readers::iterator open, Block& out) {
+                                     std::uint32_t entry, const Key& key, Readers::iterator open, Block& out)
+{
     std::unique_ptr<hpi::FileReader> reader;
     if (open != readers_.end()) {
         reader = std::move(open->reader);
@@ -97,11 +104,13 @@ hpi::Error BlockCache::read_in_order(std::unique_lock<std::mutex>& lock, const h
         lock.lock();
         if (mine) {
             decoding_.erase(here);
-            if (!error) keep(here, bytes);
+            if (!error)
+                keep(here, bytes);
             decoded_.notify_all();
         }
         if (here == key) {
-            if (!error) out = bytes;
+            if (!error)
+                out = bytes;
             break;
         }
     }
@@ -114,14 +123,16 @@ hpi::Error BlockCache::read_in_order(std::unique_lock<std::mutex>& lock, const h
         open->reader = std::move(reader);
         for (auto it = readers_.end(); readers_.size() > kReaders && it != readers_.begin();) {
             --it;
-            if (it->reader) it = readers_.erase(it);
+            if (it->reader)
+                it = readers_.erase(it);
         }
     }
     decoded_.notify_all();
     return error;
 }
 
-bool BlockCache::lookup(std::unique_lock<std::mutex>& lock, const Key& key, Block& out) {
+bool BlockCache::lookup(std::unique_lock<std::mutex>& lock, const Key& key, Block& out)
+{
     while (true) {
         const auto found = index_.find(key);
         if (found != index_.end()) {
@@ -129,12 +140,14 @@ bool BlockCache::lookup(std::unique_lock<std::mutex>& lock, const Key& key, Bloc
             out = found->second->second;
             return true;
         }
-        if (decoding_.count(key) == 0) return false;
+        if (decoding_.count(key) == 0)
+            return false;
         decoded_.wait(lock);
     }
 }
 
-void BlockCache::keep(const Key& key, const Block& block) {
+void BlockCache::keep(const Key& key, const Block& block)
+{
     lru_.emplace_front(key, block);
     index_.emplace(key, lru_.begin());
     held_ += block->size();
@@ -145,7 +158,8 @@ void BlockCache::keep(const Key& key, const Block& block) {
     }
 }
 
-std::size_t BlockCache::held_bytes() const {
+std::size_t BlockCache::held_bytes() const
+{
     std::lock_guard lock(mutex_);
     return held_;
 }

@@ -38,8 +38,8 @@ public:
     // ...) cut at the file's end), from the cache or read from the archive.
     // `file` names the copy in the cache: the same number for the same
     // archive and entry.
-    hpi::Error get(const hpi::Archive& archive, std::uint32_t entry, std::uint64_t file,
-                   std::uint64_t block, Block& out);
+    hpi::Error get(const hpi::Archive& archive, std::uint32_t entry, std::uint64_t file, std::uint64_t block,
+                   Block& out);
 
     std::size_t held_bytes() const;
 
@@ -50,7 +50,8 @@ private:
         bool operator==(const Key&) const = default;
     };
     struct KeyHash {
-        std::size_t operator()(const Key& key) const {
+        std::size_t operator()(const Key& key) const
+        {
             return std::hash<std::uint64_t>{}(key.file * 0x9E3779B97F4A7C15ull ^ key.block);
         }
     };

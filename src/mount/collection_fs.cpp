@@ -41,26 +41,35 @@ constexpr double kForever = 24 * 3600.0;
 constexpr std::size_t kFilesAhead = 8;
 constexpr std::uint64_t kBlocksAhead = 2;
 
-timespec to_timespec(std::chrono::nanoseconds since_epoch) {
+timespec to_timespec(std::chrono::nanoseconds since_epoch)
+{
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch);
     return {static_cast<time_t>(seconds.count()), static_cast<long>((since_epoch - seconds).count())};
 }
 
-NodeId node_of(fuse_ino_t ino) { return NodeId(ino - FUSE_ROOT_ID); }
-fuse_ino_t ino_of(NodeId id) { return fuse_ino_t(id) + FUSE_ROOT_ID; }
+NodeId node_of(fuse_ino_t ino)
+{
+    return NodeId(ino - FUSE_ROOT_ID);
+}
+fuse_ino_t ino_of(NodeId id)
+{
+    return fuse_ino_t(id) + FUSE_ROOT_ID;
+}
 
 }  // namespace
 
 struct CollectionFs::Impl {
     Impl(const collection::MergedView& view, DamageReport report, std::size_t cache_bytes)
-        : view(view), report(std::move(report)), cache(cache_bytes), uid(::getuid()), gid(::getgid()) {
+        : view(view), report(std::move(report)), cache(cache_bytes), uid(::getuid()), gid(::getgid())
+    {
         std::chrono::nanoseconds newest{0};
         for (const collection::Member& member : view.members())
             newest = std::max(newest, member.modified);
         root_time = to_timespec(newest);
         position.resize(view.nodes().size());
         for (const collection::Node& node : view.nodes())
-            for (std::size_t i = 0; i < node.children.size(); ++i) position[node.children[i]] = std::uint32_t(i);
+            for (std::size_t i = 0; i < node.children.size(); ++i)
+                position[node.children[i]] = std::uint32_t(i);
     }
 
     const collection::MergedView& view;
@@ -80,48 +89,61 @@ struct CollectionFs::Impl {
     std::vector<std::uint32_t> position;  // of each node among its folder's children
     std::mutex ahead_mutex;
     std::condition_variable ahead_wanted;
-    std::deque<NodeId> ahead;             // files whose first blocks are wanted soon
+    std::deque<NodeId> ahead;  // files whose first blocks are wanted soon
     bool stopping = false;
     std::thread ahead_reader;
 
-    static std::uint64_t cache_key(const collection::Copy& copy) {
+    static std::uint64_t cache_key(const collection::Copy& copy)
+    {
         return (std::uint64_t(copy.member) << 32) | copy.entry;
     }
 
     // Wants the first blocks of the files after `id` in its folder.
-    void read_ahead_after(NodeId id) {
+    void read_ahead_after(NodeId id)
+    {
         const collection::Node& folder = view.node(view.node(id).parent);
         std::lock_guard lock(ahead_mutex);
-        for (std::size_t at = position[id] + 1; at < folder.children.size() && at <= position[id] + kFilesAhead; ++at) {
+        for (std::size_t at = position[id] + 1;
+             at < folder.children.size() && at <= position[id] + kFilesAhead; ++at) {
             const NodeId next = folder.children[at];
-            if (view.node(next).is_folder || view.node(next).size == 0) continue;
-            if (std::find(ahead.begin(), ahead.end(), next) == ahead.end()) ahead.push_back(next);
+            if (view.node(next).is_folder || view.node(next).size == 0)
+                continue;
+            if (std::find(ahead.begin(), ahead.end(), next) == ahead.end())
+                ahead.push_back(next);
         }
-        while (ahead.size() > kFilesAhead) ahead.pop_front();
+        while (ahead.size() > kFilesAhead)
+            ahead.pop_front();
         ahead_wanted.notify_one();
     }
 
-    void read_ahead() {
+    void read_ahead()
+    {
         std::unique_lock lock(ahead_mutex);
         while (true) {
             ahead_wanted.wait(lock, [this] { return stopping || !ahead.empty(); });
-            if (stopping) return;
+            if (stopping)
+                return;
             const collection::Node& file = view.node(ahead.front());
             ahead.pop_front();
             lock.unlock();
             // A damaged block is left for the read that needs it to report.
             for (std::uint64_t block = 0; block < kBlocksAhead && block * kBlockSize < file.size; ++block) {
                 Block ignored;
-                static_cast<void>(
-                    cache.get(view.archive_of(file.kept()), file.entry, cache_key(file.kept()), block, ignored));
+                static_cast<void>(cache.get(view.archive_of(file.kept()), file.entry, cache_key(file.kept()),
+                                            block, ignored));
             }
             lock.lock();
         }
     }
 
-    void start_reading_ahead() { ahead_reader = std::thread([this] { read_ahead(); }); }
-    void stop_reading_ahead() {
-        if (!ahead_reader.joinable()) return;
+    void start_reading_ahead()
+    {
+        ahead_reader = std::thread([this] { read_ahead(); });
+    }
+    void stop_reading_ahead()
+    {
+        if (!ahead_reader.joinable())
+            return;
         {
             std::lock_guard lock(ahead_mutex);
             stopping = true;
@@ -132,7 +154,8 @@ struct CollectionFs::Impl {
 
     bool exists(fuse_ino_t ino) const { return ino >= FUSE_ROOT_ID && node_of(ino) < view.nodes().size(); }
 
-    struct stat attributes(NodeId id) const {
+    struct stat attributes(NodeId id) const
+    {
         const collection::Node& node = view.node(id);
         struct stat st {};
         st.st_ino = ino_of(id);
@@ -154,7 +177,8 @@ struct CollectionFs::Impl {
         return st;
     }
 
-    fuse_entry_param entry_of(NodeId id) const {
+    fuse_entry_param entry_of(NodeId id) const
+    {
         fuse_entry_param entry{};
         entry.ino = ino_of(id);
         entry.generation = 1;
@@ -164,17 +188,21 @@ struct CollectionFs::Impl {
         return entry;
     }
 
-    void report_once(const collection::Copy& copy, const hpi::Error& error) {
+    void report_once(const collection::Copy& copy, const hpi::Error& error)
+    {
         std::lock_guard lock(report_mutex);
-        if (reported.emplace(copy.member, copy.entry).second && report) report(copy, error);
+        if (reported.emplace(copy.member, copy.entry).second && report)
+            report(copy, error);
     }
 
     // Bytes [offset, offset + size) of a file, cut at its end.
     hpi::Error read(const collection::Node& node, std::uint64_t offset, std::size_t size,
-                    std::vector<std::uint8_t>& out) {
+                    std::vector<std::uint8_t>& out)
+    {
         out.clear();
         const std::uint64_t end = std::min<std::uint64_t>(node.size, offset + size);
-        if (offset >= end) return {};
+        if (offset >= end)
+            return {};
         out.reserve(std::size_t(end - offset));
         const collection::Copy copy = node.kept();
         const std::uint64_t key = cache_key(copy);
@@ -187,7 +215,8 @@ struct CollectionFs::Impl {
             const std::uint64_t start = block * kBlockSize;
             const std::uint64_t from = std::max(offset, start) - start;
             const std::uint64_t to = std::min<std::uint64_t>(end - start, bytes->size());
-            if (from >= to) break;  // the archive holds less than its record says
+            if (from >= to)
+                break;  // the archive holds less than its record says
             out.insert(out.end(), bytes->begin() + std::ptrdiff_t(from), bytes->begin() + std::ptrdiff_t(to));
         }
         return {};
@@ -196,9 +225,13 @@ struct CollectionFs::Impl {
 
 namespace {
 
-CollectionFs::Impl& self(fuse_req_t req) { return *static_cast<CollectionFs::Impl*>(fuse_req_userdata(req)); }
+CollectionFs::Impl& self(fuse_req_t req)
+{
+    return *static_cast<CollectionFs::Impl*>(fuse_req_userdata(req));
+}
 
-void on_lookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
+void on_lookup(fuse_req_t req, fuse_ino_t parent, const char* name)
+{
     CollectionFs::Impl& fs = self(req);
     const auto child = fs.exists(parent) ? fs.view.child(node_of(parent), name) : std::nullopt;
     if (!child) {
@@ -212,7 +245,8 @@ void on_lookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
     fuse_reply_entry(req, &entry);
 }
 
-void on_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
+void on_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*)
+{
     CollectionFs::Impl& fs = self(req);
     if (!fs.exists(ino)) {
         fuse_reply_err(req, ENOENT);
@@ -223,7 +257,8 @@ void on_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
 }
 
 // Entry `position` of a folder's listing: ".", "..", then its children.
-NodeId listed(const collection::MergedView& view, NodeId folder, std::size_t position, const char*& name) {
+NodeId listed(const collection::MergedView& view, NodeId folder, std::size_t position, const char*& name)
+{
     const collection::Node& node = view.node(folder);
     if (position == 0) {
         name = ".";
@@ -238,7 +273,8 @@ NodeId listed(const collection::MergedView& view, NodeId folder, std::size_t pos
     return child;
 }
 
-void read_folder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, bool plus) {
+void read_folder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, bool plus)
+{
     CollectionFs::Impl& fs = self(req);
     if (!fs.exists(ino) || !fs.view.node(node_of(ino)).is_folder) {
         fuse_reply_err(req, ENOTDIR);
@@ -260,21 +296,25 @@ void read_folder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, bool
             const struct stat st = fs.attributes(id);
             needed = fuse_add_direntry(req, buffer.data() + used, size - used, name, &st, next);
         }
-        if (needed > size - used) break;
+        if (needed > size - used)
+            break;
         used += needed;
     }
     fuse_reply_buf(req, buffer.data(), used);
 }
 
-void on_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info*) {
+void on_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info*)
+{
     read_folder(req, ino, size, offset, false);
 }
 
-void on_readdirplus(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info*) {
+void on_readdirplus(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info*)
+{
     read_folder(req, ino, size, offset, true);
 }
 
-void on_init(void* userdata, fuse_conn_info* conn) {
+void on_init(void* userdata, fuse_conn_info* conn)
+{
     auto& fs = *static_cast<CollectionFs::Impl*>(userdata);
     const unsigned both = FUSE_CAP_NO_OPEN_SUPPORT | FUSE_CAP_NO_OPENDIR_SUPPORT;
     if ((conn->capable & both) == both) {
@@ -287,7 +327,8 @@ void on_init(void* userdata, fuse_conn_info* conn) {
 }
 
 // Where the kernel asks, a file opens for reading only.
-void on_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
+void on_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
+{
     CollectionFs::Impl& fs = self(req);
     if (fs.opens_without_asking) {
         fuse_reply_err(req, ENOSYS);  // the kernel stops asking
@@ -303,14 +344,16 @@ void on_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
     }
 }
 
-void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info*) {
+void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info*)
+{
     CollectionFs::Impl& fs = self(req);
     if (!fs.exists(ino) || fs.view.node(node_of(ino)).is_folder || offset < 0) {
         fuse_reply_err(req, EINVAL);
         return;
     }
     thread_local std::vector<std::uint8_t> bytes;
-    if (offset == 0) fs.read_ahead_after(node_of(ino));
+    if (offset == 0)
+        fs.read_ahead_after(node_of(ino));
     if (fs.read(fs.view.node(node_of(ino)), std::uint64_t(offset), size, bytes)) {
         fuse_reply_err(req, EIO);
         return;
@@ -318,10 +361,12 @@ void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_fil
     fuse_reply_buf(req, reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-void on_statfs(fuse_req_t req, fuse_ino_t) {
+void on_statfs(fuse_req_t req, fuse_ino_t)
+{
     CollectionFs::Impl& fs = self(req);
     std::uint64_t bytes = 0;
-    for (const collection::Node& node : fs.view.nodes()) bytes += node.size;
+    for (const collection::Node& node : fs.view.nodes())
+        bytes += node.size;
     struct statvfs st {};
     st.f_bsize = kBlockSize;
     st.f_frsize = 512;
@@ -332,9 +377,13 @@ void on_statfs(fuse_req_t req, fuse_ino_t) {
 }
 
 // Everything that would change the tree or a file.
-void refuse_change(fuse_req_t req) { fuse_reply_err(req, EROFS); }
+void refuse_change(fuse_req_t req)
+{
+    fuse_reply_err(req, EROFS);
+}
 
-fuse_lowlevel_ops operations() {
+fuse_lowlevel_ops operations()
+{
     fuse_lowlevel_ops ops{};
     ops.init = on_init;
     ops.lookup = on_lookup;
@@ -356,46 +405,61 @@ fuse_lowlevel_ops operations() {
     return ops;
 }
 
-MountResult check_mount_point(const fs::path& mount_point) {
+MountResult check_mount_point(const fs::path& mount_point)
+{
     std::error_code error;
     const fs::file_status status = fs::status(mount_point, error);
-    if (status.type() == fs::file_type::not_found) return {MountFailure::NoMountPoint, {}};
-    if (error) return {MountFailure::Unreadable, error};
-    if (!fs::is_directory(status)) return {MountFailure::NotAFolder, {}};
+    if (status.type() == fs::file_type::not_found)
+        return {MountFailure::NoMountPoint, {}};
+    if (error)
+        return {MountFailure::Unreadable, error};
+    if (!fs::is_directory(status))
+        return {MountFailure::NotAFolder, {}};
     const fs::directory_iterator first(mount_point, error);
-    if (error) return {MountFailure::Unreadable, error};
-    if (first != fs::directory_iterator()) return {MountFailure::NotEmpty, {}};
+    if (error)
+        return {MountFailure::Unreadable, error};
+    if (first != fs::directory_iterator())
+        return {MountFailure::NotEmpty, {}};
     return {};
 }
 
 }  // namespace
 
 CollectionFs::CollectionFs(const collection::MergedView& view, DamageReport report, std::size_t cache_bytes)
-    : impl_(std::make_unique<Impl>(view, std::move(report), cache_bytes)) {}
+    : impl_(std::make_unique<Impl>(view, std::move(report), cache_bytes))
+{
+}
 
-CollectionFs::~CollectionFs() {
-    if (!impl_->session || impl_->handed_over) return;
+CollectionFs::~CollectionFs()
+{
+    if (!impl_->session || impl_->handed_over)
+        return;
     fuse_remove_signal_handlers(impl_->session);
     fuse_session_unmount(impl_->session);
     fuse_session_destroy(impl_->session);
 }
 
-MountResult CollectionFs::mount(const std::string& mount_point) {
-    if (MountResult checked = check_mount_point(mount_point); !checked) return checked;
+MountResult CollectionFs::mount(const std::string& mount_point)
+{
+    if (MountResult checked = check_mount_point(mount_point); !checked)
+        return checked;
     if (::access("/dev/fuse", R_OK | W_OK) != 0)
         return {MountFailure::NoFuse, std::error_code(errno, std::generic_category())};
     // The mount point is kept as an absolute path: a process in the
     // background leaves its working folder, and unmounting needs the path.
     std::error_code error;
     const std::string absolute = fs::canonical(mount_point, error).string();
-    if (error) return {MountFailure::Unreadable, error};
+    if (error)
+        return {MountFailure::Unreadable, error};
 
     const char* arguments[] = {"quarrix-cli", "-o", "ro,default_permissions,fsname=quarrix,subtype=quarrix"};
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(arguments));
     const fuse_lowlevel_ops ops = operations();
     impl_->session = fuse_session_new(&args, &ops, sizeof ops, impl_.get());
-    if (!impl_->session) return {MountFailure::Refused, std::make_error_code(std::errc::invalid_argument)};
-    if (fuse_set_signal_handlers(impl_->session) != 0 || fuse_session_mount(impl_->session, absolute.c_str()) != 0) {
+    if (!impl_->session)
+        return {MountFailure::Refused, std::make_error_code(std::errc::invalid_argument)};
+    if (fuse_set_signal_handlers(impl_->session) != 0 ||
+        fuse_session_mount(impl_->session, absolute.c_str()) != 0) {
         const int cause = errno;
         fuse_remove_signal_handlers(impl_->session);
         fuse_session_destroy(impl_->session);
@@ -405,8 +469,10 @@ MountResult CollectionFs::mount(const std::string& mount_point) {
     return {};
 }
 
-bool CollectionFs::serve() {
-    if (!impl_->session) return false;
+bool CollectionFs::serve()
+{
+    if (!impl_->session)
+        return false;
     impl_->start_reading_ahead();
     fuse_loop_config* config = fuse_loop_cfg_create();
     fuse_loop_cfg_set_clone_fd(config, 0);
@@ -422,7 +488,8 @@ bool CollectionFs::serve() {
     return result >= 0;
 }
 
-bool CollectionFs::continue_in_background(std::error_code& error) {
+bool CollectionFs::continue_in_background(std::error_code& error)
+{
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
@@ -450,7 +517,8 @@ bool CollectionFs::continue_in_background(std::error_code& error) {
     if (null >= 0) {
         ::dup2(null, STDIN_FILENO);
         ::dup2(null, STDOUT_FILENO);
-        if (!keep_error) ::dup2(null, STDERR_FILENO);
+        if (!keep_error)
+            ::dup2(null, STDERR_FILENO);
         ::close(null);
     }
     return true;

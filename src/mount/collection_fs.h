@@ -22,12 +22,12 @@ namespace quarrix::mount {
 // Why a mount did not happen.
 enum class MountFailure {
     None,
-    NoMountPoint,    // the mount point does not exist
-    NotAFolder,      // it is not a folder
-    NotEmpty,        // it holds something
-    Unreadable,      // it cannot be looked at (error says why)
-    NoFuse,          // this machine offers no FUSE device (error says why)
-    Refused,         // the kernel or fusermount3 refused the mount
+    NoMountPoint,  // the mount point does not exist
+    NotAFolder,    // it is not a folder
+    NotEmpty,      // it holds something
+    Unreadable,    // it cannot be looked at (error says why)
+    NoFuse,        // this machine offers no FUSE device (error says why)
+    Refused,       // the kernel or fusermount3 refused the mount
 };
 
 struct MountResult {
@@ -42,8 +42,7 @@ using DamageReport = std::function<void(const collection::Copy&, const hpi::Erro
 class CollectionFs {
 public:
     // The view must outlive the file system.
-    CollectionFs(const collection::MergedView& view, DamageReport report,
-                 std::size_t cache_bytes = 8u << 20);
+    CollectionFs(const collection::MergedView& view, DamageReport report, std::size_t cache_bytes = 8u << 20);
     ~CollectionFs();
     CollectionFs(const CollectionFs&) = delete;
     CollectionFs& operator=(const CollectionFs&) = delete;

@@ -99,8 +99,7 @@ std::error_code lastError()
 void makeTemporaryName(char (&name)[32])
 {
     thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::snprintf(name, sizeof name, ".quarrix-%016llx.part",
-                  static_cast<unsigned long long>(generator()));
+    std::snprintf(name, sizeof name, ".quarrix-%016llx.part", static_cast<unsigned long long>(generator()));
 }
 
 }  // namespace
@@ -146,7 +145,8 @@ bool AtomicFile::CreateIn(int folderFd, std::string_view name, std::error_code& 
     return createInOwnFolder(error);
 }
 
-bool AtomicFile::CreateIn(std::shared_ptr<const UniqueFd> folder, std::string_view name, std::error_code& error)
+bool AtomicFile::CreateIn(std::shared_ptr<const UniqueFd> folder, std::string_view name,
+                          std::error_code& error)
 {
     Discard();
     if (!IsSingleSafeName(name) || !folder || !*folder) {
@@ -176,10 +176,13 @@ bool AtomicFile::createInOwnFolder(std::error_code& error)
         }
     }
     const int folderFd = folder();
-    if (!claimHiddenName([&](const char* name) {
-            file_.reset(::openat(folderFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-            return bool(file_);
-        }, error))
+    if (!claimHiddenName(
+            [&](const char* name) {
+                file_.reset(
+                    ::openat(folderFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+                return bool(file_);
+            },
+            error))
         return false;
     error.clear();
     return true;
@@ -254,8 +257,8 @@ bool AtomicFile::Commit(Durability durability, std::error_code& error)
 bool AtomicFile::placeNamed(std::error_code& error)
 {
     // A close can be the first to report a write the disk could not take.
-    if (::close(file_.release()) != 0
-        || ::renameat(folder(), temporaryName_, folder(), finalName_.c_str()) != 0) {
+    if (::close(file_.release()) != 0 ||
+        ::renameat(folder(), temporaryName_, folder(), finalName_.c_str()) != 0) {
         error = lastError();
         return false;
     }
@@ -301,8 +304,7 @@ bool AtomicFile::placeUnnamed(std::error_code& error)
     }
     // A file (or link) of that name is replaced in one step: the new file
     // takes a hidden name first, then is renamed over it.
-    return claimHiddenName([&](const char* name) { return linkUnnamed(name); }, error)
-        && placeNamed(error);
+    return claimHiddenName([&](const char* name) { return linkUnnamed(name); }, error) && placeNamed(error);
 }
 
 void AtomicFile::Discard() noexcept
@@ -325,8 +327,7 @@ void ForceNamedTemporaryFiles(bool named)
 
 void RemoveOpenTemporaryFiles() noexcept
 {
-    for (RegistryBlock* block = &registryHead; block;
-         block = block->next.load(std::memory_order_acquire)) {
+    for (RegistryBlock* block = &registryHead; block; block = block->next.load(std::memory_order_acquire)) {
         for (RegistrySlot& slot : block->slots) {
             if (slot.state.load(std::memory_order_acquire) == RegistrySlot::Live)
                 ::unlinkat(slot.folder, slot.name, 0);

@@ -47,9 +47,8 @@ bool IsSingleSafeName(std::string_view name)
     return hpi::is_safe_level(name);
 }
 
-UniqueFd OpenFolderBeneath(const std::filesystem::path& root,
-                           const std::vector<std::string>& components, bool create,
-                           std::error_code& error)
+UniqueFd OpenFolderBeneath(const std::filesystem::path& root, const std::vector<std::string>& components,
+                           bool create, std::error_code& error)
 {
     error.clear();
     for (const std::string& component : components) {

@@ -32,8 +32,7 @@ bool IsSingleSafeName(std::string_view name);
 // (IsSingleSafeName); anything else fails with EINVAL. An empty root
 // fails with ENOENT. On failure the result holds no descriptor and error
 // says why (ENOTDIR for a link or a file in the way).
-UniqueFd OpenFolderBeneath(const std::filesystem::path& root,
-                           const std::vector<std::string>& components,
+UniqueFd OpenFolderBeneath(const std::filesystem::path& root, const std::vector<std::string>& components,
                            bool create, std::error_code& error);
 
 }  // namespace quarrix::platform

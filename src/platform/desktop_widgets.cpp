@@ -16,11 +16,16 @@ namespace {
 QMessageBox::Icon toQtIcon(MsgBoxIcon icon)
 {
     switch (icon) {
-    case MsgBoxIcon::Critical: return QMessageBox::Critical;
-    case MsgBoxIcon::Question: return QMessageBox::Question;
-    case MsgBoxIcon::Exclamation: return QMessageBox::Warning;
-    case MsgBoxIcon::Information: return QMessageBox::Information;
-    case MsgBoxIcon::None: break;
+        case MsgBoxIcon::Critical:
+            return QMessageBox::Critical;
+        case MsgBoxIcon::Question:
+            return QMessageBox::Question;
+        case MsgBoxIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgBoxIcon::Information:
+            return QMessageBox::Information;
+        case MsgBoxIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -28,11 +33,14 @@ QMessageBox::Icon toQtIcon(MsgBoxIcon icon)
 QMessageBox::StandardButtons toQtButtons(MsgBoxButtons buttons)
 {
     switch (buttons) {
-    case MsgBoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MsgBoxButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-    case MsgBoxButtons::YesNoCancel:
-        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MsgBoxButtons::Ok: break;
+        case MsgBoxButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgBoxButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MsgBoxButtons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MsgBoxButtons::Ok:
+            break;
     }
     return QMessageBox::Ok;
 }
@@ -40,10 +48,14 @@ QMessageBox::StandardButtons toQtButtons(MsgBoxButtons buttons)
 MsgBoxResult fromQtButton(int button)
 {
     switch (button) {
-    case QMessageBox::Cancel: return MsgBoxResult::Cancel;
-    case QMessageBox::Yes: return MsgBoxResult::Yes;
-    case QMessageBox::No: return MsgBoxResult::No;
-    default: return MsgBoxResult::Ok;
+        case QMessageBox::Cancel:
+            return MsgBoxResult::Cancel;
+        case QMessageBox::Yes:
+            return MsgBoxResult::Yes;
+        case QMessageBox::No:
+            return MsgBoxResult::No;
+        default:
+            return MsgBoxResult::Ok;
     }
 }
 
@@ -76,8 +88,9 @@ std::unique_ptr<QMessageBox> MakeDesktopMessageBox(const MessageBoxRequest& requ
     // A box sizes itself to its text alone; a short text would cut its title
     // ("File O...ations"). A spacer across its grid holds it wide enough.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
-        grid->addItem(new QSpacerItem(TitleBarWidth(request.title), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+        grid->addItem(
+            new QSpacerItem(TitleBarWidth(request.title), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+            grid->rowCount(), 0, 1, grid->columnCount());
     return box;
 }
 

@@ -71,16 +71,14 @@ bool readNext(FindSearch& search, WIN32_FIND_DATAA& record)
 
 }  // namespace
 
-FindHandle FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileData,
-                          FindDetail detail)
+FindHandle FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileData, FindDetail detail)
 {
     const std::string_view path(lpFileName);
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string_view::npos ? std::string(".")
                                : slash == 0                    ? std::string("/")
                                                                : std::string(path.substr(0, slash));
-    const std::string_view pattern =
-        slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::string_view pattern = slash == std::string_view::npos ? path : path.substr(slash + 1);
 
     ScopedFind search(new FindSearch);
     search->detail = detail;

@@ -13,8 +13,7 @@ public:
     {
         // The browser starts at the top of the person's own files, as a
         // desktop-rooted browser would.
-        return QFileDialog::getExistingDirectory(owner, title, QDir::homePath(),
-                                                 QFileDialog::ShowDirsOnly);
+        return QFileDialog::getExistingDirectory(owner, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
     }
 };
 

@@ -62,8 +62,8 @@ bool ReadAll(DIR* dir, std::error_code& error, Each each)
 
 }  // namespace
 
-bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries,
-                FileIdentity& self, std::error_code& error)
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries, FileIdentity& self,
+                std::error_code& error)
 {
     entries.clear();
     OpenDir dir(::opendir(folder.c_str()));
@@ -78,9 +78,9 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& e
         FolderEntry entry;
         entry.name = found.d_name;
         struct stat own {};
-        entry.isLink = found.d_type == DT_LNK
-                       || (found.d_type == DT_UNKNOWN && ::fstatat(fd, found.d_name, &own, AT_SYMLINK_NOFOLLOW) == 0
-                           && S_ISLNK(own.st_mode));
+        entry.isLink = found.d_type == DT_LNK ||
+                       (found.d_type == DT_UNKNOWN &&
+                        ::fstatat(fd, found.d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode));
         struct stat target {};
         if (::fstatat(fd, found.d_name, &target, 0) == 0) {
             entry.kind = KindOf(target);

@@ -15,7 +15,7 @@ namespace quarrix::platform {
 
 struct FolderEntry {
     enum class Kind { File, Folder, Other, Nothing };
-    std::string name;           // as the disk has it, valid UTF-8 or not
+    std::string name;  // as the disk has it, valid UTF-8 or not
     bool isLink = false;
     Kind kind = Kind::Nothing;  // what it names, links followed; Nothing: a link to nowhere, or gone
     FileIdentity identity;      // of what it names
@@ -25,8 +25,8 @@ struct FolderEntry {
 // Every entry of `folder` but "." and "..", in the order the disk lists them,
 // each looked at with links followed. `self` receives the folder's own
 // identity. False with `error` when the folder cannot be listed.
-bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries,
-                FileIdentity& self, std::error_code& error);
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries, FileIdentity& self,
+                std::error_code& error);
 
 // The names in the folder open as folderFd, but "." and ".." (the descriptor
 // stays the caller's). False with `error` when it cannot be listed.

@@ -16,15 +16,17 @@ MessageBoxPresenter*& installedPresenter()
 // a question gets the answer that changes nothing.
 MsgBoxResult writeToStandardError(const MessageBoxRequest& request)
 {
-    std::fprintf(stderr, "%s: %s\n", request.title.toUtf8().constData(),
-                 request.text.toUtf8().constData());
+    std::fprintf(stderr, "%s: %s\n", request.title.toUtf8().constData(), request.text.toUtf8().constData());
     if (!request.details.isEmpty())
         std::fprintf(stderr, "%s\n", request.details.toUtf8().constData());
     switch (request.buttons) {
-    case MsgBoxButtons::Ok: return MsgBoxResult::Ok;
-    case MsgBoxButtons::YesNo: return MsgBoxResult::No;
-    case MsgBoxButtons::OkCancel:
-    case MsgBoxButtons::YesNoCancel: break;
+        case MsgBoxButtons::Ok:
+            return MsgBoxResult::Ok;
+        case MsgBoxButtons::YesNo:
+            return MsgBoxResult::No;
+        case MsgBoxButtons::OkCancel:
+        case MsgBoxButtons::YesNoCancel:
+            break;
     }
     return MsgBoxResult::Cancel;
 }
@@ -38,11 +40,11 @@ MessageBoxPresenter* InstallMessageBoxPresenter(MessageBoxPresenter* presenter)
     return previous;
 }
 
-MsgBoxResult MsgBox(const QString& text, MsgBoxButtons buttons, MsgBoxIcon icon,
-                    const QString& title, const QString& details)
+MsgBoxResult MsgBox(const QString& text, MsgBoxButtons buttons, MsgBoxIcon icon, const QString& title,
+                    const QString& details)
 {
-    const MessageBoxRequest request{
-        text, title.isEmpty() ? QString::fromUtf16(kApplicationTitle) : title, icon, buttons, details};
+    const MessageBoxRequest request{text, title.isEmpty() ? QString::fromUtf16(kApplicationTitle) : title,
+                                    icon, buttons, details};
     if (MessageBoxPresenter* presenter = installedPresenter())
         return presenter->present(request);
     return writeToStandardError(request);

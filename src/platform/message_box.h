@@ -39,10 +39,8 @@ MessageBoxPresenter* InstallMessageBoxPresenter(MessageBoxPresenter* presenter);
 // non-empty details are shown on request ("Show Details..."). Without a
 // presenter the text and the details go to standard error, and the answer is
 // Ok, No or Cancel: the one that changes nothing.
-MsgBoxResult MsgBox(const QString& text,
-                    MsgBoxButtons buttons = MsgBoxButtons::Ok,
-                    MsgBoxIcon icon = MsgBoxIcon::None,
-                    const QString& title = QString(),
+MsgBoxResult MsgBox(const QString& text, MsgBoxButtons buttons = MsgBoxButtons::Ok,
+                    MsgBoxIcon icon = MsgBoxIcon::None, const QString& title = QString(),
                     const QString& details = QString());
 
 }  // namespace quarrix::platform

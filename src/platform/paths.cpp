@@ -34,8 +34,8 @@ QString installedDataDirectory()
 bool keepsFilesBesideItself()
 {
     const QString marker = QStringLiteral("help.html");
-    const bool installed = !QFileInfo::exists(JoinPath(ApplicationDirectory(), marker))
-        && QFileInfo::exists(JoinPath(installedDataDirectory(), marker));
+    const bool installed = !QFileInfo::exists(JoinPath(ApplicationDirectory(), marker)) &&
+                           QFileInfo::exists(JoinPath(installedDataDirectory(), marker));
     return !installed && QFileInfo(ApplicationDirectory()).isWritable();
 }
 
@@ -57,9 +57,8 @@ QString ApplicationDirectory()
 
 void SetApplicationDirectory(const QString& directory)
 {
-    overriddenDirectory() = directory.isEmpty()
-        ? QString()
-        : withoutTrailingSeparators(QDir::toNativeSeparators(directory));
+    overriddenDirectory() =
+        directory.isEmpty() ? QString() : withoutTrailingSeparators(QDir::toNativeSeparators(directory));
 }
 
 QString JoinPath(const QString& directory, QStringView relative)

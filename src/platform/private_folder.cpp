@@ -43,7 +43,8 @@ PrivateFolder::PrivateFolder(const fs::path& parent, std::error_code& error)
     lock_.reset(::open(made.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     const std::string named =
         (parent / (std::string(kPrefix) + made.substr(made.size() - kSuffixLength))).string();
-    if (!lock_ || ::flock(lock_.get(), LOCK_EX | LOCK_NB) != 0 || ::rename(made.c_str(), named.c_str()) != 0) {
+    if (!lock_ || ::flock(lock_.get(), LOCK_EX | LOCK_NB) != 0 ||
+        ::rename(made.c_str(), named.c_str()) != 0) {
         error = LastError();
         ::rmdir(made.c_str());
         lock_.reset();

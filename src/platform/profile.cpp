@@ -61,8 +61,7 @@ ProfileText splitLines(std::string_view data)
         }
         const bool crlf = newline > 0 && data[newline - 1] == '\r';
         const auto textLength = crlf ? newline - 1 : newline;
-        profile.lines.push_back(
-            {std::string(data.substr(0, textLength)), crlf ? "\r\n" : "\n"});
+        profile.lines.push_back({std::string(data.substr(0, textLength)), crlf ? "\r\n" : "\n"});
         data.remove_prefix(newline + 1);
     }
     return profile;
@@ -150,13 +149,13 @@ bool containsAny(std::string_view text, std::string_view characters)
 bool safeToWrite(std::string_view section, std::string_view key, std::string_view value)
 {
     const std::string_view lineBreaksAndNul("\r\n\0", 3);
-    if (containsAny(section, lineBreaksAndNul) || containsAny(key, lineBreaksAndNul)
-        || containsAny(value, lineBreaksAndNul))
+    if (containsAny(section, lineBreaksAndNul) || containsAny(key, lineBreaksAndNul) ||
+        containsAny(value, lineBreaksAndNul))
         return false;
     const std::string_view cleanSection = trimmed(section);
     const std::string_view cleanKey = trimmed(key);
-    return !cleanSection.empty() && !containsAny(cleanSection, "]") && !cleanKey.empty()
-        && !containsAny(cleanKey, "=") && cleanKey.front() != '[';
+    return !cleanSection.empty() && !containsAny(cleanSection, "]") && !cleanKey.empty() &&
+           !containsAny(cleanKey, "=") && cleanKey.front() != '[';
 }
 
 // The line end that new lines get: the file's own style, CRLF for a new file.
@@ -168,8 +167,7 @@ std::string lineEndStyle(const std::vector<Line>& lines)
     return "\r\n";
 }
 
-void setValue(ProfileText& profile, std::string_view section, std::string_view key,
-              std::string_view value)
+void setValue(ProfileText& profile, std::string_view section, std::string_view key, std::string_view value)
 {
     std::vector<Line>& lines = profile.lines;
     const std::string end = lineEndStyle(lines);
@@ -216,9 +214,8 @@ bool replaceAtomically(const fs::path& file, std::string_view data, std::optiona
 {
     AtomicFile replacement;
     std::error_code error;
-    return replacement.Create(file, error) && replacement.Write(data.data(), data.size(), error)
-        && (!mode || ::fchmod(replacement.fd(), *mode) == 0)
-        && replacement.Commit(Durability::Synced, error);
+    return replacement.Create(file, error) && replacement.Write(data.data(), data.size(), error) &&
+           (!mode || ::fchmod(replacement.fd(), *mode) == 0) && replacement.Commit(Durability::Synced, error);
 }
 
 // Writable for us, and not marked read-only: a file or folder without any
@@ -262,8 +259,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     return std::string(value.substr(0, value.find('\0')));
 }
 
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const fs::path& file)
+bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                               const fs::path& file)
 {
     if (!safeToWrite(section, key, value))
         return false;
@@ -271,19 +268,19 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     std::string data;
     std::optional<mode_t> mode;
     switch (readWholeFile(target, data)) {
-    case ReadOutcome::Failed:
-        return false;
-    case ReadOutcome::Read: {
-        // A read-only file stays as it is, although the folder would let us
-        // replace it.
-        struct stat info {};
-        if (!writable(target) || ::stat(target.c_str(), &info) != 0)
+        case ReadOutcome::Failed:
             return false;
-        mode = info.st_mode & 07777;
-        break;
-    }
-    case ReadOutcome::Missing:
-        break;
+        case ReadOutcome::Read: {
+            // A read-only file stays as it is, although the folder would let us
+            // replace it.
+            struct stat info {};
+            if (!writable(target) || ::stat(target.c_str(), &info) != 0)
+                return false;
+            mode = info.st_mode & 07777;
+            break;
+        }
+        case ReadOutcome::Missing:
+            break;
     }
     if (!writable(target.has_parent_path() ? target.parent_path() : fs::path(".")))
         return false;

@@ -21,8 +21,7 @@ namespace quarrix::platform {
 // file holds one. Only the first section of a name is searched, and in it the
 // first entry of the key.
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue,
-                                    const std::filesystem::path& file);
+                                    std::string_view defaultValue, const std::filesystem::path& file);
 
 // Stores `value` under `key` in `section` of `file`, creating the file, the
 // section and the key as needed. Returns false, with the file untouched, when
@@ -30,7 +29,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 // folder, a folder in its place) and when a name or the value would break the
 // file's structure (a line break or NUL anywhere, "=" or a leading "[" in the
 // key, "]" in the section, an empty section or key).
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::filesystem::path& file);
+bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                               const std::filesystem::path& file);
 
 }  // namespace quarrix::platform

@@ -25,7 +25,8 @@ int notifierPipe[2] = {-1, -1};
 constexpr int kMostCleanups = 8;
 std::atomic<LastMomentCleanup> cleanups[kMostCleanups];
 
-struct sigaction previousInt {}, previousTerm {};
+struct sigaction previousInt {
+}, previousTerm{};
 
 void onStopSignal(int signal)
 {

@@ -46,8 +46,7 @@ QString Search_::DirectoryPath(const QString& strPath)
     return path + u'/';
 }
 
-void Search_::TrouveFichier(const QString& strPath_Search, const QString& strExtension,
-                            bool sMode)
+void Search_::TrouveFichier(const QString& strPath_Search, const QString& strExtension, bool sMode)
 {
     lstFiles.New_Array(QStringLiteral("s"));
     lstDirs.New_Array(QStringLiteral("s"));
@@ -61,8 +60,7 @@ void Search_::TrouveFichier(const QString& strPath_Search, const QString& strExt
     Walk_Directories(strPath_Search, lstFiles, lstDirs);
 }
 
-void Search_::Walk_Directories(const QString& strPath, Easy_Array& lstFound,
-                               Easy_Array& lstPending)
+void Search_::Walk_Directories(const QString& strPath, Easy_Array& lstFound, Easy_Array& lstPending)
 {
     lstPending.AddItem(strPath);
     progress_.searchStarted();
@@ -73,8 +71,8 @@ void Search_::Walk_Directories(const QString& strPath, Easy_Array& lstFound,
     progress_.searchFinished();
 }
 
-void Search_::Scan_Directory(const QString& strPath, const QString& strPattern,
-                             Easy_Array& lstFound, Easy_Array& lstPending)
+void Search_::Scan_Directory(const QString& strPath, const QString& strPattern, Easy_Array& lstFound,
+                             Easy_Array& lstPending)
 {
     const QString directory = DirectoryPath(strPath);
     platform::WIN32_FIND_DATAA entry;

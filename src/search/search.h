@@ -50,8 +50,7 @@ public:
     // listed twice (a link leading back up ends there). A stop asked for by
     // a signal (platform/stop_signals.h) ends the search between two
     // entries, lstFiles holding what was found until then.
-    void TrouveFichier(const QString& strPath_Search, const QString& strExtension,
-                       bool sMode = false);
+    void TrouveFichier(const QString& strPath_Search, const QString& strExtension, bool sMode = false);
 
     // A directory path as the search lists it: blanks at both ends removed,
     // and ending with "/" (a trailing "\" counts as the separator and becomes
@@ -62,11 +61,11 @@ private:
     void Walk_Directories(const QString& strPath, Easy_Array& lstFound, Easy_Array& lstPending);
     void Scan_Directory(const QString& strPath, const QString& strPattern, Easy_Array& lstFound,
                         Easy_Array& lstPending);
-    void handleEntry(const QString& directory, const platform::WIN32_FIND_DATAA& entry,
-                     Easy_Array& lstFound, Easy_Array& lstPending);
+    void handleEntry(const QString& directory, const platform::WIN32_FIND_DATAA& entry, Easy_Array& lstFound,
+                     Easy_Array& lstPending);
 
     QStringList strExtensions;  // the pieces that can match, upper-cased
-    Easy_Array lstDirs;  // position 0: the directory being searched; 1: the top of the stack
+    Easy_Array lstDirs;         // position 0: the directory being searched; 1: the top of the stack
     bool RecurseMode = false;
 
     std::set<platform::FileIdentity> listed_;

@@ -59,8 +59,7 @@ void frmExtensions::createControls()
     Command1 = new QPushButton(QStringLiteral("Back to main"), this);
     PlaceControl(Command1, 4800, 3040, 2175, 375);
 
-    Label1 = new QLabel(
-        QStringLiteral("Enter the new file type you desire : hpi, ufo, gp3, gp4 ..."), this);
+    Label1 = new QLabel(QStringLiteral("Enter the new file type you desire : hpi, ufo, gp3, gp4 ..."), this);
     PlaceControl(Label1, 120, 3520, 4095, 255);
 
     txtExt = new QLineEdit(this);

@@ -26,15 +26,14 @@ QString OptionsFilePath()
 
 QString ReadIni(const QString& section, const QString& key)
 {
-    const std::string value = platform::GetPrivateProfileString(
-        section.toStdString(), key.toStdString(), "", platform::ToFsPath(OptionsFilePath()));
+    const std::string value = platform::GetPrivateProfileString(section.toStdString(), key.toStdString(), "",
+                                                                platform::ToFsPath(OptionsFilePath()));
     return firstCharacters(QString::fromStdString(value), kReadLimit);
 }
 
 void WriteIni(const QString& section, const QString& key, const QString& value)
 {
-    if (!platform::WritePrivateProfileString(section.toStdString(), key.toStdString(),
-                                             value.toStdString(),
+    if (!platform::WritePrivateProfileString(section.toStdString(), key.toStdString(), value.toStdString(),
                                              platform::ToFsPath(OptionsFilePath())))
         platform::Beep();
 }

@@ -19,7 +19,8 @@ namespace quarrix {
 // Anything with Clear() and AddItem(text): the main window's list control,
 // another list, a test recorder.
 template <typename L>
-concept ListLike = requires(L& list, const QString& text) {
+concept ListLike = requires(L& list, const QString& text)
+{
     list.Clear();
     list.AddItem(text);
 };
@@ -40,11 +41,8 @@ public:
     // program. Does nothing on an untyped list.
     void AddItem(const QString& strItem, qint32 Index = -1);
     template <typename Number>
-        requires std::is_arithmetic_v<Number>
-    void AddItem(Number item, qint32 Index = -1)
-    {
-        AddItem(QString::number(item), Index);
-    }
+    requires std::is_arithmetic_v<Number>
+    void AddItem(Number item, qint32 Index = -1) { AddItem(QString::number(item), Index); }
 
     // The item at `Index`: a QString, a qint16, or an empty QVariant for an
     // untyped list. Past the end (and before the start) it is the empty string

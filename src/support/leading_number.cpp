@@ -105,8 +105,7 @@ double LeadingNumber(QStringView text)
         const bool tiny = number.find("e-") != std::string::npos;
         if (tiny)
             return 0.0;
-        return negative ? -std::numeric_limits<double>::infinity()
-                        : std::numeric_limits<double>::infinity();
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
     return error == std::errc() ? value : 0.0;
 }

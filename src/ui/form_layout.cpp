@@ -28,8 +28,8 @@ void PlaceControl(QWidget* control, int left, int top, int width, int height)
     control->setFixedSize(area.size());
 }
 
-QLabel* MakeLabel(QWidget* window, const QString& text, int left, int top, int width,
-                  int height, Qt::Alignment horizontal)
+QLabel* MakeLabel(QWidget* window, const QString& text, int left, int top, int width, int height,
+                  Qt::Alignment horizontal)
 {
     auto* label = new QLabel(text, window);
     // Paths and archive names are shown as they are, never read as markup.

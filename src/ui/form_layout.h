@@ -27,8 +27,8 @@ void PlaceControl(QWidget* control, int left, int top, int width, int height);
 
 // A label placed like PlaceControl, its plain text at the top, wrapping at
 // word boundaries.
-QLabel* MakeLabel(QWidget* window, const QString& text, int left, int top, int width,
-                  int height, Qt::Alignment horizontal = Qt::AlignLeft);
+QLabel* MakeLabel(QWidget* window, const QString& text, int left, int top, int width, int height,
+                  Qt::Alignment horizontal = Qt::AlignLeft);
 
 // A progress bar placed like PlaceControl, with the range 0 to 100 and no text
 // of its own.

@@ -8,8 +8,7 @@
 
 namespace quarrix {
 
-FormWindow::FormWindow(const QString& caption, int widthTwips, int heightTwips)
-    : QWidget(nullptr, Qt::Dialog)
+FormWindow::FormWindow(const QString& caption, int widthTwips, int heightTwips) : QWidget(nullptr, Qt::Dialog)
 {
     setWindowTitle(caption);
     setFont(ControlFont());

@@ -17,8 +17,7 @@ constexpr qint32 kSoftwareChannels = 32;
 
 void showSoundError(const QString& what)
 {
-    platform::MsgBox(what + QStringLiteral("\r\n")
-                     + FMod::GetSoundErrorText(fsound::FSOUND_GetError()));
+    platform::MsgBox(what + QStringLiteral("\r\n") + FMod::GetSoundErrorText(fsound::FSOUND_GetError()));
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ public:
     // The answer of the last confirmation (false, false and empty before the
     // first one).
     bool Compressed = false;  // "Dump them in a consolidated archive" was chosen
-    QString Filename;          // the archive name, as typed; set only with Compressed
-    bool OK = false;           // closed with OK (false for Cancel and the close box)
+    QString Filename;         // the archive name, as typed; set only with Compressed
+    bool OK = false;          // closed with OK (false for Cancel and the close box)
 
     QLabel* Label2 = nullptr;
     QRadioButton* Option1[2] = {};  // 0: unpacked, 1: consolidated

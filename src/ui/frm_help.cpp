@@ -42,8 +42,7 @@ void frmHelp::Form_Load()
         return;
     }
     WebBrowser1->setPlainText(
-        QStringLiteral("The user guide could not be found. It belongs beside the program:\n%1")
-            .arg(page));
+        QStringLiteral("The user guide could not be found. It belongs beside the program:\n%1").arg(page));
 }
 
 void frmHelp::Command1_Click()

@@ -24,7 +24,7 @@ public:
     // False until the Cancel button is pressed, then true until the next load.
     bool Cancel = false;
 
-    QProgressBar* Progress = nullptr;      // the whole job
+    QProgressBar* Progress = nullptr;  // the whole job
     QLabel* lblWork = nullptr;
     QLabel* lblPercent = nullptr;
     QProgressBar* ProgressBar1 = nullptr;  // the item in hand

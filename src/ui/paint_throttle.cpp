@@ -12,8 +12,8 @@ PaintThrottle::PaintThrottle(QObject* parent) : QObject(parent)
 
 bool PaintThrottle::mayPaintNow() const
 {
-    return !endOfInterval_.isActive()
-        && (!sinceLastPaint_.isValid() || sinceLastPaint_.hasExpired(kIntervalMs));
+    return !endOfInterval_.isActive() &&
+           (!sinceLastPaint_.isValid() || sinceLastPaint_.hasExpired(kIntervalMs));
 }
 
 void PaintThrottle::holdBack(std::initializer_list<QWidget*> controls)

@@ -10,8 +10,7 @@
 
 namespace quarrix {
 
-void ShowPercentage(PaintThrottle& throttle, QProgressBar* bar, QLabel* label, qint32 Value,
-                    qint32 Max)
+void ShowPercentage(PaintThrottle& throttle, QProgressBar* bar, QLabel* label, qint32 Value, qint32 Max)
 {
     if (Max != 0) {
         const float percent = float(double(Value) / double(Max) * 100.0);
@@ -21,8 +20,7 @@ void ShowPercentage(PaintThrottle& throttle, QProgressBar* bar, QLabel* label, q
         throttle.apply({bar, label}, [&] {
             if (position >= 0 && position <= 100)
                 bar->setValue(int(position));
-            label->setText((whole < 0 ? QString() : QStringLiteral(" ")) + QString::number(whole)
-                           + u'%');
+            label->setText((whole < 0 ? QString() : QStringLiteral(" ")) + QString::number(whole) + u'%');
         });
     }
     platform::YieldToWindowSystem();

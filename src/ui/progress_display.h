@@ -17,7 +17,6 @@ class PaintThrottle;
 // 12), and only within 0..100; the label takes it rounded down, after one
 // blank or a minus sign, followed by "%" (2 of 3: bar 67, label " 66%"). With
 // `Max` 0 neither changes.
-void ShowPercentage(PaintThrottle& throttle, QProgressBar* bar, QLabel* label, qint32 Value,
-                    qint32 Max);
+void ShowPercentage(PaintThrottle& throttle, QProgressBar* bar, QLabel* label, qint32 Value, qint32 Max);
 
 }  // namespace quarrix

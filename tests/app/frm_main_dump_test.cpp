@@ -95,8 +95,8 @@ private:
     void verifyEndStateAndClosingBox(platform::MsgBoxIcon icon, const QString& text,
                                      const QString& details = QString())
     {
-        QVERIFY(window_->ScanDir.isEmpty() && !window_->Command4->isEnabled() && window_->isEnabled()
-                && !frmProgress2::instance().isVisible());
+        QVERIFY(window_->ScanDir.isEmpty() && !window_->Command4->isEnabled() && window_->isEnabled() &&
+                !frmProgress2::instance().isVisible());
         QCOMPARE(d_->boxes.shown.size(), 1);
         const platform::MessageBoxRequest& box = d_->boxes.shown[0];
         QCOMPARE(std::tuple(box.title, box.text, box.icon, box.details),
@@ -116,7 +116,8 @@ private slots:
     void dumpOptionsKeepTheirAnswerAcrossShowings()
     {
         frmDumpOptions& dialog = frmDumpOptions::instance();
-        QCOMPARE(std::tuple(dialog.OK, dialog.Compressed, dialog.Filename), std::tuple(false, false, QString()));
+        QCOMPARE(std::tuple(dialog.OK, dialog.Compressed, dialog.Filename),
+                 std::tuple(false, false, QString()));
         enum Close { Ok, Cancel, CloseBox };
         const struct {
             bool consolidated;
@@ -126,8 +127,10 @@ private slots:
             bool OK, Compressed;
             const char* Filename;
         } steps[] = {
-            {false, nullptr, false, Ok, true, false, ""},      {true, "", false, Ok, true, true, ""},
-            {true, "Mine.ufo", true, Ok, true, false, ""},     {true, nullptr, false, Ok, true, true, "Pack.ufo"},
+            {false, nullptr, false, Ok, true, false, ""},
+            {true, "", false, Ok, true, true, ""},
+            {true, "Mine.ufo", true, Ok, true, false, ""},
+            {true, nullptr, false, Ok, true, true, "Pack.ufo"},
             {true, "X.ufo", false, Cancel, false, true, "Pack.ufo"},
             {true, nullptr, false, CloseBox, false, true, "Pack.ufo"},
         };
@@ -141,7 +144,9 @@ private slots:
                     d.Text1->setText(QString::fromUtf8(step.name));
                 if (step.backToUnpacked)
                     QTest::mouseClick(d.Option1[0], Qt::LeftButton);
-                step.close == Ok ? d.Command1->click() : step.close == Cancel ? d.Command2->click() : (void)d.close();
+                step.close == Ok       ? d.Command1->click()
+                : step.close == Cancel ? d.Command2->click()
+                                       : (void)d.close();
             });
             dialog.ShowModal(window_);
             QVERIFY(!dialog.isVisible());
@@ -168,8 +173,14 @@ private slots:
         window_->Command4_Click();
 
         QCOMPARE(window_->lstFiles->ListCount(), 0);
-        QCOMPARE(dumptest::snapshot(path("out")), (dumptest::Tree{{"a/", ""}, {"a/1", "1"}, {"a/2", "2"}, {"a/3", "3"},
-                                                                {"b/", ""}, {"b/1", "1"}, {"b/2", "2"}, {"b/3", "3"}}));
+        QCOMPARE(dumptest::snapshot(path("out")), (dumptest::Tree{{"a/", ""},
+                                                                  {"a/1", "1"},
+                                                                  {"a/2", "2"},
+                                                                  {"a/3", "3"},
+                                                                  {"b/", ""},
+                                                                  {"b/1", "1"},
+                                                                  {"b/2", "2"},
+                                                                  {"b/3", "3"}}));
         verifyEndStateAndClosingBox(platform::MsgBoxIcon::Exclamation,
                                     QStringLiteral("Operation Complete\n\n%1: not an archive")
                                         .arg(QString::fromStdString(path("c.gp3").string())));
@@ -191,15 +202,30 @@ private slots:
         } cases[] = {
             {"the later copy is damaged",
              {{"a.hpi", {{"x.bin", "a"}, {"y.bin", "a"}}}, {"b.ufo", {{"X.BIN", damaged}, {"y.bin", "b"}}}},
-             nullptr, false, "x.bin: kept from a.hpi\ny.bin: kept from b.ufo",
+             nullptr,
+             false,
+             "x.bin: kept from a.hpi\ny.bin: kept from b.ufo",
              {{"x.bin", "a"}, {"y.bin", "b"}}},
-            {"every copy is damaged", {{"a.hpi", {{"x.bin", damaged}}}, {"b.ufo", {{"x.bin", damaged}}}}, nullptr,
-             false, "x.bin: not written", {}},
+            {"every copy is damaged",
+             {{"a.hpi", {{"x.bin", damaged}}}, {"b.ufo", {{"x.bin", damaged}}}},
+             nullptr,
+             false,
+             "x.bin: not written",
+             {}},
             {"a Cancel as the second archive starts",
-             {{"p.hpi", {{"x.bin", "p"}}}, {"q.ufo", {{"x.bin", "q"}, {"y.bin", "q"}}}, {"r.gp3", {{"y.bin", "r"}}}},
-             "q", false, "x.bin: kept from p.hpi\ny.bin: not written", {{"x.bin", "p"}}},
-            {"the consolidated archive cannot be made", {{"a.hpi", {{"x.bin", "a"}}}, {"b.ufo", {{"x.bin", "b"}}}},
-             nullptr, true, "x.bin: not written", {}},
+             {{"p.hpi", {{"x.bin", "p"}}},
+              {"q.ufo", {{"x.bin", "q"}, {"y.bin", "q"}}},
+              {"r.gp3", {{"y.bin", "r"}}}},
+             "q",
+             false,
+             "x.bin: kept from p.hpi\ny.bin: not written",
+             {{"x.bin", "p"}}},
+            {"the consolidated archive cannot be made",
+             {{"a.hpi", {{"x.bin", "a"}}}, {"b.ufo", {{"x.bin", "b"}}}},
+             nullptr,
+             true,
+             "x.bin: not written",
+             {}},
         };
         for (const auto& c : cases) {
             cleanup();
@@ -211,8 +237,11 @@ private slots:
             window_->txtTarget->setText(QString::fromStdString(target.string()));
             if (c.cancelAt) {
                 frmProgress2& progress = frmProgress2::instance();
-                atFirstYieldWhere([&progress, &c] { return progress.isVisible() && progress.lblWork->text() == QLatin1String(c.cancelAt); },
-                                  [&progress] { QTest::mouseClick(progress.Command1, Qt::LeftButton); });
+                atFirstYieldWhere(
+                    [&progress, &c] {
+                        return progress.isVisible() && progress.lblWork->text() == QLatin1String(c.cancelAt);
+                    },
+                    [&progress] { QTest::mouseClick(progress.Command1, Qt::LeftButton); });
             }
             answerDumpOptions([&c](frmDumpOptions& d) {
                 if (c.consolidated)
@@ -271,8 +300,8 @@ private slots:
         frmProgress2& progress = frmProgress2::instance();
         atFirstYieldWhere(
             [&progress] {
-                return progress.isVisible() && progress.lblWork->text() == u"b"
-                    && progress.Label2->text().startsWith(u"Exctracting b\\");
+                return progress.isVisible() && progress.lblWork->text() == u"b" &&
+                       progress.Label2->text().startsWith(u"Exctracting b\\");
             },
             [&progress] { QTest::mouseClick(progress.Command1, Qt::LeftButton); });
         answerDumpOptions([](frmDumpOptions& d) {

@@ -71,7 +71,8 @@ private slots:
             QVERIFY(QFile::copy(archive, at(QString::fromUtf8(name))));
         d_->appDir.write(QStringLiteral("archives/notes.txt"), "text");
         d_->appDir.write(QStringLiteral("text.hpi"), "HAPI is not enough");
-        QVERIFY(QFile::copy(QStringLiteral(QUARRIX_TESTDATA_DIR "/damaged/version2.hpi"), at(QStringLiteral("cut.hpi"))));
+        QVERIFY(QFile::copy(QStringLiteral(QUARRIX_TESTDATA_DIR "/damaged/version2.hpi"),
+                            at(QStringLiteral("cut.hpi"))));
     }
 
     void cleanup()
@@ -88,19 +89,21 @@ private slots:
         QTest::addColumn<QString>("scanDir");
         QTest::addColumn<QStringList>("named");  // in the one message, with the cause
         const QStringList scan{"archives/a.hpi", "archives/b.UFO", "archives/c.gp3", "archives/d.gp4"};
-        QTest::newRow("a folder") << QStringList{"archives"} << scan << QStringList() << "archives" << QStringList();
+        QTest::newRow("a folder") << QStringList{"archives"} << scan << QStringList() << "archives"
+                                  << QStringList();
         QTest::newRow("two archives, one renamed")
             << QStringList{"archives/e.ccx", "renamed.bak"} << QStringList()
             << QStringList{"archives/e.ccx", "renamed.bak"} << "archives" << QStringList();
-        QTest::newRow("a missing path") << QStringList{"missing.hpi"} << QStringList() << QStringList() << QString()
-                                        << QStringList{"missing.hpi: no such file or folder"};
+        QTest::newRow("a missing path") << QStringList{"missing.hpi"} << QStringList() << QStringList()
+                                        << QString() << QStringList{"missing.hpi: no such file or folder"};
         QTest::newRow("a damaged archive")
             << QStringList{"cut.hpi", "renamed.bak"} << QStringList() << QStringList{"renamed.bak"} << "."
             << QStringList{"cut.hpi: damaged archive: truncated (the file ends at offset 20"};
-        QTest::newRow("a mixture")
-            << QStringList{"text.hpi", "archives", "missing", "renamed.bak", "archives/a.hpi"} << scan
-            << QStringList{"renamed.bak"} << "archives"
-            << QStringList{"text.hpi: not an archive\n", "missing: no such file or folder"};
+        QTest::newRow("a mixture") << QStringList{"text.hpi", "archives", "missing", "renamed.bak",
+                                                  "archives/a.hpi"}
+                                   << scan << QStringList{"renamed.bak"} << "archives"
+                                   << QStringList{"text.hpi: not an archive\n",
+                                                  "missing: no such file or folder"};
     }
 
     void pathsAreTakenAsTheButtonsWould()
@@ -132,7 +135,8 @@ private slots:
             QCOMPARE(window.Command4->isEnabled(), !scanDir.isEmpty());
             QCOMPARE(d_->boxes.shown.size(), named.isEmpty() ? 0 : 1);
             for (const QString& cause : named)
-                QVERIFY2(d_->boxes.shown.constLast().text.contains(cause), qPrintable(d_->boxes.shown.constLast().text));
+                QVERIFY2(d_->boxes.shown.constLast().text.contains(cause),
+                         qPrintable(d_->boxes.shown.constLast().text));
             d_->boxes.shown.clear();
         }
     }
@@ -151,8 +155,8 @@ private slots:
         QCOMPARE(window.lstFiles->count(), 0);
 
         bool takenDuringTheScan = true;
-        QMetaObject::invokeMethod(&window, [&] { takenDuringTheScan = dropPaths(window, {archive}); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window, [&] { takenDuringTheScan = dropPaths(window, {archive}); }, Qt::QueuedConnection);
         window.OpenPaths({at(QStringLiteral("archives"))});
         QVERIFY(!takenDuringTheScan);
         QCOMPARE(window.lstFiles->count(), 4);

@@ -48,10 +48,7 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        d_ = std::make_unique<Doubles>();
-    }
+    void init() { d_ = std::make_unique<Doubles>(); }
 
     void cleanup()
     {
@@ -67,12 +64,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         for (QPushButton* button : {window.Command3, window.Command4, window.Command1, window.Command2}) {
             const QFontMetrics metrics(button->font());
-            QVERIFY2(metrics.horizontalAdvance(button->text()) + 4 <= button->width()
-                         && metrics.height() <= button->height(), qPrintable(button->text()));
+            QVERIFY2(metrics.horizontalAdvance(button->text()) + 4 <= button->width() &&
+                         metrics.height() <= button->height(),
+                     qPrintable(button->text()));
         }
         const QFontMetrics labelMetrics(window.Label1->font());
-        QVERIFY(labelMetrics.horizontalAdvance(window.Label1->text()) <= window.Label1->contentsRect().width()
-                && labelMetrics.height() <= window.Label1->contentsRect().height());
+        QVERIFY(labelMetrics.horizontalAdvance(window.Label1->text()) <=
+                    window.Label1->contentsRect().width() &&
+                labelMetrics.height() <= window.Label1->contentsRect().height());
         QVERIFY(QFontMetrics(window.txtTarget->font()).height() <= window.txtTarget->height());
         const QPoint offset = window.frameGeometry().center() - window.screen()->availableGeometry().center();
         QVERIFY2(offset.manhattanLength() <= 2, "window not centred");
@@ -97,7 +96,8 @@ private slots:
             d_->appDir.write(options, "[Recursivity]\r\nEtat=" + etat + "\r\n");
         frmMain window;
         QCOMPARE(window.mnuRecur->isChecked(), checked);
-        QVERIFY(!window.Command4->isEnabled() && window.ScanDir.isEmpty() && window.txtTarget->text().isEmpty());
+        QVERIFY(!window.Command4->isEnabled() && window.ScanDir.isEmpty() &&
+                window.txtTarget->text().isEmpty());
         QCOMPARE(QFileInfo::exists(d_->appDir.filePath(options)), !etat.isEmpty());
     }
 
@@ -149,11 +149,13 @@ private slots:
     {
         frmMain window;
         window.mnuRecur->trigger();
-        QCOMPARE(d_->appDir.read(QStringLiteral("Options.ini")), QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
+        QCOMPARE(d_->appDir.read(QStringLiteral("Options.ini")),
+                 QByteArray("[Recursivity]\r\nEtat=Checked\r\n"));
         QCOMPARE(window.lstFiles->count(), 0);  // no scan directory: nothing to list
         window.mnuRecur->trigger();
         QVERIFY(!window.mnuRecur->isChecked());
-        QCOMPARE(d_->appDir.read(QStringLiteral("Options.ini")), QByteArray("[Recursivity]\r\nEtat=Unchecked\r\n"));
+        QCOMPARE(d_->appDir.read(QStringLiteral("Options.ini")),
+                 QByteArray("[Recursivity]\r\nEtat=Unchecked\r\n"));
         QCOMPARE(d_->beeps.beeps, 0);
     }
 
@@ -168,8 +170,7 @@ private slots:
 
     void scanFillsTheListWhileTheWindowIsDisabledAndRecursionRebuildsIt()
     {
-        d_->appDir.write(QStringLiteral("Options.ini"),
-                         "[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n");
+        d_->appDir.write(QStringLiteral("Options.ini"), "[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n");
         makeFolder(QStringLiteral("archives/sub"));
         d_->appDir.write(QStringLiteral("archives/a.hpi"), "x");
         d_->appDir.write(QStringLiteral("archives/b.gp3"), "x");
@@ -181,11 +182,14 @@ private slots:
         frmFileScanning& notice = frmFileScanning::instance();
         bool enabledDuring = true;
         bool noticeOverTheWindow = false;
-        QMetaObject::invokeMethod(&window, [&] {
-            enabledDuring = window.isEnabled();
-            noticeOverTheWindow = notice.isVisible()
-                && notice.windowHandle()->transientParent() == window.windowHandle();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window,
+            [&] {
+                enabledDuring = window.isEnabled();
+                noticeOverTheWindow =
+                    notice.isVisible() && notice.windowHandle()->transientParent() == window.windowHandle();
+            },
+            Qt::QueuedConnection);
         window.Command3->click();
         QVERIFY(!enabledDuring && noticeOverTheWindow);
         QVERIFY(window.isEnabled() && !notice.isVisible());

@@ -17,7 +17,8 @@ namespace {
 
 using testkit::fixture;
 
-std::string manifest_listing(const std::string& archive) {
+std::string manifest_listing(const std::string& archive)
+{
     std::string text;
     for (const auto& row : testkit::manifest_rows(archive)) {
         text += row.is_directory ? "d\t-\t" : "f\t" + std::to_string(row.size) + "\t";
@@ -26,24 +27,30 @@ std::string manifest_listing(const std::string& archive) {
     return text;
 }
 
-TEST(CliList, SeveralArchivesAreHeadedAndAFailureDoesNotStopTheOthers) {
-    const Outcome result =
-        run_cli({"list", fixture("stored.hpi"), fixture("damaged/not-an-archive.hpi"), fixture("encrypted.hpi")});
+TEST(CliList, SeveralArchivesAreHeadedAndAFailureDoesNotStopTheOthers)
+{
+    const Outcome result = run_cli(
+        {"list", fixture("stored.hpi"), fixture("damaged/not-an-archive.hpi"), fixture("encrypted.hpi")});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, fixture("stored.hpi") + ":\n" + manifest_listing("stored.hpi") + "\n" +
-                              fixture("damaged/not-an-archive.hpi") + ":\n\n" +
-                              fixture("encrypted.hpi") + ":\n" + manifest_listing("encrypted.hpi"));
+                              fixture("damaged/not-an-archive.hpi") + ":\n\n" + fixture("encrypted.hpi") +
+                              ":\n" + manifest_listing("encrypted.hpi"));
     EXPECT_NE(result.err.find(fixture("damaged/not-an-archive.hpi") + ": not an archive"), std::string::npos)
         << result.err;
 }
 
 // A version-2 file whose name is no single level is listed like the others,
 // and what is wrong with it goes to standard error.
-TEST(CliList, AVersion2FileWhoseNameIsDamagedIsShownWithItsFailure) {
+TEST(CliList, AVersion2FileWhoseNameIsDamagedIsShownWithItsFailure)
+{
     testkit::ScratchDir scratch;
     const std::string v2 = (scratch / "v2.hpi").string();
-    testkit::write_file(v2, hpi::test::V2Builder().folder("d").file("d\\fine", hpi::test::bytes_of("fine"))
-                                .file("d\\tab\there", hpi::test::bytes_of("x")).build().bytes);
+    testkit::write_file(v2, hpi::test::V2Builder()
+                                .folder("d")
+                                .file("d\\fine", hpi::test::bytes_of("fine"))
+                                .file("d\\tab\there", hpi::test::bytes_of("x"))
+                                .build()
+                                .bytes);
     const std::string why = "bad name: entry 'd\\tab?here': name is not a single path level\n";
     const struct {
         const char* command;
@@ -63,8 +70,10 @@ TEST(CliList, AVersion2FileWhoseNameIsDamagedIsShownWithItsFailure) {
 
 // The reader's own tests check every fixed file byte for byte; here cat passes
 // the bytes of one file through, found by slashes, any ASCII case or UTF-8.
-TEST(CliCat, WritesTheEntryFoundBySlashesAnyAsciiCaseOrItsUtf8Name) {
-    const std::vector<std::array<std::string, 3>> cases = {  // archive, typed path, stored path
+TEST(CliCat, WritesTheEntryFoundBySlashesAnyAsciiCaseOrItsUtf8Name)
+{
+    const std::vector<std::array<std::string, 3>> cases = {
+        // archive, typed path, stored path
         {"zlib.ufo", "WEAPONS/Small.TDF", "weapons\\small.tdf"},
         {"encrypted.hpi", "units/café crème.fbi", "units\\Café crème.fbi"},
         {"lz77.gp3", "scripts\\corcom.cob", "scripts\\corcom.cob"},
@@ -77,16 +86,19 @@ TEST(CliCat, WritesTheEntryFoundBySlashesAnyAsciiCaseOrItsUtf8Name) {
     }
 }
 
-TEST(CliCat, MissingEntriesDirectoriesAndDamagedDataFailNamingTheArchive) {
+TEST(CliCat, MissingEntriesDirectoriesAndDamagedDataFailNamingTheArchive)
+{
     struct Case {
         std::string archive, path, expected_error;
     };
     const std::vector<Case> cases = {
         {fixture("stored.hpi"), "nothing.txt", "no entry nothing.txt"},
         {fixture("stored.hpi"), "data", "data is a directory"},
-        {fixture("stored.hpi"), "\xE2\x82\xAC\xE2\x98\x83.txt", "no entry"},  // a snowman has no Windows-1252 form
+        {fixture("stored.hpi"), "\xE2\x82\xAC\xE2\x98\x83.txt",
+         "no entry"},  // a snowman has no Windows-1252 form
         {fixture("no-such.hpi"), "readme.txt", "I/O error"},
-        {fixture("damaged/version2.hpi"), "readme.txt", "truncated: the file ends at offset 20, inside the 32-byte"},
+        {fixture("damaged/version2.hpi"), "readme.txt",
+         "truncated: the file ends at offset 20, inside the 32-byte"},
         {fixture("v2/damaged/bad-file-checksum.hpi"), "readme.TXT",
          "bad checksum: entry 'ReadMe.txt': content checksum 0x94E4186C, the file record says 0x94E4186D"},
     };
@@ -101,7 +113,8 @@ TEST(CliCat, MissingEntriesDirectoriesAndDamagedDataFailNamingTheArchive) {
 
 // Which damage gives which kind is the reader's table; here one damaged
 // archive among good ones shows how test reports it.
-TEST(CliTest, GoodArchivesAreOkAndADamagedOneIsOneLineWithItsKind) {
+TEST(CliTest, GoodArchivesAreOkAndADamagedOneIsOneLineWithItsKind)
+{
     std::vector<std::string> args = {"test"};
     std::string expected;
     for (const std::string& archive : testkit::good_archives()) {
@@ -112,11 +125,13 @@ TEST(CliTest, GoodArchivesAreOkAndADamagedOneIsOneLineWithItsKind) {
     const Outcome result = run_cli(args);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, expected);
-    EXPECT_EQ(result.err.rfind(fixture("damaged/bad-checksum.ufo") + ": bad checksum: ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.rfind(fixture("damaged/bad-checksum.ufo") + ": bad checksum: ", 0), 0u)
+        << result.err;
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line per archive";
 }
 
-TEST(CliUsage, WrongCommandLinesExitWith2AndHelpWith0) {
+TEST(CliUsage, WrongCommandLinesExitWith2AndHelpWith0)
+{
     using Args = std::vector<std::string>;
     for (const Args& args : {Args{}, Args{"unpack", "x.hpi"}, Args{"list"}, Args{"cat", "x.hpi"},
                              Args{"test"}, Args{"list", "--bogus", "x.hpi"},
@@ -132,7 +147,8 @@ TEST(CliUsage, WrongCommandLinesExitWith2AndHelpWith0) {
     }
 }
 
-TEST(CliList, HostileNamesStayOnOneLineAndSendNothingToTheTerminal) {
+TEST(CliList, HostileNamesStayOnOneLineAndSendNothingToTheTerminal)
+{
     testkit::ScratchDir scratch;
     testkit::write_file(scratch / "x", "x");
     hpi::Writer writer;

@@ -79,7 +79,8 @@ bool writesInto(pid_t pid, const fs::path& folder)
     for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
         const fs::path target = fs::read_symlink(fd.path(), error);
         if (!error && target.parent_path() == folder && target.filename().string() != "")
-            if (target.filename().string().starts_with("#") || target.filename().string().starts_with(".hpi-"))
+            if (target.filename().string().starts_with("#") ||
+                target.filename().string().starts_with(".hpi-"))
                 return true;
     }
     return false;
@@ -129,15 +130,22 @@ protected:
 
 TEST_F(Interrupted, APackOrAConsolidatedDumpLeavesTheFolderAsItWasAndEndsWithTheSignalsStatus)
 {
-    ASSERT_EQ(::system(("'" QUARRIX_CLI "' pack -q --method store '" + (scratch_ / "tree").string() + "' -o '" +
-                        (scratch_ / "scan/a.hpi").string() + "'")
+    ASSERT_EQ(::system(("'" QUARRIX_CLI "' pack -q --method store '" + (scratch_ / "tree").string() +
+                        "' -o '" + (scratch_ / "scan/a.hpi").string() + "'")
                            .c_str()),
               0);
     const fs::path target = scratch_ / "target";
-    const std::vector<std::string> pack = {"pack", "-q", "--level", "12", "--threads", "1",
-                                           (scratch_ / "tree").string(), "-o", (target / "All.ufo").string()};
-    const std::vector<std::string> dump = {"dump",     "-q", (scratch_ / "scan").string(), "-o", target.string(),
-                                           "--consolidated", "All.ufo"};
+    const std::vector<std::string> pack = {"pack",
+                                           "-q",
+                                           "--level",
+                                           "12",
+                                           "--threads",
+                                           "1",
+                                           (scratch_ / "tree").string(),
+                                           "-o",
+                                           (target / "All.ufo").string()};
+    const std::vector<std::string> dump = {
+        "dump", "-q", (scratch_ / "scan").string(), "-o", target.string(), "--consolidated", "All.ufo"};
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -167,7 +175,8 @@ TEST_F(Interrupted, APackOrAConsolidatedDumpLeavesTheFolderAsItWasAndEndsWithThe
         const Ended ended = waitEnd(child);
         EXPECT_EQ(ended.exitStatus, c.exitStatus);
         EXPECT_EQ(ended.signal, c.exitStatus == -1 ? c.signal : 0);
-        EXPECT_NE(readText(scratch_ / "err.txt").find(c.said), std::string::npos) << readText(scratch_ / "err.txt");
+        EXPECT_NE(readText(scratch_ / "err.txt").find(c.said), std::string::npos)
+            << readText(scratch_ / "err.txt");
 
         std::vector<std::string> after;
         for (const auto& entry : fs::directory_iterator(target))
@@ -180,7 +189,8 @@ TEST_F(Interrupted, APackOrAConsolidatedDumpLeavesTheFolderAsItWasAndEndsWithThe
             ASSERT_EQ(after.size(), 2u);
             EXPECT_TRUE(after[0].starts_with(".quarrix-dump-")) << after[0];
             fs::create_directories(scratch_ / "empty");
-            waitEnd(start({"dump", "-q", (scratch_ / "empty").string(), "-o", target.string()}, scratch_ / "err.txt"));
+            waitEnd(start({"dump", "-q", (scratch_ / "empty").string(), "-o", target.string()},
+                          scratch_ / "err.txt"));
             after = {};
             for (const auto& entry : fs::directory_iterator(target))
                 after.push_back(entry.path().filename().string());

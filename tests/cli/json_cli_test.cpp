@@ -24,7 +24,8 @@ using Json = nlohmann::json;
 using Lines = std::vector<Json>;
 
 // Every line of `out` parsed; a line that is not one JSON object fails.
-Lines parsed(const std::string& out) {
+Lines parsed(const std::string& out)
+{
     Lines lines;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) {
@@ -36,14 +37,20 @@ Lines parsed(const std::string& out) {
     return lines;
 }
 
-std::string fixture(const std::string& name) { return (hpi::test::testdata_dir() / name).string(); }
+std::string fixture(const std::string& name)
+{
+    return (hpi::test::testdata_dir() / name).string();
+}
 
 // What list --json gives for one of the fixed archives, from its manifest.
-Lines listed(const std::string& archive, const std::string& manifest_name) {
+Lines listed(const std::string& archive, const std::string& manifest_name)
+{
     Lines lines;
     std::uint64_t files = 0, bytes = 0;
     for (const auto& row : hpi::test::manifest_rows(manifest_name)) {
-        Json entry = {{"type", "entry"}, {"archive", archive}, {"path", row.path},
+        Json entry = {{"type", "entry"},
+                      {"archive", archive},
+                      {"path", row.path},
                       {"kind", row.is_directory ? "folder" : "file"}};
         if (!row.is_directory) {
             entry["size"] = row.size;
@@ -52,27 +59,33 @@ Lines listed(const std::string& archive, const std::string& manifest_name) {
         }
         lines.push_back(entry);
     }
-    lines.push_back({{"type", "archive"}, {"archive", archive}, {"ok", true}, {"files", files}, {"bytes", bytes}});
+    lines.push_back(
+        {{"type", "archive"}, {"archive", archive}, {"ok", true}, {"files", files}, {"bytes", bytes}});
     return lines;
 }
 
 // A failure and the archive object after it.
-Lines failed(const std::string& archive, const std::string& entry, const std::string& cause, const std::string& kind,
-             Json summary) {
+Lines failed(const std::string& archive, const std::string& entry, const std::string& cause,
+             const std::string& kind, Json summary)
+{
     Json failure = {{"type", "failure"}, {"archive", archive}, {"cause", cause}, {"kind", kind}};
-    if (!entry.empty()) failure["entry"] = entry;
+    if (!entry.empty())
+        failure["entry"] = entry;
     return {failure, summary};
 }
 
-Json archive(const std::string& path, bool ok, Json counts = Json::object()) {
+Json archive(const std::string& path, bool ok, Json counts = Json::object())
+{
     Json line = {{"type", "archive"}, {"archive", path}, {"ok", ok}};
     line.update(counts);
     return line;
 }
 
-Lines joined(std::initializer_list<Lines> parts) {
+Lines joined(std::initializer_list<Lines> parts)
+{
     Lines all;
-    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+    for (const Lines& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
@@ -83,25 +96,33 @@ const char* const kChecksumWords =
 // "units\Café crème.fbi", stored in Windows-1252, so UTF-8 comes out. And
 // extract --here: each archive into a folder beside it, named after it, but
 // for those refused.
-TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
+TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure)
+{
     writer_test::ScratchDir scratch;
     const std::string scan = (scratch / "scan").string(), here = (scratch / "here").string();
     fs::create_directories(scratch / "scan");
     fs::create_directories(scratch / "here");
     fs::copy_file(fixture("encrypted.hpi"), scratch / "scan/enc.hpi");
     fs::copy_file(fixture("damaged/bad-checksum.ufo"), scratch / "scan/bad.ufo");
-    for (const char* name : {"here/base.hpi", "here/in-way.hpi"}) fs::copy_file(fixture("stored.hpi"), scratch / name);
+    for (const char* name : {"here/base.hpi", "here/in-way.hpi"})
+        fs::copy_file(fixture("stored.hpi"), scratch / name);
     writer_test::write_file(scratch / "here/in-way", "a file of that name");
     writer_test::write_file(scratch / "here/junk.hpi", "not an archive");
     const std::string enc = scan + "/enc.hpi", bad = scan + "/bad.ufo";
     const std::string junk = fixture("damaged/not-an-archive.hpi"), cut = fixture("damaged/version2.hpi");
     const std::string out = (scratch / "out").string(), dumped = (scratch / "dumped").string();
     const std::string v2 = (scratch / "v2.hpi").string();
-    writer_test::write_file(v2, hpi::test::V2Builder().folder("d").file("d\\fine", hpi::test::bytes_of("fine"))
-                                    .file("d\\..", hpi::test::bytes_of("up")).build().bytes);
+    writer_test::write_file(v2, hpi::test::V2Builder()
+                                    .folder("d")
+                                    .file("d\\fine", hpi::test::bytes_of("fine"))
+                                    .file("d\\..", hpi::test::bytes_of("up"))
+                                    .build()
+                                    .bytes);
     const auto entry = [&v2](const char* path, int size) {
-        Json line = {{"type", "entry"}, {"archive", v2}, {"path", path}, {"kind", size < 0 ? "folder" : "file"}};
-        if (size >= 0) line["size"] = size;
+        Json line = {
+            {"type", "entry"}, {"archive", v2}, {"path", path}, {"kind", size < 0 ? "folder" : "file"}};
+        if (size >= 0)
+            line["size"] = size;
         return line;
     };
     const Json enc_written = {{"files", 3}, {"bytes", 6011}}, bad_written = {{"files", 2}, {"bytes", 206480}};
@@ -135,45 +156,61 @@ TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
         {"test: a damaged entry, a damaged archive, a missing file",
          {"test", "--json", fixture("stored.hpi"), bad, cut, scan + "/gone.hpi"},
          1,
-         joined({{archive(fixture("stored.hpi"), true)},
-                 failed(bad, "noise.bin", kChecksumWords, "damaged", archive(bad, false)),
-                 failed(cut, "",
-                        "damaged archive: truncated (the file ends at offset 20, inside the 32-byte version-2 "
-                        "header)",
-                        "damaged", archive(cut, false)),
-                 failed(scan + "/gone.hpi", "", "no such file or folder", "missing",
-                        archive(scan + "/gone.hpi", false))})},
-        {"scan", {"scan", "--json", scan, "--types", "hpi,ufo"}, 0,
+         joined(
+             {{archive(fixture("stored.hpi"), true)},
+              failed(bad, "noise.bin", kChecksumWords, "damaged", archive(bad, false)),
+              failed(cut, "",
+                     "damaged archive: truncated (the file ends at offset 20, inside the 32-byte version-2 "
+                     "header)",
+                     "damaged", archive(cut, false)),
+              failed(scan + "/gone.hpi", "", "no such file or folder", "missing",
+                     archive(scan + "/gone.hpi", false))})},
+        {"scan",
+         {"scan", "--json", scan, "--types", "hpi,ufo"},
+         0,
          scan_order({{{"type", "archive"}, {"archive", bad}}}, {{{"type", "archive"}, {"archive", enc}}})},
         {"scan of a folder that is not there",
          {"scan", "--json", scan + "/gone", "--types", "hpi"},
          1,
-         {{{"type", "failure"}, {"folder", scan + "/gone"}, {"cause", "no such file or folder"}, {"kind", "missing"}}}},
+         {{{"type", "failure"},
+           {"folder", scan + "/gone"},
+           {"cause", "no such file or folder"},
+           {"kind", "missing"}}}},
         {"extract",
          {"extract", "--json", enc, bad, "-o", out},
          1,
          joined({{archive(enc, true, in(out, enc_written))},
-                 failed(bad, "noise.bin", kChecksumWords, "damaged", archive(bad, false, in(out, bad_written)))})},
+                 failed(bad, "noise.bin", kChecksumWords, "damaged",
+                        archive(bad, false, in(out, bad_written)))})},
         {"extract into a folder that a file is in the way of",
          {"extract", "--json", enc, "-o", enc},
          1,
-         {{{"type", "failure"}, {"folder", enc}, {"cause", "a file, folder or link is in the way"}, {"kind", "in-the-way"}},
+         {{{"type", "failure"},
+           {"folder", enc},
+           {"cause", "a file, folder or link is in the way"},
+           {"kind", "in-the-way"}},
           archive(enc, false, none)}},
         {"extract --here: a file in the way, a file that is not an archive, then one extracted",
          {"extract", "--json", "--here", here + "/in-way.hpi", here + "/junk.hpi", here + "/base.hpi"},
          1,
-         joined({failed(here + "/in-way.hpi", "", "a file, folder or link is in the way (" + here + "/in-way)",
-                        "in-the-way", archive(here + "/in-way.hpi", false, none)),
-                 failed(here + "/junk.hpi", "", "not an archive", "not-an-archive", archive(here + "/junk.hpi", false, none)),
-                 {archive(here + "/base.hpi", true, in(here + "/base", {{"files", 3}, {"bytes", 3017}}))}})},
-        {"dump", {"dump", "--json", scan, "-o", dumped, "--types", "hpi,ufo"},
+         joined(
+             {failed(here + "/in-way.hpi", "", "a file, folder or link is in the way (" + here + "/in-way)",
+                     "in-the-way", archive(here + "/in-way.hpi", false, none)),
+              failed(here + "/junk.hpi", "", "not an archive", "not-an-archive",
+                     archive(here + "/junk.hpi", false, none)),
+              {archive(here + "/base.hpi", true, in(here + "/base", {{"files", 3}, {"bytes", 3017}}))}})},
+        {"dump",
+         {"dump", "--json", scan, "-o", dumped, "--types", "hpi,ufo"},
          1,
-         scan_order(failed(bad, "noise.bin", kChecksumWords, "damaged", archive(bad, false, in(dumped, bad_written))),
+         scan_order(failed(bad, "noise.bin", kChecksumWords, "damaged",
+                           archive(bad, false, in(dumped, bad_written))),
                     {archive(enc, true, in(dumped, enc_written))})},
-        {"consolidated dump", {"dump", "--json", scan, "-o", dumped, "--types", "hpi,ufo", "--consolidated", "All.ufo"},
+        {"consolidated dump",
+         {"dump", "--json", scan, "-o", dumped, "--types", "hpi,ufo", "--consolidated", "All.ufo"},
          1,
-         joined({scan_order(failed(bad, "noise.bin", kChecksumWords, "damaged", archive(bad, false, bad_written)),
-                            {archive(enc, true, enc_written)}),
+         joined({scan_order(
+                     failed(bad, "noise.bin", kChecksumWords, "damaged", archive(bad, false, bad_written)),
+                     {archive(enc, true, enc_written)}),
                  {{{"type", "consolidated"}, {"archive", dumped + "/All.ufo"}, {"ok", true}}}})},
     };
     for (const auto& c : cases) {
@@ -182,21 +219,24 @@ TEST(CliJson, EveryCommandWritesOneObjectPerEntryArchiveOrFailure) {
         EXPECT_EQ(result.status, c.status) << result.err;
         const Lines lines = parsed(result.out);
         ASSERT_EQ(lines.size(), c.lines.size()) << result.out;
-        for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], c.lines[i]) << "line " << i + 1;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i], c.lines[i]) << "line " << i + 1;
         // People still read the failures on standard error.
         EXPECT_EQ(result.err.empty(), c.status == 0) << result.err;
     }
     std::vector<std::string> beside;
-    for (const auto& [name, content] : dumptest::snapshot(here)) beside.push_back(name);
+    for (const auto& [name, content] : dumptest::snapshot(here))
+        beside.push_back(name);
     EXPECT_EQ(beside, (std::vector<std::string>{"base.hpi", "base/", "base/data/", "base/data/empty.dat",
-                                                "base/data/noise.bin", "base/readme.txt", "in-way", "in-way.hpi",
-                                                "junk.hpi"}))
+                                                "base/data/noise.bin", "base/readme.txt", "in-way",
+                                                "in-way.hpi", "junk.hpi"}))
         << "nothing is made for an archive that is refused";
 }
 
 // Names that would break a line or a terminal come out escaped and whole;
 // a path on disk that is not UTF-8 still gives valid JSON.
-TEST(CliJson, HostileNamesAndPathsThatAreNotUtf8StayValidJson) {
+TEST(CliJson, HostileNamesAndPathsThatAreNotUtf8StayValidJson)
+{
     writer_test::ScratchDir scratch;
     writer_test::write_file(scratch / "x", "x");
     hpi::Writer writer;

@@ -23,14 +23,17 @@ using hpi::test::Bytes;
 // chunk.
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-void build_archive(const fs::path& file, const Entries& entries) {
+void build_archive(const fs::path& file, const Entries& entries)
+{
     if (entries.empty())
         writer_test::write_file(file, std::string("not an archive at all"));
     else if (file.filename().string().starts_with("v2-")) {
         hpi::test::V2Builder builder;
         for (const auto& [path, content] : entries) {
-            if (path.ends_with('\\')) builder.folder(path.substr(0, path.size() - 1));
-            else builder.file(path, hpi::test::bytes_of(content));
+            if (path.ends_with('\\'))
+                builder.folder(path.substr(0, path.size() - 1));
+            else
+                builder.file(path, hpi::test::bytes_of(content));
         }
         writer_test::write_file(file, builder.build().bytes);
     } else
@@ -38,7 +41,8 @@ void build_archive(const fs::path& file, const Entries& entries) {
 }
 
 std::vector<std::string> build_archives(const fs::path& folder,
-                                        const std::vector<std::pair<std::string, Entries>>& archives) {
+                                        const std::vector<std::pair<std::string, Entries>>& archives)
+{
     std::vector<std::string> paths;
     for (const auto& [name, entries] : archives) {
         build_archive(folder / name, entries);
@@ -47,14 +51,16 @@ std::vector<std::string> build_archives(const fs::path& folder,
     return paths;
 }
 
-std::string content_of(const collection::MergedView& view, const collection::Copy& copy) {
+std::string content_of(const collection::MergedView& view, const collection::Copy& copy)
+{
     Bytes bytes;
     EXPECT_FALSE(hpi::test::read_all(view.archive_of(copy), copy.entry, bytes));
     return std::string(bytes.begin(), bytes.end());
 }
 
 // The view as the snapshot of a folder shows it.
-Tree tree_of(const collection::MergedView& view) {
+Tree tree_of(const collection::MergedView& view)
+{
     Tree tree;
     for (collection::NodeId id = 1; id < view.nodes().size(); ++id) {
         const collection::Node& node = view.node(id);
@@ -66,7 +72,8 @@ Tree tree_of(const collection::MergedView& view) {
     return tree;
 }
 
-TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
+TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports)
+{
     const std::string long_name(300, 'n');
     const struct {
         const char* what;
@@ -74,17 +81,36 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
         std::vector<std::string> refused;  // "archive: entry", in the dump's order
     } cases[] = {
         {"overlapping archives in other cases, empty folders and files",
-         {{"a.hpi", {{"units\\", ""}, {"units\\ARMCOM.FBI", "a1"}, {"units\\Core.fbi", "c"},
-                     {"readme.txt", "r"}, {"Scripts\\", ""}, {"empty\\", ""}}},
-          {"b.ufo", {{"UNITS\\", ""}, {"UNITS\\armcom.fbi", "b1"}, {"UNITS\\New.fbi", "n"},
-                     {"scripts\\", ""}, {"scripts\\x.bos", ""}, {"README.TXT", "R"},
-                     {"sounds\\", ""}, {"sounds\\Fx\\", ""}}},
+         {{"a.hpi",
+           {{"units\\", ""},
+            {"units\\ARMCOM.FBI", "a1"},
+            {"units\\Core.fbi", "c"},
+            {"readme.txt", "r"},
+            {"Scripts\\", ""},
+            {"empty\\", ""}}},
+          {"b.ufo",
+           {{"UNITS\\", ""},
+            {"UNITS\\armcom.fbi", "b1"},
+            {"UNITS\\New.fbi", "n"},
+            {"scripts\\", ""},
+            {"scripts\\x.bos", ""},
+            {"README.TXT", "R"},
+            {"sounds\\", ""},
+            {"sounds\\Fx\\", ""}}},
           {"c.gp3", {{"Units\\", ""}, {"Units\\core.FBI", "zlib:" + std::string(70000, 'z')}}}},
          {}},
         {"one archive: two spellings of a folder and of a file, a path twice, a file before its folder",
-         {{"a.hpi", {{"Data\\", ""}, {"Data\\x.txt", "first"}, {"data\\", ""}, {"data\\X.TXT", "second"},
-                     {"data\\y.txt", "y"}, {"dup", "1"}, {"dup", "2"}, {"x", "file"}, {"X\\", ""},
-                     {"X\\in.txt", "i"}}}},
+         {{"a.hpi",
+           {{"Data\\", ""},
+            {"Data\\x.txt", "first"},
+            {"data\\", ""},
+            {"data\\X.TXT", "second"},
+            {"data\\y.txt", "y"},
+            {"dup", "1"},
+            {"dup", "2"},
+            {"x", "file"},
+            {"X\\", ""},
+            {"X\\in.txt", "i"}}}},
          {"a.hpi: x"}},
         {"a file where a later archive has a folder, and the other way round",
          {{"a.hpi", {{"units", "file"}, {"maps\\", ""}, {"maps\\m.tnt", "m"}}},
@@ -98,8 +124,12 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
          {"a.hpi: ok\\" + long_name, "a.hpi: C:", "a.hpi: C:\\evil.txt", "junk.hpi: "}},
         {"a version-2 archive over a version-1 one, with a file whose name is damaged",
          {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "a"}, {"units\\b.fbi", "b"}}},
-          {"v2-b.hpi", {{"Units\\", ""}, {"Units\\A.FBI", "A"}, {"Units\\..", "up"}, {"Units\\tab\there", "t"},
-                        {"big.bin", std::string(70000, 'z')}}}},
+          {"v2-b.hpi",
+           {{"Units\\", ""},
+            {"Units\\A.FBI", "A"},
+            {"Units\\..", "up"},
+            {"Units\\tab\there", "t"},
+            {"big.bin", std::string(70000, 'z')}}}},
          {"v2-b.hpi: Units\\..", "v2-b.hpi: Units\\tab\there"}},
     };
     for (const auto& c : cases) {
@@ -124,12 +154,14 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports) {
     }
 }
 
-TEST(MergedView, KnowsEachFilesProviderWhatItOverridesAndFindsNamesInAnyCase) {
+TEST(MergedView, KnowsEachFilesProviderWhatItOverridesAndFindsNamesInAnyCase)
+{
     writer_test::ScratchDir scratch;
     const auto view = collection::MergedView::build(build_archives(
-        scratch.path(), {{"a.hpi", {{"units\\", ""}, {"units\\ARMCOM.FBI", "1"}}},
-                         {"b.hpi", {{"readme", "r"}}},
-                         {"c.hpi", {{"UNITS\\", ""}, {"UNITS\\armcom.fbi", "3"}, {"UNITS\\Armcom.Fbi", "4"}}}}));
+        scratch.path(),
+        {{"a.hpi", {{"units\\", ""}, {"units\\ARMCOM.FBI", "1"}}},
+         {"b.hpi", {{"readme", "r"}}},
+         {"c.hpi", {{"UNITS\\", ""}, {"UNITS\\armcom.fbi", "3"}, {"UNITS\\Armcom.Fbi", "4"}}}}));
     const auto file = view.find("Units/armCOM.fbi");
     ASSERT_TRUE(file);
     EXPECT_EQ(view.path_of(*file), "units\\ARMCOM.FBI");
@@ -145,7 +177,8 @@ TEST(MergedView, KnowsEachFilesProviderWhatItOverridesAndFindsNamesInAnyCase) {
     EXPECT_FALSE(view.find("nothing"));
 }
 
-TEST(Conflicts, SameOnlyWhenEveryOverriddenCopyHoldsTheKeptBytes) {
+TEST(Conflicts, SameOnlyWhenEveryOverriddenCopyHoldsTheKeptBytes)
+{
     const std::string big(200000, 'q');
     std::string big_changed = big;
     big_changed[150000] = 'x';
@@ -169,7 +202,8 @@ TEST(Conflicts, SameOnlyWhenEveryOverriddenCopyHoldsTheKeptBytes) {
         const auto view = collection::MergedView::build(build_archives(
             scratch.path(), {{"1.hpi", {{"f.bin", c.earlier}}}, {"2.hpi", {{"F.BIN", c.later}}}}));
         const collection::Node& node = view.node(*view.find("f.bin"));
-        const collection::Comparison comparison = collection::compare_copies(view, node.kept(), node.overridden[0]);
+        const collection::Comparison comparison =
+            collection::compare_copies(view, node.kept(), node.overridden[0]);
         EXPECT_EQ(comparison.identical, c.identical);
         EXPECT_EQ(bool(comparison.error), c.failed) << comparison.error.message;
         if (c.failed) {
@@ -179,17 +213,19 @@ TEST(Conflicts, SameOnlyWhenEveryOverriddenCopyHoldsTheKeptBytes) {
     }
 }
 
-TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder) {
+TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder)
+{
     writer_test::ScratchDir scratch;
-    const auto view = collection::MergedView::build(build_archives(
-        scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"only.txt", "o"}}},
-                         {"2.hpi", {{"A.TXT", "A"}, {"twice", "1"}, {"TWICE", "2"}}},
-                         {"3.hpi", {{"a.txt", "A"}, {"B.txt", "b"}}}}));
+    const auto view = collection::MergedView::build(
+        build_archives(scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"only.txt", "o"}}},
+                                        {"2.hpi", {{"A.TXT", "A"}, {"twice", "1"}, {"TWICE", "2"}}},
+                                        {"3.hpi", {{"a.txt", "A"}, {"B.txt", "b"}}}}));
     std::vector<std::string> seen;
     collection::for_each_conflict(view, [&](const collection::Conflict& conflict) {
         std::string line = view.path_of(conflict.file) + " kept " +
                            std::to_string(view.node(conflict.file).member) + " over";
-        for (std::uint32_t member : conflict.overridden) line += " " + std::to_string(member);
+        for (std::uint32_t member : conflict.overridden)
+            line += " " + std::to_string(member);
         seen.push_back(line + (conflict.identical ? " same" : " differs"));
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"a.txt kept 2 over 0 1 same", "b.txt kept 2 over 0 differs"}));
@@ -198,26 +234,38 @@ TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder) {
 // The copies a dump reports written, by archive and listed name, decide
 // which archive each file is kept from; a file lost afterwards is named in
 // any case.
-TEST(Overlaps, NameTheLastArchiveWhoseCopyWasWrittenAndCapTheLines) {
+TEST(Overlaps, NameTheLastArchiveWhoseCopyWasWrittenAndCapTheLines)
+{
     writer_test::ScratchDir scratch;
     const auto view = collection::MergedView::build(build_archives(
-        scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"sub\\", ""}, {"sub\\d.txt", "D"}, {"subway.txt", "W"}}},
-                         {"2.hpi", {{"A.TXT", "A"}, {"b.txt", "b"}, {"c.txt", "c"}, {"SUB\\", ""}, {"SUB\\D.TXT", "d"},
-                                    {"subway.txt", "w"}}},
-                         {"3.hpi", {{"c.txt", "C"}}}}));
+        scratch.path(),
+        {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"sub\\", ""}, {"sub\\d.txt", "D"}, {"subway.txt", "W"}}},
+         {"2.hpi",
+          {{"A.TXT", "A"},
+           {"b.txt", "b"},
+           {"c.txt", "c"},
+           {"SUB\\", ""},
+           {"SUB\\D.TXT", "d"},
+           {"subway.txt", "w"}}},
+         {"3.hpi", {{"c.txt", "C"}}}}));
     const std::string first = view.members()[0].path;
     const std::string second = view.members()[1].path;
     collection::Overlaps overlaps(view);
-    for (const auto& [archive, entry] : std::vector<std::pair<std::string, std::string>>{
-             {first, "a.txt"}, {second, "A.TXT"}, {first, "b.txt"}, {second, "SUB\\D.TXT"}, {first, "subway.txt"}})
+    for (const auto& [archive, entry] :
+         std::vector<std::pair<std::string, std::string>>{{first, "a.txt"},
+                                                          {second, "A.TXT"},
+                                                          {first, "b.txt"},
+                                                          {second, "SUB\\D.TXT"},
+                                                          {first, "subway.txt"}})
         overlaps.written(archive, entry);
     EXPECT_EQ(overlaps.lines(200), "a.txt: kept from " + second + "\nb.txt: kept from " + first +
-                                       "\nsub\\d.txt: kept from " + second + "\nsubway.txt: kept from " + first +
-                                       "\nc.txt: not written");
+                                       "\nsub\\d.txt: kept from " + second + "\nsubway.txt: kept from " +
+                                       first + "\nc.txt: not written");
     // The packing refused a file, and a folder with what it holds.
     overlaps.lost("B.TXT");
     overlaps.lost("Sub", true);
-    EXPECT_EQ(overlaps.lines(4), "a.txt: kept from " + second + "\nb.txt: not written\nsub\\d.txt: not written" +
+    EXPECT_EQ(overlaps.lines(4), "a.txt: kept from " + second +
+                                     "\nb.txt: not written\nsub\\d.txt: not written" +
                                      "\nsubway.txt: kept from " + first + "\n... and 1 more");
 }
 

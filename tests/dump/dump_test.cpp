@@ -54,32 +54,53 @@ TEST(ExtractArchives, RebuildsEachTreeWritesNothingOutsideTheTargetAndReportsWha
         rlim_t fileSizeLimit = RLIM_INFINITY;
         std::vector<std::string> calls = {};  // the progress reported, when the case checks it
     } cases[] = {
-        {"three archives, progress archive by archive", "out",
+        {"three archives, progress archive by archive",
+         "out",
          {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}, {"units\\b.fbi", "B"}, {"readme.txt", "R"}}},
-          {"b.ufo", {{"scripts\\", ""}, {"scripts\\readme", "S"}}}, {"c.gp3", {{"units\\", ""}, {"units\\ARMCOM.FBI", "C"}}}},
+          {"b.ufo", {{"scripts\\", ""}, {"scripts\\readme", "S"}}},
+          {"c.gp3", {{"units\\", ""}, {"units\\ARMCOM.FBI", "C"}}}},
          false,
-         {{"readme.txt", "R"}, {"scripts/", ""}, {"scripts/readme", "S"}, {"units/", ""}, {"units/a.fbi", "A"},
-          {"units/b.fbi", "B"}, {"units/ARMCOM.FBI", "C"}},
-         {}, RLIM_INFINITY,
+         {{"readme.txt", "R"},
+          {"scripts/", ""},
+          {"scripts/readme", "S"},
+          {"units/", ""},
+          {"units/a.fbi", "A"},
+          {"units/b.fbi", "B"},
+          {"units/ARMCOM.FBI", "C"}},
+         {},
+         RLIM_INFINITY,
          {"StartMain a | Decompressing Archive", "UpdateMain 1/3", "StartSub Exctracting a", "UpdateSub 0/2",
           "StartSub Exctracting b", "UpdateSub 1/2", "StartSub Exctracting readme", "UpdateSub 2/2",
           "StartMain b | Decompressing Archive", "UpdateMain 2/3", "StartSub Exctracting scripts\\readme",
-          "UpdateSub 0/1", "StartMain c | Decompressing Archive", "UpdateMain 3/3", "StartSub Exctracting ARMCOM",
-          "UpdateSub 0/1"}},
-        {"an unopenable file with an archive extension; a target named outside Windows-1252", "выход 目标",
+          "UpdateSub 0/1", "StartMain c | Decompressing Archive", "UpdateMain 3/3",
+          "StartSub Exctracting ARMCOM", "UpdateSub 0/1"}},
+        {"an unopenable file with an archive extension; a target named outside Windows-1252",
+         "выход 目标",
          {{"junk.ufo", {}}, {"good.hpi", {{"units\\", ""}, {"units\\caf\xe9.fbi", "c"}}}},
-         false, {{"units/", ""}, {"units/café.fbi", "c"}}, {"junk.ufo: not an archive"}},
-        {"hostile names", "out",
+         false,
+         {{"units/", ""}, {"units/café.fbi", "c"}},
+         {"junk.ufo: not an archive"}},
+        {"hostile names",
+         "out",
          {{"drive.hpi", {{"C:\\", ""}, {"C:\\evil.txt", "e"}, {"ok.txt", "ok"}}}, {"up.hpi", {{"..", "e"}}}},
-         false, {{"ok.txt", "ok"}},
-         {"drive.hpi: C:: unsafe name (leaves the target)", "drive.hpi: C:\\evil.txt: unsafe name (leaves the target)",
-          "up.hpi: damaged archive: bad name"}},
-        {"a link in the target leading out of it", "out", {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}}}},
-         true, {{"units", "-> "}},
+         false,
+         {{"ok.txt", "ok"}},
+         {"drive.hpi: C:: unsafe name (leaves the target)",
+          "drive.hpi: C:\\evil.txt: unsafe name (leaves the target)", "up.hpi: damaged archive: bad name"}},
+        {"a link in the target leading out of it",
+         "out",
+         {{"a.hpi", {{"units\\", ""}, {"units\\a.fbi", "A"}}}},
+         true,
+         {{"units", "-> "}},
          {"a.hpi: folder units: a file, folder or link is in the way",
           "a.hpi: units\\a.fbi: a file, folder or link is in the way"}},
-        {"a disk that runs out of space", "out", {{"a.hpi", {{"big.bin", std::string(100000, 'b')}, {"small.txt", "s"}}}},
-         false, {{"small.txt", "s"}}, {"a.hpi: big.bin: file too large"}, 65536},
+        {"a disk that runs out of space",
+         "out",
+         {{"a.hpi", {{"big.bin", std::string(100000, 'b')}, {"small.txt", "s"}}}},
+         false,
+         {{"small.txt", "s"}},
+         {"a.hpi: big.bin: file too large"},
+         65536},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,7 +156,8 @@ TEST(ExtractArchives, EachFailureNamesItsArchiveItsEntryAndItsCause)
     writer_test::ScratchDir scratch;
     const fs::path damaged = hpi::test::testdata_dir() / "damaged/bad-checksum.ufo";
     const std::string longName = std::string(120, 'l') + "\\" + std::string(140, 'n') + ".txt";
-    buildArchive(scratch / "long.hpi", {{longName.substr(0, 120) + "\\", ""}, {longName, "x"}, {"ok.txt", "ok"}});
+    buildArchive(scratch / "long.hpi",
+                 {{longName.substr(0, 120) + "\\", ""}, {longName, "x"}, {"ok.txt", "ok"}});
     writer_test::write_file(scratch / "v2.hpi",
                             hpi::test::V2Builder().file("..", hpi::test::bytes_of("up")).build().bytes);
     const struct {
@@ -143,13 +165,19 @@ TEST(ExtractArchives, EachFailureNamesItsArchiveItsEntryAndItsCause)
         fs::path archive;
         std::vector<std::string> lines;
     } cases[] = {
-        {"a damaged entry, in the words of quarrix-cli test", damaged,
+        {"a damaged entry, in the words of quarrix-cli test",
+         damaged,
          {damaged.string() + ": noise.bin: damaged entry: checksum mismatch (chunk 1 of 2 at offset 147: "
                              "checksum 0x007F8F96 expected 0x007F8F97)"}},
-        {"a missing archive", scratch / "gone.hpi", {(scratch / "gone.hpi").string() + ": no such file or folder"}},
-        {"a name too long for the listing", scratch / "long.hpi",
-         {(scratch / "long.hpi").string() + ": " + longName + ": name too long (over 255 bytes, not extracted)"}},
-        {"a version-2 file whose name is no single level", scratch / "v2.hpi",
+        {"a missing archive",
+         scratch / "gone.hpi",
+         {(scratch / "gone.hpi").string() + ": no such file or folder"}},
+        {"a name too long for the listing",
+         scratch / "long.hpi",
+         {(scratch / "long.hpi").string() + ": " + longName +
+          ": name too long (over 255 bytes, not extracted)"}},
+        {"a version-2 file whose name is no single level",
+         scratch / "v2.hpi",
          {(scratch / "v2.hpi").string() + ": ..: damaged entry: bad name (not extracted)"}},
     };
     for (const auto& c : cases) {
@@ -259,14 +287,20 @@ TEST(CreateMonolithic, PacksTheUnionOfTheArchivesLaterOnesWinningAndLosesNoFile)
     const Outcome repacked = extract({scratch / "target/Pack.ufo"}, scratch / "repacked");
     ASSERT_TRUE(repacked.failures.empty());
     EXPECT_EQ(scratch.listing(), (std::vector<std::string>{"1.hpi", "2.ufo", "3.gp4", "repacked", "target"}));
-    EXPECT_EQ(repacked.tree, (Tree{{"b.txt", "b"}, {"empty.txt", ""}, {"left.txt", "left over"},
-                                                    {"maps/", ""}, {"units/", ""}, {"units/a.fbi", "second"}}));
+    EXPECT_EQ(repacked.tree, (Tree{{"b.txt", "b"},
+                                   {"empty.txt", ""},
+                                   {"left.txt", "left over"},
+                                   {"maps/", ""},
+                                   {"units/", ""},
+                                   {"units/a.fbi", "second"}}));
 }
 
 TEST(TextRules, BaseNamesNamesFromBuffersAndTheFailureListCap)
 {
-    const std::pair<std::string, std::string> baseNames[] = {
-        {"C:\\Games\\Data\\units.ufo", "units"}, {"a.b.c", "a"}, {"C:\\x\\.cfg", ""}, {"/data/pack/b.gp3", "b"}};
+    const std::pair<std::string, std::string> baseNames[] = {{"C:\\Games\\Data\\units.ufo", "units"},
+                                                             {"a.b.c", "a"},
+                                                             {"C:\\x\\.cfg", ""},
+                                                             {"/data/pack/b.gp3", "b"}};
     for (const auto& [path, expected] : baseNames)
         EXPECT_EQ(dump::GetBaseName(path), expected) << path;
     EXPECT_EQ(dump::StripNull(std::string("units\0   ", 9)), "units");
@@ -286,11 +320,13 @@ TEST(TextRules, BaseNamesNamesFromBuffersAndTheFailureListCap)
     // One cause for every failure (a full disk) is said once, at the top.
     dump::DumpFailures full;
     full.Add("a.hpi", "x.bos", hpiutil::FromSystem(std::make_error_code(std::errc::no_space_on_device)));
-    full.AddFolder("b.hpi", "units", hpiutil::FromSystem(std::make_error_code(std::errc::no_space_on_device)));
+    full.AddFolder("b.hpi", "units",
+                   hpiutil::FromSystem(std::make_error_code(std::errc::no_space_on_device)));
     EXPECT_EQ(full.Lines(), "All 2 failures: no space left on device\na.hpi: x.bos\nb.hpi: folder units");
     full.Add("c.hpi", std::string(), hpiutil::Because(hpiutil::Cause::NotAnArchive));
-    EXPECT_EQ(full.Lines(), "a.hpi: x.bos: no space left on device\nb.hpi: folder units: no space left on device\n"
-                            "c.hpi: not an archive");
+    EXPECT_EQ(full.Lines(),
+              "a.hpi: x.bos: no space left on device\nb.hpi: folder units: no space left on device\n"
+              "c.hpi: not an archive");
 }
 
 }  // namespace

@@ -43,8 +43,9 @@ Entries manyFiles(int count, const std::string& tag)
 std::vector<std::string> withoutLowerBar(const std::vector<std::string>& calls)
 {
     std::vector<std::string> kept;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(kept),
-                 [](const std::string& call) { return !call.starts_with("StartSub ") && !call.starts_with("UpdateSub "); });
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(kept), [](const std::string& call) {
+        return !call.starts_with("StartSub ") && !call.starts_with("UpdateSub ");
+    });
     return kept;
 }
 
@@ -79,7 +80,8 @@ bool showsStepsOf(const std::vector<std::string>& batched, const std::vector<std
         }
         if (all[i].empty() != shown[i].empty())
             return false;
-        if (all[i].size() >= 2 && (shown[i].size() < 2 || !std::equal(all[i].end() - 2, all[i].end(), shown[i].end() - 2)))
+        if (all[i].size() >= 2 &&
+            (shown[i].size() < 2 || !std::equal(all[i].end() - 2, all[i].end(), shown[i].end() - 2)))
             return false;
     }
     return true;
@@ -110,15 +112,18 @@ TEST(ParallelExtraction, GivesTheTreeTheFailuresAndTheProgressOfOneFileAfterAnot
          {{{"MAPS\\", ""}, {"MAPS\\x.tnt", "x"}, {"maps", "file"}}},
          {{"MAPS/", ""}, {"MAPS/x.tnt", "x"}},
          {"a.hpi: maps: a file, folder or link is in the way"}},
-        {"many files in three archives", {manyFiles(400, "one"), manyFiles(300, "two"), manyFiles(350, "three")},
-         {}, {}},
+        {"many files in three archives",
+         {manyFiles(400, "one"), manyFiles(300, "two"), manyFiles(350, "three")},
+         {},
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writer_test::ScratchDir scratch;
         std::vector<fs::path> archives;
         for (std::size_t i = 0; i < c.archives.size(); ++i)
-            archives.push_back(buildArchive(scratch / (std::string(1, char('a' + i)) + ".hpi"), c.archives[i]));
+            archives.push_back(
+                buildArchive(scratch / (std::string(1, char('a' + i)) + ".hpi"), c.archives[i]));
         const Outcome serial = extract(archives, scratch / "serial", 1);
         for (const unsigned workers : {2u, 4u, 16u}) {
             SCOPED_TRACE(std::to_string(workers) + " workers");
@@ -135,7 +140,8 @@ TEST(ParallelExtraction, GivesTheTreeTheFailuresAndTheProgressOfOneFileAfterAnot
         }
         ASSERT_EQ(serial.failures.size(), c.failures.size());
         for (std::size_t i = 0; i < c.failures.size(); ++i)
-            EXPECT_TRUE(serial.failures[i].starts_with((scratch / c.failures[i]).string())) << serial.failures[i];
+            EXPECT_TRUE(serial.failures[i].starts_with((scratch / c.failures[i]).string()))
+                << serial.failures[i];
     }
 }
 
@@ -188,8 +194,8 @@ TEST(ParallelExtraction, ACancelLeavesWholeFilesOnlyAndTheArchivesNotYetDoneInTh
             if (path.ends_with('/'))
                 continue;
             EXPECT_FALSE(path.find("/.") != std::string::npos) << "a temporary file is left: " << path;
-            EXPECT_TRUE(content.starts_with("one") || content.starts_with("two") || content == "again one"
-                        || content == "again two")
+            EXPECT_TRUE(content.starts_with("one") || content.starts_with("two") || content == "again one" ||
+                        content == "again two")
                 << path << " holds " << content;
             fromFirst += content.find("one") != std::string::npos;
             fromSecond += content.find("two") != std::string::npos;

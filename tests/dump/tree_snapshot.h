@@ -24,7 +24,8 @@ inline Tree snapshot(const std::filesystem::path& root)
         else if (it->is_directory())
             tree[name + "/"] = "";
         else
-            tree[name] = std::string(std::istreambuf_iterator<char>(std::ifstream(it->path(), std::ios::binary).rdbuf()), {});
+            tree[name] = std::string(
+                std::istreambuf_iterator<char>(std::ifstream(it->path(), std::ios::binary).rdbuf()), {});
     }
     return tree;
 }

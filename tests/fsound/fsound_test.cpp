@@ -37,7 +37,8 @@ TEST(Fsound, EachFailureLeavesItsCode)
         {"a text file", true, kErrUnknownFormat, [&] { return open(scratch / "notes.mp3") == 0; }},
         {"an unknown stream", true, kErrInvalidParameter,
          [] { return FSOUND_Stream_Play(FSOUND_FREE, 4711) == -1; }},
-        {"the track already playing", true, kErrChannelBusy, [] {
+        {"the track already playing", true, kErrChannelBusy,
+         [] {
              FSOUND_Stream_Play(FSOUND_FREE, open(kTune));
              return FSOUND_Stream_Play(FSOUND_FREE, open(kTune)) == -1;
          }},

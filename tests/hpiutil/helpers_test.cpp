@@ -16,7 +16,8 @@ namespace {
 
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-TEST(HpiutilHandleTable, HandlesArePositiveUniqueAndSkipLiveOnesWhenWrapping) {
+TEST(HpiutilHandleTable, HandlesArePositiveUniqueAndSkipLiveOnesWhenWrapping)
+{
     hpiutil::HandleTable<int> table;
     table.continue_numbering_at(kMax - 1);
     const std::int32_t a = table.insert(std::make_shared<int>(1));
@@ -41,7 +42,8 @@ TEST(HpiutilHandleTable, HandlesArePositiveUniqueAndSkipLiveOnesWhenWrapping) {
     EXPECT_EQ(table.size(), 3u);
 }
 
-TEST(HpiutilProgress, ScalingKeepsBothCountsIn31BitsAndTheirRatio) {
+TEST(HpiutilProgress, ScalingKeepsBothCountsIn31BitsAndTheirRatio)
+{
     using hpiutil::scale_progress;
     EXPECT_EQ(scale_progress(5, 10), std::make_pair(5, 10));
     EXPECT_EQ(scale_progress(kMax, kMax), std::make_pair(kMax, kMax));
@@ -60,14 +62,17 @@ TEST(HpiutilProgress, ScalingKeepsBothCountsIn31BitsAndTheirRatio) {
 std::vector<std::pair<std::int32_t, std::int32_t>> g_calls;
 
 std::int32_t record(const char*, const char*, std::int32_t done, std::int32_t total, std::int32_t,
-                    std::int32_t, std::int32_t, std::int32_t) {
+                    std::int32_t, std::int32_t, std::int32_t)
+{
     g_calls.emplace_back(done, total);
     return 0;
 }
 
-TEST(HpiutilProgress, RelayEndsWithAFullCallOnlyWhenTheLibraryDidNot) {
+TEST(HpiutilProgress, RelayEndsWithAFullCallOnlyWhenTheLibraryDidNot)
+{
     using Calls = std::vector<std::pair<std::int32_t, std::int32_t>>;
-    for (const auto& [done, expected] : {std::pair{40, Calls{{40, 100}, {100, 100}}}, {100, Calls{{100, 100}}}}) {
+    for (const auto& [done, expected] :
+         {std::pair{40, Calls{{40, 100}, {100, 100}}}, {100, Calls{{100, 100}}}}) {
         g_calls.clear();
         hpi::PackProgress progress;
         progress.bytes_done = done;
@@ -79,18 +84,29 @@ TEST(HpiutilProgress, RelayEndsWithAFullCallOnlyWhenTheLibraryDidNot) {
     }
 }
 
-hpi::Entry directory(std::string path) { return {std::move(path), true, 0, hpi::Method::Stored, 0}; }
-hpi::Entry file(std::string path, std::uint32_t size) {
+hpi::Entry directory(std::string path)
+{
+    return {std::move(path), true, 0, hpi::Method::Stored, 0};
+}
+hpi::Entry file(std::string path, std::uint32_t size)
+{
     return {std::move(path), false, size, hpi::Method::Zlib, 0};
 }
 
-TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapped) {
+TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapped)
+{
     const std::vector<hpi::Entry> entries = {
-        directory("a"), file("a\\x", 1), directory("a\\b"), file("a\\b\\y", 2),
-        file("a\\z", 3), file("top", 4), directory("c"),
+        directory("a"),
+        file("a\\x", 1),
+        directory("a\\b"),
+        file("a\\b\\y", 2),
+        file("a\\z", 3),
+        file("top", 4),
+        directory("c"),
         // The same directory path twice (archives in the wild have this):
         // each copy counts the files that follow it.
-        directory("a"), file("a\\w", 5),
+        directory("a"),
+        file("a\\w", 5),
     };
     const auto listing = hpiutil::build_listing(entries).entries;
     ASSERT_EQ(listing.size(), entries.size());
@@ -108,17 +124,21 @@ TEST(HpiutilListingFilter, DirectoriesCountTheFilesDirectlyInsideAndSizesAreCapp
     // directory too long to name takes its subtree along and counts nothing;
     // the topmost entry left out of each subtree is named for the report.
     const std::string d(200, 'd'), e(27, '\xE9');  // 27 bytes stored, 54 in UTF-8
-    const auto named = hpiutil::build_listing({directory(d), file(d + "\\" + e, 1), directory(d + "\\" + e + "x"),
-                                               file(d + "\\" + e + "x\\y", 1), file("Caf\xE9", 1)});
+    const auto named =
+        hpiutil::build_listing({directory(d), file(d + "\\" + e, 1), directory(d + "\\" + e + "x"),
+                                file(d + "\\" + e + "x\\y", 1), file("Caf\xE9", 1)});
     std::vector<std::pair<std::string, std::int32_t>> names_and_sizes;
-    for (const auto& entry : named.entries) names_and_sizes.emplace_back(entry.name, entry.size);
+    for (const auto& entry : named.entries)
+        names_and_sizes.emplace_back(entry.name, entry.size);
     std::string e_utf8;
-    for (int i = 0; i < 27; ++i) e_utf8 += "é";
+    for (int i = 0; i < 27; ++i)
+        e_utf8 += "é";
     EXPECT_EQ(names_and_sizes, (std::vector<std::pair<std::string, std::int32_t>>{
                                    {d, 1}, {d + "\\" + e_utf8, 1}, {"Café", 1}}));
-    EXPECT_EQ(named.omitted, (std::vector<hpiutil::OmittedEntry>{
-                                 {d + "\\" + e_utf8 + "x", hpiutil::Because(hpiutil::Cause::NameTooLong,
-                                                                            "over 255 bytes, not extracted")}}));
+    EXPECT_EQ(named.omitted,
+              (std::vector<hpiutil::OmittedEntry>{
+                  {d + "\\" + e_utf8 + "x",
+                   hpiutil::Because(hpiutil::Cause::NameTooLong, "over 255 bytes, not extracted")}}));
 }
 
 }  // namespace

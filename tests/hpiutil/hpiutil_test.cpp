@@ -33,7 +33,8 @@ struct Listed {
 
 // Lists the way the program does: a fresh buffer of 255 blanks and a NUL
 // before every call, each call with the token the previous one returned.
-std::vector<Listed> list_all(std::int32_t handle) {
+std::vector<Listed> list_all(std::int32_t handle)
+{
     std::vector<Listed> listed;
     std::int32_t token = 0;
     for (int guard = 0; guard < 100000; ++guard) {
@@ -42,7 +43,8 @@ std::vector<Listed> list_all(std::int32_t handle) {
         buffer[255] = '\0';
         Listed entry;
         token = HPIGetFiles(handle, token, buffer, &entry.kind, &entry.size);
-        if (token == 0) break;
+        if (token == 0)
+            break;
         entry.name = buffer;
         listed.push_back(entry);
     }
@@ -52,21 +54,27 @@ std::vector<Listed> list_all(std::int32_t handle) {
 using testkit::fixture;
 
 // The destination the program passes: a root, "\" and the entry's own path.
-std::string below(const fs::path& root, const std::string& entry) { return root.string() + "\\" + entry; }
+std::string below(const fs::path& root, const std::string& entry)
+{
+    return root.string() + "\\" + entry;
+}
 
 // Where that destination lies on this system.
-fs::path on_disk(const fs::path& root, std::string entry) {
+fs::path on_disk(const fs::path& root, std::string entry)
+{
     std::replace(entry.begin(), entry.end(), '\\', '/');
     return root / entry;
 }
 
 // Everything but folders, at any depth: what a failed extraction must not leave.
-std::size_t files_below(const fs::path& folder) {
+std::size_t files_below(const fs::path& folder)
+{
     return std::size_t(std::count_if(fs::recursive_directory_iterator(folder), {},
                                      [](const fs::directory_entry& e) { return !e.is_directory(); }));
 }
 
-TEST(HpiutilListing, TokenZeroRestartsAndListingsOfOneHandleDoNotDisturbEachOther) {
+TEST(HpiutilListing, TokenZeroRestartsAndListingsOfOneHandleDoNotDisturbEachOther)
+{
     const std::int32_t handle = HPIOpen(fixture("lz77.gp3").c_str());
     ASSERT_NE(handle, 0);
     const auto full = list_all(handle);
@@ -84,7 +92,8 @@ TEST(HpiutilListing, TokenZeroRestartsAndListingsOfOneHandleDoNotDisturbEachOthe
     HPIClose(handle);
 }
 
-TEST(HpiutilListing, NamesPastTheBufferAreLeftOutNothingIsWrittenPastItAndTheyStillExtract) {
+TEST(HpiutilListing, NamesPastTheBufferAreLeftOutNothingIsWrittenPastItAndTheyStillExtract)
+{
     ScratchDir scratch;
     const std::string folder = std::string(50, 'a') + "\\" + std::string(150, 'b');
     const std::string fits = folder + "\\" + std::string(53, 'f');  // 255 bytes
@@ -104,8 +113,10 @@ TEST(HpiutilListing, NamesPastTheBufferAreLeftOutNothingIsWrittenPastItAndTheySt
         std::memset(buffer, 0x5A, sizeof buffer);
         std::int32_t kind = 0, size = 0;
         token = HPIGetFiles(handle, token, reinterpret_cast<char*>(buffer), &kind, &size);
-        if (token == 0) break;
-        EXPECT_TRUE(std::all_of(buffer + 256, buffer + sizeof buffer, [](unsigned char c) { return c == 0x5A; }));
+        if (token == 0)
+            break;
+        EXPECT_TRUE(
+            std::all_of(buffer + 256, buffer + sizeof buffer, [](unsigned char c) { return c == 0x5A; }));
         ASSERT_NE(std::find(buffer, buffer + 256, 0), buffer + 256);
         names.emplace_back(reinterpret_cast<char*>(buffer));
     }
@@ -118,11 +129,15 @@ TEST(HpiutilListing, NamesPastTheBufferAreLeftOutNothingIsWrittenPastItAndTheySt
 
 // A version-2 file whose own name is damaged is named only in the report:
 // a path made of it is no path to write to, so nothing is made for it.
-TEST(HpiutilListing, AFileWhoseNameIsDamagedIsLeftOutWithItsCauseAndNotExtracted) {
+TEST(HpiutilListing, AFileWhoseNameIsDamagedIsLeftOutWithItsCauseAndNotExtracted)
+{
     ScratchDir scratch;
-    testkit::write_file(scratch / "v2.hpi",
-                        hpi::test::V2Builder().folder("d").file("d\\fine", hpi::test::bytes_of("fine"))
-                            .file("d\\tab\there", hpi::test::bytes_of("x")).build().bytes);
+    testkit::write_file(scratch / "v2.hpi", hpi::test::V2Builder()
+                                                .folder("d")
+                                                .file("d\\fine", hpi::test::bytes_of("fine"))
+                                                .file("d\\tab\there", hpi::test::bytes_of("x"))
+                                                .build()
+                                                .bytes);
     const std::int32_t handle = HPIOpen((scratch / "v2.hpi").c_str());
     ASSERT_NE(handle, 0);
     std::vector<std::string> names;
@@ -132,7 +147,8 @@ TEST(HpiutilListing, AFileWhoseNameIsDamagedIsLeftOutWithItsCauseAndNotExtracted
          token = HPIGetFiles(handle, token, buffer, &kind, &size))
         names.push_back(buffer + std::string(kind ? "/" : "") + " " + std::to_string(size));
     EXPECT_EQ(names, (std::vector<std::string>{"d/ 1", "d\\fine 4"}));
-    const hpiutil::Failure damaged{hpiutil::Cause::Damaged, {}, hpi::ErrorKind::BadName, false, "not extracted"};
+    const hpiutil::Failure damaged{
+        hpiutil::Cause::Damaged, {}, hpi::ErrorKind::BadName, false, "not extracted"};
     EXPECT_EQ(HPIGetOmittedEntries(handle), (std::vector<hpiutil::OmittedEntry>{{"d\\tab\there", damaged}}));
 
     EXPECT_EQ(HPIExtractFile(handle, "d\\tab\there", (scratch / "out/d/tab\there").c_str()), 0);
@@ -141,7 +157,8 @@ TEST(HpiutilListing, AFileWhoseNameIsDamagedIsLeftOutWithItsCauseAndNotExtracted
     HPIClose(handle);
 }
 
-TEST(HpiutilHandles, ZeroUnknownClosedAndOtherKindHandlesFailWithoutHarm) {
+TEST(HpiutilHandles, ZeroUnknownClosedAndOtherKindHandlesFailWithoutHarm)
+{
     ScratchDir scratch;
     const std::int32_t reading = HPIOpen(fixture("stored.hpi").c_str());
     const std::int32_t creating = HPICreate((scratch / "new.hpi").c_str(), nullptr);
@@ -174,9 +191,11 @@ TEST(HpiutilHandles, ZeroUnknownClosedAndOtherKindHandlesFailWithoutHarm) {
     EXPECT_EQ(HPIClose(reading), 0);
 }
 
-TEST(HpiutilOpen, OpensUtf8PathsThroughBackslashesAndRefusesWhatIsNoArchiveOrNoUtf8) {
+TEST(HpiutilOpen, OpensUtf8PathsThroughBackslashesAndRefusesWhatIsNoArchiveOrNoUtf8)
+{
     ScratchDir scratch;
-    for (const char* name : {"Архив.hpi", "Caf\xE9.hpi"}) fs::copy_file(fixture("zlib.ufo"), scratch / name);
+    for (const char* name : {"Архив.hpi", "Caf\xE9.hpi"})
+        fs::copy_file(fixture("zlib.ufo"), scratch / name);
     std::string windows_style = (scratch / "Архив.hpi").string();
     std::replace(windows_style.begin(), windows_style.end(), '/', '\\');
     const std::int32_t handle = HPIOpen(windows_style.c_str());
@@ -185,13 +204,15 @@ TEST(HpiutilOpen, OpensUtf8PathsThroughBackslashesAndRefusesWhatIsNoArchiveOrNoU
 
     // The second copy's name is Windows-1252, not UTF-8: refused, never
     // turned into some other name.
-    for (const std::string& path : {(scratch / "Caf\xE9.hpi").string(), fixture("no-such.hpi"),
-                                    fixture("damaged/dir-loop.hpi"), testkit::testdata_dir().string(), std::string()})
+    for (const std::string& path :
+         {(scratch / "Caf\xE9.hpi").string(), fixture("no-such.hpi"), fixture("damaged/dir-loop.hpi"),
+          testkit::testdata_dir().string(), std::string()})
         EXPECT_EQ(HPIOpen(path.c_str()), 0) << path;
     EXPECT_EQ(HPIOpen(nullptr), 0);
 }
 
-TEST(HpiutilHandles, ManyThreadsOpenListAndCloseAtOnce) {
+TEST(HpiutilHandles, ManyThreadsOpenListAndCloseAtOnce)
+{
     const std::size_t expected = testkit::manifest_rows("zlib.ufo").size();
     std::atomic<int> failures{0};
     auto open_list_close = [&] {
@@ -200,13 +221,16 @@ TEST(HpiutilHandles, ManyThreadsOpenListAndCloseAtOnce) {
             failures += handle == 0 || list_all(handle).size() != expected || HPIClose(handle) != 1;
         }
     };
-    { std::jthread a(open_list_close), b(open_list_close), c(open_list_close), d(open_list_close); }
+    {
+        std::jthread a(open_list_close), b(open_list_close), c(open_list_close), d(open_list_close);
+    }
     EXPECT_EQ(failures.load(), 0);
 }
 
 class HpiutilExtract : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         handle_ = HPIOpen(fixture("stored.hpi").c_str());
         ASSERT_NE(handle_, 0);
     }
@@ -216,12 +240,14 @@ protected:
     std::int32_t handle_ = 0;
 };
 
-TEST_F(HpiutilExtract, MakesMissingFoldersAndReplacesAnExistingFileLeavingNoTemporaryFile) {
+TEST_F(HpiutilExtract, MakesMissingFoldersAndReplacesAnExistingFileLeavingNoTemporaryFile)
+{
     // The root is made as named, doubled separator and all.
     const std::string destination = scratch_.path().string() + "\\out\\\\deeper\\data\\noise.bin";
     ASSERT_EQ(HPIExtractFile(handle_, "data\\noise.bin", destination.c_str()), 1);
     const fs::path written = scratch_ / "out/deeper/data/noise.bin";
-    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(written)), testkit::manifest_sha256("stored.hpi", "data\\noise.bin"));
+    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(written)),
+              testkit::manifest_sha256("stored.hpi", "data\\noise.bin"));
     EXPECT_EQ(files_below(written.parent_path()), 1u) << "no temporary file";
 
     const fs::path old = scratch_ / "readme.txt";
@@ -229,12 +255,14 @@ TEST_F(HpiutilExtract, MakesMissingFoldersAndReplacesAnExistingFileLeavingNoTemp
     // A second name for the old file shows whether it was replaced or overwritten in place.
     fs::create_hard_link(old, scratch_ / "old-readme.txt");
     ASSERT_EQ(HPIExtractFile(handle_, "readme.txt", old.c_str()), 1);
-    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(old)), testkit::manifest_sha256("stored.hpi", "readme.txt"));
+    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(old)),
+              testkit::manifest_sha256("stored.hpi", "readme.txt"));
     EXPECT_EQ(testkit::read_file(scratch_ / "old-readme.txt"), std::string(5000, 'x'));
     EXPECT_EQ(scratch_.listing(), (std::vector<std::string>{"old-readme.txt", "out", "readme.txt"}));
 }
 
-TEST_F(HpiutilExtract, RefusesWhatIsNoFileOrWouldLeaveTheDestination) {
+TEST_F(HpiutilExtract, RefusesWhatIsNoFileOrWouldLeaveTheDestination)
+{
     fs::create_directories(scratch_ / "root/readme.txt");
     const fs::path root = scratch_ / "root";
     const struct {
@@ -250,12 +278,13 @@ TEST_F(HpiutilExtract, RefusesWhatIsNoFileOrWouldLeaveTheDestination) {
         {"data\\.\\noise.bin", below(root, "data\\.\\noise.bin")},
         {"data\\noise.bin", below(root, "..\\noise.bin")},
         {"data\\noise.bin", below(root, "data\\\\noise.bin")},
-        {"data\\noise.bin", "noise.bin"},  // fewer levels than the entry
+        {"data\\noise.bin", "noise.bin"},               // fewer levels than the entry
         {"readme.txt", below(root, "readme\xE9.txt")},  // not UTF-8
         {"readm\xE9.txt", below(root, "readme.txt")},
     };
     for (const auto& c : refused)
-        EXPECT_EQ(HPIExtractFile(handle_, c.entry, c.destination.c_str()), 0) << c.entry << " to " << c.destination;
+        EXPECT_EQ(HPIExtractFile(handle_, c.entry, c.destination.c_str()), 0)
+            << c.entry << " to " << c.destination;
     EXPECT_EQ(scratch_.listing(), std::vector<std::string>{"root"});
     EXPECT_EQ(files_below(root), 0u);
     EXPECT_TRUE(fs::is_empty(root / "readme.txt"));
@@ -269,30 +298,35 @@ TEST_F(HpiutilExtract, RefusesWhatIsNoFileOrWouldLeaveTheDestination) {
     EXPECT_EQ(files_below(root), 0u);
 }
 
-TEST_F(HpiutilExtract, NeverFollowsALinkInsideTheDestinationOutOfIt) {
+TEST_F(HpiutilExtract, NeverFollowsALinkInsideTheDestinationOutOfIt)
+{
     fs::create_directories(scratch_ / "root");
     fs::create_directories(scratch_ / "outside");
     testkit::write_file(scratch_ / "outside/victim", "victim");
     fs::create_directory_symlink(scratch_ / "outside", scratch_ / "root/data");
     fs::create_symlink(scratch_ / "outside/victim", scratch_ / "root/readme.txt");
 
-    EXPECT_EQ(HPIExtractFile(handle_, "data\\noise.bin", below(scratch_ / "root", "data\\noise.bin").c_str()), 0);
+    EXPECT_EQ(HPIExtractFile(handle_, "data\\noise.bin", below(scratch_ / "root", "data\\noise.bin").c_str()),
+              0);
     // The link in the file's own place is replaced, not written through.
     EXPECT_EQ(HPIExtractFile(handle_, "readme.txt", below(scratch_ / "root", "readme.txt").c_str()), 1);
     EXPECT_FALSE(fs::is_symlink(scratch_ / "root/readme.txt"));
-    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(scratch_ / "root/readme.txt")), testkit::manifest_sha256("stored.hpi", "readme.txt"));
+    EXPECT_EQ(testkit::sha256_hex(testkit::read_file(scratch_ / "root/readme.txt")),
+              testkit::manifest_sha256("stored.hpi", "readme.txt"));
     EXPECT_EQ(files_below(scratch_ / "outside"), 1u);
     EXPECT_EQ(testkit::read_file(scratch_ / "outside/victim"), "victim");
 }
 
-TEST(HpiutilExtractDamaged, ADamagedEntryLeavesNoFileAndKeepsTheOldOne) {
+TEST(HpiutilExtractDamaged, ADamagedEntryLeavesNoFileAndKeepsTheOldOne)
+{
     // Which entry carries the bad checksum is found through the library, not assumed.
     auto archive = hpi::Archive::open(fixture("damaged/bad-checksum.ufo"));
     ASSERT_TRUE(archive.ok());
     std::string damaged, intact;
     for (std::size_t i = 0; i < (*archive)->entries().size(); ++i) {
         const hpi::Entry& entry = (*archive)->entries()[i];
-        if (entry.is_directory) continue;
+        if (entry.is_directory)
+            continue;
         const hpi::Error error = (*archive)->read(i, [](auto) { return true; });
         (error.kind == hpi::ErrorKind::BadChecksum ? damaged : intact) = hpi::cp1252_to_utf8(entry.path);
     }
@@ -314,8 +348,10 @@ TEST(HpiutilExtractDamaged, ADamagedEntryLeavesNoFileAndKeepsTheOldOne) {
 
 // Root passes permission checks; as the user nobody, for this thread's file
 // access only, it meets them as anyone does. -1 when root cannot.
-std::int32_t as_nobody(const std::function<std::int32_t()>& call) {
-    if (::geteuid() != 0) return call();
+std::int32_t as_nobody(const std::function<std::int32_t()>& call)
+{
+    if (::geteuid() != 0)
+        return call();
     const int was = ::setfsuid(65534);
     const std::int32_t result = ::setfsuid(uid_t(-1)) == 65534 ? call() : -1;
     ::setfsuid(uid_t(was));
@@ -324,7 +360,8 @@ std::int32_t as_nobody(const std::function<std::int32_t()>& call) {
 
 // The cause HPIGetLastFailure hands the dump engine after each kind of failed
 // call, and none once a call succeeds.
-TEST(HpiutilLastFailure, IsTheCauseOfTheCallThatFailed) {
+TEST(HpiutilLastFailure, IsTheCauseOfTheCallThatFailed)
+{
     using hpiutil::Cause;
     ScratchDir scratch;
     testkit::write_file(scratch / "junk.hpi", std::string("junk"));
@@ -332,7 +369,8 @@ TEST(HpiutilLastFailure, IsTheCauseOfTheCallThatFailed) {
     fs::permissions(scratch.path(), fs::perms::owner_all | fs::perms::others_exec);
     fs::permissions(scratch / "locked", fs::perms::owner_exec | fs::perms::others_exec);
     const dumptest::SmallTmpfs full(scratch / "full", 8192), readOnly(scratch / "ro", 8192, true);
-    if (full.mounted()) testkit::write_file(scratch / "full/filler", std::string(8192, 'f'));
+    if (full.mounted())
+        testkit::write_file(scratch / "full/filler", std::string(8192, 'f'));
     const std::int32_t stored = HPIOpen(fixture("stored.hpi").c_str());
     const std::int32_t damaged = HPIOpen(fixture("damaged/bad-checksum.ufo").c_str());
     ASSERT_NE(stored, 0);
@@ -348,13 +386,15 @@ TEST(HpiutilLastFailure, IsTheCauseOfTheCallThatFailed) {
     } cases[] = {
         {"a missing archive", [] { return HPIOpen(fixture("no-such.hpi").c_str()); }, Cause::Missing},
         {"not an archive", [&] { return HPIOpen((scratch / "junk.hpi").c_str()); }, Cause::NotAnArchive},
-        {"an entry path leaving the target", [&] { return extract(stored, "..\\readme.txt", scratch / "out"); },
-         Cause::UnsafeName},
+        {"an entry path leaving the target",
+         [&] { return extract(stored, "..\\readme.txt", scratch / "out"); }, Cause::UnsafeName},
         {"a damaged entry", [&] { return extract(damaged, "noise.bin", scratch / "out"); }, Cause::Damaged,
          hpi::ErrorKind::BadChecksum},
-        {"a full disk", [&] { return full.mounted() ? extract(stored, "data\\noise.bin", scratch / "full") : -1; },
+        {"a full disk",
+         [&] { return full.mounted() ? extract(stored, "data\\noise.bin", scratch / "full") : -1; },
          Cause::NoSpace},
-        {"a read-only disk", [&] { return readOnly.mounted() ? extract(stored, "readme.txt", scratch / "ro") : -1; },
+        {"a read-only disk",
+         [&] { return readOnly.mounted() ? extract(stored, "readme.txt", scratch / "ro") : -1; },
          Cause::ReadOnly},
         {"a folder that may not be written in",
          [&] { return as_nobody([&] { return extract(stored, "readme.txt", scratch / "locked"); }); },
@@ -377,7 +417,8 @@ TEST(HpiutilLastFailure, IsTheCauseOfTheCallThatFailed) {
     EXPECT_EQ(HPIGetLastFailure().cause, Cause::None) << hpiutil::Describe(HPIGetLastFailure());
     HPIClose(stored);
     HPIClose(damaged);
-    if (!skipped.empty()) GTEST_SKIP() << skipped << (full.mounted() ? "" : " (" + full.whyNot() + ")");
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped << (full.mounted() ? "" : " (" + full.whyNot() + ")");
 }
 
 // Everything the library reported to the callback, for one pack.
@@ -390,7 +431,8 @@ struct Call {
 std::vector<Call> g_calls;
 
 std::int32_t record_progress(const char* disk, const char* archive, std::int32_t done, std::int32_t total,
-                             std::int32_t a5, std::int32_t a6, std::int32_t a7, std::int32_t a8) {
+                             std::int32_t a5, std::int32_t a6, std::int32_t a7, std::int32_t a8)
+{
     g_calls.push_back({disk ? disk : "<null>", archive ? archive : "<null>", done, total,
                        a5 == 0 && a6 == 0 && a7 == 0 && a8 == 0, std::this_thread::get_id()});
     return 0;
@@ -402,18 +444,22 @@ protected:
         std::string archive, disk, content;  // disk: below the scratch folder
     };
 
-    void SetUp() override {
+    void SetUp() override
+    {
         g_calls.clear();
         fs::create_directories(scratch_ / "src/units/sub");
         std::string big;
-        for (int i = 0; i < 200000; ++i) big.push_back(char((i * 7919 >> 3) ^ (i % 251)));
+        for (int i = 0; i < 200000; ++i)
+            big.push_back(char((i * 7919 >> 3) ^ (i % 251)));
         files_ = {{"units\\a.fbi", "src/units/a.fbi", "[UNITINFO]\r\n{\r\n}\r\n"},
                   {"units\\sub\\big.bin", "src/units/sub/big.bin", big},
                   {"Café.txt", "src/Café.txt", "caf\xE9 au lait"}};
-        for (const auto& file : files_) testkit::write_file(scratch_ / file.disk, file.content);
+        for (const auto& file : files_)
+            testkit::write_file(scratch_ / file.disk, file.content);
     }
 
-    std::string disk_text(const File& file) const {
+    std::string disk_text(const File& file) const
+    {
         std::string text = (scratch_ / file.disk).string();
         std::replace(text.begin(), text.end(), '/', '\\');
         return text;
@@ -423,14 +469,17 @@ protected:
     std::vector<File> files_;
 };
 
-TEST_P(HpiutilPack, RoundTripsThroughTheContractWithTheCallbackAsPromised) {
+TEST_P(HpiutilPack, RoundTripsThroughTheContractWithTheCallbackAsPromised)
+{
     // A folder no Windows-1252 text could name.
     fs::create_directory(scratch_ / "Сборка");
     const std::string target = (scratch_ / "Сборка/Pack.ufo").string();
     const std::int32_t handle = HPICreate(target.c_str(), record_progress);
     ASSERT_NE(handle, 0);
-    for (const char* folder : {"units", "units\\sub", "empty dir"}) EXPECT_EQ(HPICreateDirectory(handle, folder), 1);
-    for (const File& file : files_) EXPECT_EQ(HPIAddFile(handle, file.archive.c_str(), disk_text(file).c_str()), 1);
+    for (const char* folder : {"units", "units\\sub", "empty dir"})
+        EXPECT_EQ(HPICreateDirectory(handle, folder), 1);
+    for (const File& file : files_)
+        EXPECT_EQ(HPIAddFile(handle, file.archive.c_str(), disk_text(file).c_str()), 1);
     EXPECT_TRUE(g_calls.empty()) << "nothing is packed before HPIPackArchive";
 
     ASSERT_EQ(HPIPackArchive(handle, GetParam()), 1);
@@ -438,7 +487,8 @@ TEST_P(HpiutilPack, RoundTripsThroughTheContractWithTheCallbackAsPromised) {
 
     ASSERT_FALSE(g_calls.empty());
     std::int32_t total_bytes = 0;
-    for (const File& file : files_) total_bytes += std::int32_t(file.content.size());
+    for (const File& file : files_)
+        total_bytes += std::int32_t(file.content.size());
     for (const auto& call : g_calls) {
         EXPECT_EQ(call.thread, std::this_thread::get_id());
         EXPECT_TRUE(call.rest_zero);
@@ -450,13 +500,16 @@ TEST_P(HpiutilPack, RoundTripsThroughTheContractWithTheCallbackAsPromised) {
     const std::int32_t reading = HPIOpen(target.c_str());
     std::set<std::string> directories;
     for (const Listed& entry : list_all(reading))
-        if (entry.kind) directories.insert(entry.name);
+        if (entry.kind)
+            directories.insert(entry.name);
     EXPECT_EQ(directories, (std::set<std::string>{"empty dir", "units", "units\\sub"}));
     for (const File& file : files_) {
-        EXPECT_TRUE(std::any_of(g_calls.begin(), g_calls.end(), [&](const auto& call) {
-            return call.archive == file.archive && call.disk == disk_text(file);
-        })) << "no callback names " << file.archive;
-        ASSERT_EQ(HPIExtractFile(reading, file.archive.c_str(), below(scratch_ / "out", file.archive).c_str()), 1);
+        EXPECT_TRUE(std::any_of(
+            g_calls.begin(), g_calls.end(),
+            [&](const auto& call) { return call.archive == file.archive && call.disk == disk_text(file); }))
+            << "no callback names " << file.archive;
+        ASSERT_EQ(
+            HPIExtractFile(reading, file.archive.c_str(), below(scratch_ / "out", file.archive).c_str()), 1);
         EXPECT_EQ(testkit::read_file(on_disk(scratch_ / "out", file.archive)), file.content) << file.archive;
     }
     HPIClose(reading);
@@ -464,10 +517,11 @@ TEST_P(HpiutilPack, RoundTripsThroughTheContractWithTheCallbackAsPromised) {
 
 INSTANTIATE_TEST_SUITE_P(EveryMethod, HpiutilPack, ::testing::Values(0, 1, 2));
 
-TEST_F(HpiutilPack, RefusalsOfCreateAddAndPackLeaveNoArchive) {
-    for (const std::string& refused : {(scratch_ / "no-such-folder/Pack.ufo").string(), std::string(),
-                                       (scratch_ / "src").string() + "/", (scratch_ / "src").string(),
-                                       (scratch_ / "Caf\xE9.ufo").string()})
+TEST_F(HpiutilPack, RefusalsOfCreateAddAndPackLeaveNoArchive)
+{
+    for (const std::string& refused :
+         {(scratch_ / "no-such-folder/Pack.ufo").string(), std::string(), (scratch_ / "src").string() + "/",
+          (scratch_ / "src").string(), (scratch_ / "Caf\xE9.ufo").string()})
         EXPECT_EQ(HPICreate(refused.c_str(), record_progress), 0) << refused;
     EXPECT_EQ(HPICreate(nullptr, record_progress), 0);
 
@@ -501,37 +555,44 @@ TEST_F(HpiutilPack, RefusalsOfCreateAddAndPackLeaveNoArchive) {
 // byte, and comes back as the same UTF-8 through the listing, the extraction
 // and the disk. Names the archive cannot hold, or that are no UTF-8, are
 // refused.
-TEST_F(HpiutilPack, EveryNameByteRoundTripsAsUtf8) {
+TEST_F(HpiutilPack, EveryNameByteRoundTripsAsUtf8)
+{
     // The byte's number keeps "a" and "A" apart: archive names ignore ASCII case.
     std::set<std::string> stored_names, expected;
     for (int byte = 0x01; byte <= 0xFF; ++byte)
-        if (byte != '\\' && byte != '/') stored_names.insert(std::to_string(byte) + char(byte));
+        if (byte != '\\' && byte != '/')
+            stored_names.insert(std::to_string(byte) + char(byte));
     const std::string target = (scratch_ / "names.hpi").string();
     const std::int32_t handle = HPICreate(target.c_str(), nullptr);
     for (const std::string& stored : stored_names) {
         expected.insert(hpi::cp1252_to_utf8(stored));
-        ASSERT_EQ(HPIAddFile(handle, hpi::cp1252_to_utf8(stored).c_str(), disk_text(files_[0]).c_str()), 1) << stored;
+        ASSERT_EQ(HPIAddFile(handle, hpi::cp1252_to_utf8(stored).c_str(), disk_text(files_[0]).c_str()), 1)
+            << stored;
     }
     for (const char* refused : {"Ж.txt", "n\xE9", "n\xC0\xA9"}) {
         EXPECT_EQ(HPIAddFile(handle, refused, disk_text(files_[0]).c_str()), 0) << refused;
         EXPECT_EQ(HPICreateDirectory(handle, refused), 0) << refused;
     }
-    EXPECT_EQ(HPIAddFile(handle, "x", (scratch_ / "src/Caf\xE9.txt").c_str()), 0) << "a disk path that is no UTF-8";
+    EXPECT_EQ(HPIAddFile(handle, "x", (scratch_ / "src/Caf\xE9.txt").c_str()), 0)
+        << "a disk path that is no UTF-8";
     ASSERT_EQ(HPIPackArchive(handle, 0), 1);
 
     auto archive = hpi::Archive::open(target);
     ASSERT_TRUE(archive.ok());
     std::set<std::string> in_archive, listed, on_disk;
-    for (const hpi::Entry& entry : (*archive)->entries()) in_archive.insert(entry.path);
+    for (const hpi::Entry& entry : (*archive)->entries())
+        in_archive.insert(entry.path);
     EXPECT_EQ(in_archive, stored_names);
 
     const std::int32_t reading = HPIOpen(target.c_str());
     for (const Listed& entry : list_all(reading)) {
         listed.insert(entry.name);
-        EXPECT_EQ(HPIExtractFile(reading, entry.name.c_str(), below(scratch_ / "out", entry.name).c_str()), 1);
+        EXPECT_EQ(HPIExtractFile(reading, entry.name.c_str(), below(scratch_ / "out", entry.name).c_str()),
+                  1);
     }
     HPIClose(reading);
-    for (const auto& file : fs::directory_iterator(scratch_ / "out")) on_disk.insert(file.path().filename().string());
+    for (const auto& file : fs::directory_iterator(scratch_ / "out"))
+        on_disk.insert(file.path().filename().string());
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(on_disk, expected);
 }

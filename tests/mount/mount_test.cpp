@@ -33,16 +33,19 @@ namespace {
 namespace fs = std::filesystem;
 using hpi::test::Bytes;
 
-std::string text_of(const fs::path& file) {
+std::string text_of(const fs::path& file)
+{
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Starts `args` with its descriptors set up by `actions`; returns its
 // process id.
-pid_t spawn(const std::vector<std::string>& args, const posix_spawn_file_actions_t& actions) {
+pid_t spawn(const std::vector<std::string>& args, const posix_spawn_file_actions_t& actions)
+{
     std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     // Ctrl-C must reach the child even where this process was started
     // with it ignored (a background job of a script).
@@ -60,10 +63,12 @@ pid_t spawn(const std::vector<std::string>& args, const posix_spawn_file_actions
 }
 
 // Starts `args` with standard error into `err`.
-pid_t start(const std::vector<std::string>& args, const fs::path& err) {
+pid_t start(const std::vector<std::string>& args, const fs::path& err)
+{
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
     const pid_t pid = spawn(args, actions);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
@@ -71,7 +76,8 @@ pid_t start(const std::vector<std::string>& args, const fs::path& err) {
 
 // Starts `args` with standard output and error into `pipe_end`, as
 // `$(... 2>&1)` does.
-pid_t start_into(const std::vector<std::string>& args, int pipe_end) {
+pid_t start_into(const std::vector<std::string>& args, int pipe_end)
+{
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_end, STDOUT_FILENO);
@@ -83,43 +89,54 @@ pid_t start_into(const std::vector<std::string>& args, int pipe_end) {
 
 // What comes out of `fd` until its end, and whether the end came within
 // `patience`.
-std::pair<std::string, bool> read_to_end(int fd, std::chrono::milliseconds patience) {
+std::pair<std::string, bool> read_to_end(int fd, std::chrono::milliseconds patience)
+{
     const auto deadline = std::chrono::steady_clock::now() + patience;
     std::string text;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd readable{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&readable, 1, int(left.count())) <= 0) return {text, false};
+        if (left.count() <= 0 || ::poll(&readable, 1, int(left.count())) <= 0)
+            return {text, false};
         char piece[256];
         const ssize_t got = ::read(fd, piece, sizeof piece);
-        if (got <= 0) return {text, got == 0};
+        if (got <= 0)
+            return {text, got == 0};
         text.append(piece, std::size_t(got));
     }
 }
 
-int finish(pid_t pid) {
+int finish(pid_t pid)
+{
     int status = 0;
-    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool is_mounted(const fs::path& folder) {
+bool is_mounted(const fs::path& folder)
+{
     std::istringstream table(text_of("/proc/self/mountinfo"));
     for (std::string line; std::getline(table, line);)
-        if (line.find(" " + folder.string() + " ") != std::string::npos) return true;
+        if (line.find(" " + folder.string() + " ") != std::string::npos)
+            return true;
     return false;
 }
 
 // Content that compresses and differs at every position.
-Bytes pattern(std::size_t size, unsigned seed) {
+Bytes pattern(std::size_t size, unsigned seed)
+{
     Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = std::uint8_t((i * 31 + seed + i / 977) % 251);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = std::uint8_t((i * 31 + seed + i / 977) % 251);
     return bytes;
 }
 
 class Mount : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         scratch_ = new writer_test::ScratchDir;
         hpi::test::ArchiveBuilder a;
         a.directory("units");
@@ -148,21 +165,26 @@ protected:
     }
     static void TearDownTestSuite() { delete scratch_; }
 
-    void SetUp() override {
-        if (::access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no usable /dev/fuse: " << std::strerror(errno);
+    void SetUp() override
+    {
+        if (::access("/dev/fuse", R_OK | W_OK) != 0)
+            GTEST_SKIP() << "no usable /dev/fuse: " << std::strerror(errno);
         if (::access("/usr/bin/fusermount3", X_OK) != 0 && ::access("/bin/fusermount3", X_OK) != 0)
             GTEST_SKIP() << "fusermount3 is not installed (Debian package fuse3)";
         mount_point_ = *scratch_ / ("mnt-" + std::to_string(++serial_));
         fs::create_directory(mount_point_);
         err_ = mount_point_.string() + ".err";
-        const int status = finish(start({QUARRIX_CLI, "mount", archive("a.hpi"), archive("b.ufo"), archive("c.hpi"), mount_point_}, err_));
+        const int status = finish(
+            start({QUARRIX_CLI, "mount", archive("a.hpi"), archive("b.ufo"), archive("c.hpi"), mount_point_},
+                  err_));
         if (status != 0 && text_of(err_).find("cannot mount") != std::string::npos)
             GTEST_SKIP() << "this machine refuses FUSE mounts: " << text_of(err_);
         ASSERT_EQ(status, 0) << text_of(err_);
         view_ = std::make_unique<quarrix::collection::MergedView>(
             quarrix::collection::MergedView::build({archive("a.hpi"), archive("b.ufo"), archive("c.hpi")}));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         if (!mount_point_.empty() && is_mounted(mount_point_))
             finish(start({"/bin/fusermount3", "-u", mount_point_}, err_));
     }
@@ -170,7 +192,8 @@ protected:
     static std::string archive(const std::string& name) { return (*scratch_ / name).string(); }
 
     // What the view says the file holds, read straight from its archive.
-    std::string expected(const std::string& path) const {
+    std::string expected(const std::string& path) const
+    {
         const auto& node = view_->node(*view_->find(path));
         Bytes bytes;
         EXPECT_FALSE(hpi::test::read_all(view_->archive_of(node.kept()), node.entry, bytes));
@@ -178,12 +201,15 @@ protected:
     }
 
     // Bytes [offset, offset + length) through the mount.
-    std::string read_at(const std::string& path, off_t offset, std::size_t length, int* error = nullptr) const {
+    std::string read_at(const std::string& path, off_t offset, std::size_t length, int* error = nullptr) const
+    {
         const int fd = ::open((mount_point_ / path).c_str(), O_RDONLY);
         std::string bytes(length, '\0');
         const ssize_t got = fd < 0 ? -1 : ::pread(fd, bytes.data(), length, offset);
-        if (error) *error = got < 0 ? errno : 0;
-        if (fd >= 0) ::close(fd);
+        if (error)
+            *error = got < 0 ? errno : 0;
+        if (fd >= 0)
+            ::close(fd);
         bytes.resize(std::size_t(std::max<ssize_t>(got, 0)));
         return bytes;
     }
@@ -195,14 +221,19 @@ protected:
     std::unique_ptr<quarrix::collection::MergedView> view_;
 };
 
-TEST_F(Mount, ListsTheDumpsTreeWithItsAttributesAndReadsEveryFileByteExact) {
+TEST_F(Mount, ListsTheDumpsTreeWithItsAttributesAndReadsEveryFileByteExact)
+{
     std::vector<std::string> listed;
-    for (auto it = fs::recursive_directory_iterator(mount_point_); it != fs::recursive_directory_iterator(); ++it)
-        listed.push_back(it->path().lexically_relative(mount_point_).string() + (it->is_directory() ? "/" : ""));
+    for (auto it = fs::recursive_directory_iterator(mount_point_); it != fs::recursive_directory_iterator();
+         ++it)
+        listed.push_back(it->path().lexically_relative(mount_point_).string() +
+                         (it->is_directory() ? "/" : ""));
     std::sort(listed.begin(), listed.end());
-    EXPECT_EQ(listed, (std::vector<std::string>{"Maps/", "damaged.bin", "empty.txt", "units/", "units/Big.bin",
-                                                "units/Hurt.bin", "units/Long.bin", "units/small.txt"}));
-    struct stat folder {}, file {}, archive_b {};
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{"Maps/", "damaged.bin", "empty.txt", "units/", "units/Big.bin",
+                                        "units/Hurt.bin", "units/Long.bin", "units/small.txt"}));
+    struct stat folder {
+    }, file{}, archive_b{};
     ASSERT_EQ(::stat(mount_point_.c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode, S_IFDIR | 0555u);
     EXPECT_EQ(folder.st_nlink, 4u);  // ".", its entry above, and two subfolders' ".."
@@ -217,13 +248,16 @@ TEST_F(Mount, ListsTheDumpsTreeWithItsAttributesAndReadsEveryFileByteExact) {
 }
 
 // A version-2 file as well: one chunk, read on through readers kept open.
-TEST_F(Mount, ReadsAtAnyOffsetAndAcrossChunkBordersAndFromSeveralThreadsAtOnce) {
+TEST_F(Mount, ReadsAtAnyOffsetAndAcrossChunkBordersAndFromSeveralThreadsAtOnce)
+{
     for (const std::string path : {"units/Big.bin", "units/Long.bin"}) {
         const std::string whole = expected(path);
-        const std::pair<off_t, std::size_t> ranges[] = {
-            {0, 1}, {65535, 2}, {65536, 65536}, {100000, 70000}, {299999, 10}, {300000, 5}, {296000, 8192}, {1, 299999}};
+        const std::pair<off_t, std::size_t> ranges[] = {{0, 1},          {65535, 2},   {65536, 65536},
+                                                        {100000, 70000}, {299999, 10}, {300000, 5},
+                                                        {296000, 8192},  {1, 299999}};
         for (const auto& [offset, length] : ranges)
-            EXPECT_EQ(read_at(path, offset, length), whole.substr(std::size_t(offset), length)) << path << offset;
+            EXPECT_EQ(read_at(path, offset, length), whole.substr(std::size_t(offset), length))
+                << path << offset;
 
         std::atomic<int> wrong{0};
         std::vector<std::thread> readers;
@@ -233,15 +267,18 @@ TEST_F(Mount, ReadsAtAnyOffsetAndAcrossChunkBordersAndFromSeveralThreadsAtOnce) 
                 for (int i = 0; i < 50; ++i) {
                     const off_t offset = off_t(random() % whole.size());
                     const std::size_t length = 1 + random() % 100000;
-                    if (read_at(path, offset, length) != whole.substr(std::size_t(offset), length)) ++wrong;
+                    if (read_at(path, offset, length) != whole.substr(std::size_t(offset), length))
+                        ++wrong;
                 }
             });
-        for (std::thread& reader : readers) reader.join();
+        for (std::thread& reader : readers)
+            reader.join();
         EXPECT_EQ(wrong, 0) << path;
     }
 }
 
-TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused) {
+TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused)
+{
     int error = 0;
     read_at("damaged.bin", 65536, 100, &error);
     EXPECT_EQ(error, EIO);
@@ -250,7 +287,8 @@ TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused) {
     read_at("units/Hurt.bin", 131072, 100, &error);
     EXPECT_EQ(error, EIO) << "version 2";
     const std::string err = text_of(err_);
-    const std::string line = "quarrix-cli: " + archive("b.ufo") + ": damaged.bin: damaged entry: checksum mismatch";
+    const std::string line =
+        "quarrix-cli: " + archive("b.ufo") + ": damaged.bin: damaged entry: checksum mismatch";
     EXPECT_NE(err.find(line), std::string::npos) << err;
     EXPECT_EQ(err.find(line), err.rfind(line)) << "one line per damaged entry: " << err;
 
@@ -262,7 +300,8 @@ TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused) {
         {"create", [&] { return ::open((mount_point_ / "new.txt").c_str(), O_WRONLY | O_CREAT, 0644); }},
         {"mkdir", [&] { return ::mkdir((mount_point_ / "Maps/new").c_str(), 0755); }},
         {"unlink", [&] { return ::unlink((mount_point_ / "empty.txt").c_str()); }},
-        {"rename", [&] { return ::rename((mount_point_ / "empty.txt").c_str(), (mount_point_ / "e").c_str()); }},
+        {"rename",
+         [&] { return ::rename((mount_point_ / "empty.txt").c_str(), (mount_point_ / "e").c_str()); }},
     };
     for (const auto& w : writes) {
         errno = 0;
@@ -271,7 +310,8 @@ TEST_F(Mount, ADamagedEntryFailsWithAnIoErrorReportedOnceAndWritesAreRefused) {
     }
 }
 
-TEST_F(Mount, AnArchiveReplacedWhileMountedIsStillReadAsItWasMounted) {
+TEST_F(Mount, AnArchiveReplacedWhileMountedIsStillReadAsItWasMounted)
+{
     hpi::test::ArchiveBuilder other;
     other.directory("units");
     other.stored_file("units\\Big.bin", hpi::test::bytes_of("replaced"));
@@ -284,24 +324,28 @@ TEST_F(Mount, AnArchiveReplacedWhileMountedIsStillReadAsItWasMounted) {
     EXPECT_EQ(after, before);
 }
 
-TEST_F(Mount, InTheForegroundCtrlCUnmounts) {
+TEST_F(Mount, InTheForegroundCtrlCUnmounts)
+{
     finish(start({"/bin/fusermount3", "-u", mount_point_}, err_));
     ASSERT_FALSE(is_mounted(mount_point_));
     const pid_t pid = start({QUARRIX_CLI, "mount", "-f", archive("a.hpi"), mount_point_}, err_);
-    for (int i = 0; i < 500 && !is_mounted(mount_point_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && !is_mounted(mount_point_); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(is_mounted(mount_point_)) << text_of(err_);
     EXPECT_EQ(text_of(mount_point_ / "units/small.txt"), "first");
     ::kill(pid, SIGINT);
     EXPECT_EQ(finish(pid), 0) << text_of(err_);
     EXPECT_FALSE(is_mounted(mount_point_));
-    const std::string said = "quarrix-cli: 3 files of 1 archive on " + mount_point_.string() + "; Ctrl-C unmounts\n";
+    const std::string said =
+        "quarrix-cli: 3 files of 1 archive on " + mount_point_.string() + "; Ctrl-C unmounts\n";
     EXPECT_NE(text_of(err_).find(said), std::string::npos) << text_of(err_);
 }
 
 // Without -f the command returns once the mount is ready, and a caller
 // reading its output through a pipe sees the end of it then, not at the
 // unmount.
-TEST_F(Mount, InTheBackgroundItsOutputEndsWhenTheCommandReturns) {
+TEST_F(Mount, InTheBackgroundItsOutputEndsWhenTheCommandReturns)
+{
     finish(start({"/bin/fusermount3", "-u", mount_point_}, err_));
     ASSERT_FALSE(is_mounted(mount_point_));
     int pipe_ends[2];
@@ -312,7 +356,8 @@ TEST_F(Mount, InTheBackgroundItsOutputEndsWhenTheCommandReturns) {
     const auto [output, ended] = read_to_end(pipe_ends[0], std::chrono::seconds(10));
     ::close(pipe_ends[0]);
     EXPECT_TRUE(ended) << "still open 10 s after the command returned";
-    EXPECT_EQ(output, "quarrix-cli: 3 files of 1 archive on " + mount_point_.string() + "; fusermount3 -u unmounts\n");
+    EXPECT_EQ(output, "quarrix-cli: 3 files of 1 archive on " + mount_point_.string() +
+                          "; fusermount3 -u unmounts\n");
     EXPECT_TRUE(is_mounted(mount_point_));
 }
 

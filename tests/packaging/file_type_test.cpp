@@ -21,7 +21,8 @@ private:
     QString write(const QString& name, const QByteArray& bytes)
     {
         QFile file(QDir(data_.path()).filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName()
+                                                                                    : QString();
     }
 
 private slots:
@@ -56,8 +57,8 @@ private slots:
         QTest::newRow("renamed") << "base.bak" << bytes << true << true;
         QTest::newRow("renamed, the later layout") << "later" << later << true << true;
         QTest::newRow("renamed text file") << "notes.bak" << QByteArray("plain words\n") << true << false;
-        QTest::newRow("text starting with the marker") << "hapi.bak" << QByteArray("HAPI is not enough\n") << true
-                                                        << false;
+        QTest::newRow("text starting with the marker")
+            << "hapi.bak" << QByteArray("HAPI is not enough\n") << true << false;
         QTest::newRow("saved game") << "game.bak" << QByteArray("HAPIBANK").append(24, '\0') << true << false;
     }
 

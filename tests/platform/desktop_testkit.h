@@ -75,7 +75,10 @@ private:
 
 class BeepCounter : Pinned {
 public:
-    BeepCounter() { previous_ = platform::InstallBeepHandler([this] { ++beeps; }); }
+    BeepCounter()
+    {
+        previous_ = platform::InstallBeepHandler([this] { ++beeps; });
+    }
     ~BeepCounter() { platform::InstallBeepHandler(previous_); }
     int beeps = 0;
 
@@ -85,7 +88,10 @@ private:
 
 class EndRecorder : Pinned {
 public:
-    EndRecorder() { previous_ = platform::InstallEndHandler([this](int code) { exitCodes.append(code); }); }
+    EndRecorder()
+    {
+        previous_ = platform::InstallEndHandler([this](int code) { exitCodes.append(code); });
+    }
     ~EndRecorder() { platform::InstallEndHandler(previous_); }
     QList<int> exitCodes;
 

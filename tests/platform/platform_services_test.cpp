@@ -92,7 +92,8 @@ TEST(ProgramFiles, DefaultOptionsArePutInPlaceOnlyWhereNoneIs)
             write(QStringLiteral("usr/share/quarrix/Options.ini"), shipped);
             write(QStringLiteral("share/quarrix/Options.ini"), shipped);
         }
-        const QString options = dir.filePath(QString::fromUtf8(row.settings) + QStringLiteral("/Options.ini"));
+        const QString options =
+            dir.filePath(QString::fromUtf8(row.settings) + QStringLiteral("/Options.ini"));
         if (!row.before.isEmpty())
             write(QString::fromUtf8(row.settings) + QStringLiteral("/Options.ini"), row.before);
         qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
@@ -117,11 +118,12 @@ TEST(JoinPath, BackslashesBecomeNativeSeparatorsAndATrailingOneIsKept)
 // sit behind "Show Details...".
 TEST(MessageBoxes, AreAtLeastAsWideAsTheirTitleAndShowTheirDetailsOnRequest)
 {
-    for (const char* title : {"File Operations", "A title much longer than the text under it, as wide as it is"}) {
+    for (const char* title :
+         {"File Operations", "A title much longer than the text under it, as wide as it is"}) {
         for (const QString& details : {QString(), QStringLiteral("units\\a.fbi: kept from b.ufo")}) {
             const platform::MessageBoxRequest request{QStringLiteral("OK"), QString::fromUtf8(title),
-                                                      platform::MsgBoxIcon::Information, platform::MsgBoxButtons::Ok,
-                                                      details};
+                                                      platform::MsgBoxIcon::Information,
+                                                      platform::MsgBoxButtons::Ok, details};
             const auto box = platform::MakeDesktopMessageBox(request, nullptr);
             box->show();
             EXPECT_GE(box->width(), platform::TitleBarWidth(request.title)) << title;

@@ -19,7 +19,10 @@ using quarrix::platform::WritePrivateProfileString;
 
 namespace {
 
-void put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void put(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 std::string contents(const fs::path& path)
 {
@@ -71,7 +74,9 @@ TEST_F(ProfileFile, LookupFollowsTheRulesForHandEditedFiles)
     } cases[] = {
         // Names match without regard to case and surrounding blanks.
         {"  [ recursivity ]  \r\n  ETAT =  Checked  \r\n[FileType]\r\n\t 0 =  hpi \r\n",
-         {{"Recursivity", "Etat", "Checked"}, {"RECURSIVITY", " etat ", "Checked"}, {"FileType", " 0", "hpi"}}},
+         {{"Recursivity", "Etat", "Checked"},
+          {"RECURSIVITY", " etat ", "Checked"},
+          {"FileType", " 0", "hpi"}}},
         // LF files read like the CRLF ones above.
         {"[FileType]\nType_Count=2\n0=hpi\n1=ufo\n", {{"FileType", "1", "ufo"}}},
         // Missing section or key, a key of another section or before any section.
@@ -81,7 +86,8 @@ TEST_F(ProfileFile, LookupFollowsTheRulesForHandEditedFiles)
         {"[A]\r\nk=first\r\nk=second\r\n[a]\r\nk=third\r\nonly=later\r\n",
          {{"A", "k", "first"}, {"A", "only", "<none>"}}},
         // Odd lines: a byte-order mark, no equals sign, empty and split values, a NUL.
-        {"\xEF\xBB\xBF[S]\r\nno equals sign\r\nempty=\r\nsplit = a=b \r\nnul=ab" + std::string(1, '\0') + "cd\r\n",
+        {"\xEF\xBB\xBF[S]\r\nno equals sign\r\nempty=\r\nsplit = a=b \r\nnul=ab" + std::string(1, '\0') +
+             "cd\r\n",
          {{"S", "no equals sign", "<none>"}, {"S", "empty", ""}, {"S", "split", "a=b"}, {"S", "nul", "ab"}}},
     };
     for (const auto& c : cases) {
@@ -103,8 +109,11 @@ TEST_F(ProfileFile, WritesChangeOnlyTheirLineInTheFilesLineStyle)
     } cases[] = {
         // A new file is built in the order of first writes, in CRLF.
         {"",
-         {{"Recursivity", "Etat", "Unchecked"}, {"FileType", "Type_Count", "2"}, {"FileType", "0", "hpi"},
-          {"FileType", "1", "ufo"}, {"Recursivity", "Etat", "Checked"}},
+         {{"Recursivity", "Etat", "Unchecked"},
+          {"FileType", "Type_Count", "2"},
+          {"FileType", "0", "hpi"},
+          {"FileType", "1", "ufo"},
+          {"Recursivity", "Etat", "Checked"}},
          "[Recursivity]\r\nEtat=Checked\r\n[FileType]\r\nType_Count=2\r\n0=hpi\r\n1=ufo\r\n"},
         // Replacing a value keeps comments, blanks before the sign and empty lines.
         {"; kept by hand\n[Recursivity]\n  etat = Checked  \n\n[FileType]\nType_Count=1\n0=hpi\n",
@@ -114,7 +123,8 @@ TEST_F(ProfileFile, WritesChangeOnlyTheirLineInTheFilesLineStyle)
         {"[FileType]\n0=hpi\n\n[Recursivity]\nEtat=Checked",
          {{"filetype", "1", "ufo"}, {"Recursivity", "Other", "x"}},
          "[FileType]\n0=hpi\n1=ufo\n\n[Recursivity]\nEtat=Checked\nOther=x\n"},
-        {"[FileType]\r\n0=hpi", {{"Recursivity", "Etat", "Checked"}},
+        {"[FileType]\r\n0=hpi",
+         {{"Recursivity", "Etat", "Checked"}},
          "[FileType]\r\n0=hpi\r\n[Recursivity]\r\nEtat=Checked\r\n"},
     };
     for (const auto& c : cases) {
@@ -134,7 +144,8 @@ TEST_F(ProfileFile, ReplacementLeavesNoTemporaryFileAndKeepsPermissionsAndLinks)
     for (int i = 0; i < 5; ++i)
         ASSERT_TRUE(set("S", "k", std::to_string(i)));
     EXPECT_EQ(entriesInFolder(), 1);
-    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 
     fs::remove(file_);
     const mode_t previous = ::umask(027);
@@ -168,8 +179,14 @@ TEST_F(ProfileFile, WritesThatCannotBeDoneOrWouldBreakTheFileChangeNothing)
         fs::perms file = owner_read | owner_write, folder = owner_all;
         const char* elsewhere = nullptr;  // a file in the folder other than the options file
     } refused[] = {
-        {"S", "k", "new\r\n[Injected]"}, {"S", "k", std::string("a\0b", 3)}, {"S", "a=b", "v"}, {"S", "[T]", "v"},
-        {"S]", "k", "v"}, {" ", "k", "v"}, {"S", "", "v"}, {"S", "k", "new", owner_read | group_read},
+        {"S", "k", "new\r\n[Injected]"},
+        {"S", "k", std::string("a\0b", 3)},
+        {"S", "a=b", "v"},
+        {"S", "[T]", "v"},
+        {"S]", "k", "v"},
+        {" ", "k", "v"},
+        {"S", "", "v"},
+        {"S", "k", "new", owner_read | group_read},
         {"S", "k", "new", owner_read | owner_write, owner_read | owner_exec},
         {"S", "k", "v", owner_read | owner_write, owner_read | owner_exec, "New.ini"},
         {"S", "k", "v", owner_read | owner_write, owner_all, "plain/Options.ini"},
@@ -177,7 +194,8 @@ TEST_F(ProfileFile, WritesThatCannotBeDoneOrWouldBreakTheFileChangeNothing)
     for (const auto& r : refused) {
         fs::permissions(file_, r.file);
         fs::permissions(folder_, r.folder);
-        EXPECT_FALSE(WritePrivateProfileString(r.section, r.key, r.value, r.elsewhere ? folder_ / r.elsewhere : file_))
+        EXPECT_FALSE(
+            WritePrivateProfileString(r.section, r.key, r.value, r.elsewhere ? folder_ / r.elsewhere : file_))
             << r.section << " " << r.key << " " << r.value;
         fs::permissions(folder_, owner_all);
     }

@@ -69,8 +69,8 @@ QStringList depthFirst(const QString& directory)
 
 TEST(Search, VisitsDirectoriesDepthFirstTheLastListedFirst)
 {
-    Tree tree({"a.hpi", "S1/c.hpi", "b.HPI", "S2/T/d.hpi", "S2/e.hpi", "S2/U/f.hpi", "S3/g.hpi",
-               ".hidden/h.hpi"});
+    Tree tree(
+        {"a.hpi", "S1/c.hpi", "b.HPI", "S2/T/d.hpi", "S2/e.hpi", "S2/U/f.hpi", "S3/g.hpi", ".hidden/h.hpi"});
     EXPECT_EQ(search(tree.path(), "hpi|ufo|", true), depthFirst(tree.path()));
     EXPECT_EQ(search(tree.path(), "hpi|ufo|", false).size(), 2);
 }

@@ -49,9 +49,8 @@ private slots:
             << fileTypes("Type_Count=2.5\r\n") + abcd << QStringList() << QStringList{"a", "b"}
             << fileTypes("Type_Count=2\r\n") + abcd;
         QTest::newRow("delete in the middle")
-            << fileTypes("Type_Count=3\r\n0=hpi\r\n1=ufo\r\n2=gp3\r\n")
-            << QStringList{"select 1", "delete"} << QStringList{"hpi", "gp3"}
-            << fileTypes("Type_Count=2\r\n0=hpi\r\n1=gp3\r\n2=gp3\r\n");
+            << fileTypes("Type_Count=3\r\n0=hpi\r\n1=ufo\r\n2=gp3\r\n") << QStringList{"select 1", "delete"}
+            << QStringList{"hpi", "gp3"} << fileTypes("Type_Count=2\r\n0=hpi\r\n1=gp3\r\n2=gp3\r\n");
         QTest::newRow("add as typed, empty adds nothing")
             << fileTypes("Type_Count=1\r\n0=hpi\r\n") << QStringList{"add HPI", "add "}
             << QStringList{"hpi", "HPI"} << fileTypes("Type_Count=2\r\n0=hpi\r\n1=HPI\r\n");

@@ -17,7 +17,7 @@ TEST(IniFiles, ValuesReadBackCutTo49Characters)
 {
     testkit::TemporaryAppDir appDir;
     const QString sixty = QStringLiteral("abcdefghij").repeated(6);
-    const QString accented = QStringLiteral("\u00e9").repeated(60);  // two bytes each in the file
+    const QString accented = QStringLiteral("\u00e9").repeated(60);    // two bytes each in the file
     const QString astral = QStringLiteral("\U0001F600").repeated(50);  // surrogate pairs in a QString
     WriteIni(QStringLiteral("FileType"), QStringLiteral("0"), sixty);
     WriteIni(QStringLiteral("FileType"), QStringLiteral("2"), accented);

@@ -25,26 +25,77 @@ TEST(EasyArray, EditsLandWhereAskedAndEachKindStoresItsOwnForm)
         Edit edit;
         QStringList expected;
     } cases[] = {
-        {"positions", "s",
-         [](Easy_Array& l) { l.AddItem("b"); l.AddItem("d", -1); l.AddItem("a", 0); l.AddItem("c", 2);
-                             l.AddItem("e", l.ListCount()); l.AddItem(QString()); },
+        {"positions",
+         "s",
+         [](Easy_Array& l) {
+             l.AddItem("b");
+             l.AddItem("d", -1);
+             l.AddItem("a", 0);
+             l.AddItem("c", 2);
+             l.AddItem("e", l.ListCount());
+             l.AddItem(QString());
+         },
          {"a", "b", "c", "d", "e", ""}},
-        {"removal closes the gap", "s",
-         [](Easy_Array& l) { for (const char* item : {"a", "b", "c", "d", "e"}) l.AddItem(item);
-                             l.RemoveItem(2); l.RemoveItem(l.ListCount() - 1); l.RemoveItem(0); },
+        {"removal closes the gap",
+         "s",
+         [](Easy_Array& l) {
+             for (const char* item : {"a", "b", "c", "d", "e"})
+                 l.AddItem(item);
+             l.RemoveItem(2);
+             l.RemoveItem(l.ListCount() - 1);
+             l.RemoveItem(0);
+         },
          {"b", "d"}},
-        {"text up to its first NUL", "s",
-         [&](Easy_Array& l) { l.AddItem(nulInside); l.AddItem(nulInside.mid(2)); }, {"ab", ""}},
+        {"text up to its first NUL",
+         "s",
+         [&](Easy_Array& l) {
+             l.AddItem(nulInside);
+             l.AddItem(nulInside.mid(2));
+         },
+         {"ab", ""}},
         // The number rule itself has its own suite; no NUL cut here.
-        {"integers: the leading number", "i",
-         [&](Easy_Array& l) { for (const char* text : {"12abc", "2.5", "99999"}) l.AddItem(text);
-                              l.AddItem(QString::fromUtf16(u"4\0" u"5", 3)); l.AddItem(-7, 0); },
+        {"integers: the leading number",
+         "i",
+         [&](Easy_Array& l) {
+             for (const char* text : {"12abc", "2.5", "99999"})
+                 l.AddItem(text);
+             l.AddItem(
+                 QString::fromUtf16(u"4\0"
+                                    u"5",
+                                    3));
+             l.AddItem(-7, 0);
+         },
          {"-7", "12", "2", "32767", "4"}},
-        {"New_Array empties", "s", [](Easy_Array& l) { l.AddItem("a"); l.New_Array("s"); l.AddItem("b"); }, {"b"}},
-        {"Clear keeps the kind", "i", [](Easy_Array& l) { l.AddItem("1"); l.Clear(); l.AddItem("6x"); }, {"6"}},
-        {"Assign copies items as text", "s",
-         [](Easy_Array& l) { l.AddItem("old"); l.Assign(listOf("i", {"5", "7"})); }, {"5", "7"}},
-        {"never typed", QString(), [](Easy_Array& l) { l.AddItem("a"); l.AddItem("b", 0); }, {}},
+        {"New_Array empties",
+         "s",
+         [](Easy_Array& l) {
+             l.AddItem("a");
+             l.New_Array("s");
+             l.AddItem("b");
+         },
+         {"b"}},
+        {"Clear keeps the kind",
+         "i",
+         [](Easy_Array& l) {
+             l.AddItem("1");
+             l.Clear();
+             l.AddItem("6x");
+         },
+         {"6"}},
+        {"Assign copies items as text",
+         "s",
+         [](Easy_Array& l) {
+             l.AddItem("old");
+             l.Assign(listOf("i", {"5", "7"}));
+         },
+         {"5", "7"}},
+        {"never typed",
+         QString(),
+         [](Easy_Array& l) {
+             l.AddItem("a");
+             l.AddItem("b", 0);
+         },
+         {}},
         {"type codes are exact", "S", [](Easy_Array& l) { l.AddItem("a"); }, {}},
         {"type codes are not trimmed", "s ", [](Easy_Array& l) { l.AddItem("a"); }, {}},
     };

@@ -97,9 +97,11 @@ private slots:
         QTest::addColumn<QByteArray>("driver");
         QTest::addColumn<QString>("message");
         QTest::newRow("picture and music") << true << QByteArray("dummy") << QString();
-        QTest::newRow("no sound device") << true << QByteArray("no-such-driver")
+        QTest::newRow("no sound device")
+            << true << QByteArray("no-such-driver")
             << "An error occured initializing fmod\r\n" + FMod::GetSoundErrorText(fsound::kErrOutputDevice);
-        QTest::newRow("no picture, no music") << false << QByteArray("dummy")
+        QTest::newRow("no picture, no music")
+            << false << QByteArray("dummy")
             << "Error while opening file\r\n" + FMod::GetSoundErrorText(fsound::kErrFileNotFound);
     }
 

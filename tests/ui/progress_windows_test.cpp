@@ -53,7 +53,8 @@ private slots:
         for (const auto& [update, shownBar, shownLabel] : displays) {
             update(11, 20);
             bool yielded = false;
-            QMetaObject::invokeMethod(this, [&] { yielded = true; }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [&] { yielded = true; }, Qt::QueuedConnection);
             update(value, max);
             QVERIFY2(yielded, "an update must let pending events run");
             QCOMPARE(shownBar->value(), bar < 0 ? 55 : bar);
@@ -127,8 +128,9 @@ private slots:
         one.Update(5, 10);
         one.Unload();
         one.Show();
-        QCOMPARE(std::tuple(one.windowTitle(), one.Progress->value(), one.lblWork->text(), one.lblPercent->text()),
-                 std::tuple(QStringLiteral("Form2"), 0, QString(), QString()));
+        QCOMPARE(
+            std::tuple(one.windowTitle(), one.Progress->value(), one.lblWork->text(), one.lblPercent->text()),
+            std::tuple(QStringLiteral("Form2"), 0, QString(), QString()));
         one.Unload();
 
         frmFileScanning& scanning = frmFileScanning::instance();

@@ -15,8 +15,10 @@ public:
     FileDescriptor() = default;
     explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) reset(other.release());
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
         return *this;
     }
     FileDescriptor(const FileDescriptor&) = delete;
@@ -30,8 +32,10 @@ public:
     int release() noexcept { return std::exchange(fd_, -1); }
 
     // Closes the descriptor held (if any) and holds fd instead.
-    void reset(int fd = -1) noexcept {
-        if (fd_ >= 0) ::close(fd_);
+    void reset(int fd = -1) noexcept
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
         fd_ = fd;
     }
 

@@ -68,7 +68,9 @@ public:
     explicit BadResultAccess(const Error& error)
         : std::logic_error("hpi::Result holds no value: " +
                            (error ? error.message : std::string("an empty error"))),
-          error_(error) {}
+          error_(error)
+    {
+    }
     const Error& error() const noexcept { return error_; }
 
 private:
@@ -93,12 +95,16 @@ public:
     const Error& error() const { return error_; }
 
 private:
-    std::optional<T>& checked() {
-        if (!value_) throw BadResultAccess(error_);
+    std::optional<T>& checked()
+    {
+        if (!value_)
+            throw BadResultAccess(error_);
         return value_;
     }
-    const std::optional<T>& checked() const {
-        if (!value_) throw BadResultAccess(error_);
+    const std::optional<T>& checked() const
+    {
+        if (!value_)
+            throw BadResultAccess(error_);
         return value_;
     }
 
@@ -109,13 +115,13 @@ private:
 enum class Method : std::uint8_t { Stored = 0, Lz77 = 1, Zlib = 2 };
 
 struct Entry {
-    std::string path;          // Windows-1252, "\" separated, relative to the root
+    std::string path;  // Windows-1252, "\" separated, relative to the root
     bool is_directory = false;
-    std::uint32_t size = 0;    // file: content size; directory: files directly inside it
+    std::uint32_t size = 0;  // file: content size; directory: files directly inside it
     // Files only, as the file record says. Version-2 records name no method:
     // their files say Zlib, the form real ones use (each chunk names its own).
     Method method = Method::Stored;
-    std::uint32_t data_offset = 0;   // files only: where the file's data starts
+    std::uint32_t data_offset = 0;  // files only: where the file's data starts
     // A file whose own name is damaged: not one path level (empty, ".", "..",
     // holding "\", "/" or a control byte), or making a path over 1,024 bytes.
     // Only version 2 lists such a file, so that it is not lost without a
@@ -198,8 +204,7 @@ public:
     // decodes every byte from the start to the end checks it (read(), a
     // range to the end of a file of one chunk, a FileReader that read it
     // all). Safe from several threads.
-    Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
-                     const Sink& sink) const;
+    Error read_range(std::size_t index, std::uint64_t offset, std::uint64_t length, const Sink& sink) const;
 
     // A reader of entries()[index]'s content from `offset` (cut at its end)
     // on. Fails as read_range() fails before any data is read: an unknown
@@ -234,7 +239,7 @@ struct PackOptions {
     // speed; each level above costs 30-100% more time for under half a point,
     // and 12 saves 4% of the size for 8 times the time.
     int zlib_level = 6;
-    unsigned threads = 0;      // compression workers; 0 = every core (at most 64)
+    unsigned threads = 0;  // compression workers; 0 = every core (at most 64)
     // When set and it becomes true, pack() stops within one chunk, leaves
     // nothing behind and fails with ErrorKind::Interrupted; when it is true
     // already, pack() writes nothing at all.

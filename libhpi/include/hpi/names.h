@@ -25,7 +25,10 @@ enum class LevelFault { None, Empty, Dots, Separator, Nul };
 // when they are read and when they are written, and so is every name before
 // it becomes a level of a path on disk.
 LevelFault level_fault(std::string_view name);
-inline bool is_safe_level(std::string_view name) { return level_fault(name) == LevelFault::None; }
+inline bool is_safe_level(std::string_view name)
+{
+    return level_fault(name) == LevelFault::None;
+}
 
 // Whether a path begins with a drive letter ("C:"): absolute on the system
 // the archives come from, whatever follows.
@@ -43,7 +46,8 @@ std::optional<std::vector<std::string_view>> contained_levels(std::string_view p
 // UTF-8, compares as it is. Readers look names up this way, the writer
 // orders and merges them this way, and the program matches names on disk
 // and in its options file this way.
-constexpr char fold_ascii(char c) {
+constexpr char fold_ascii(char c)
+{
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 std::string fold_ascii(std::string_view text);

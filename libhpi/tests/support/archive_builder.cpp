@@ -11,16 +11,20 @@
 namespace hpi::test {
 namespace {
 
-void append_u32(Bytes& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
+void append_u32(Bytes& out, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(std::uint8_t(value >> (8 * i)));
 }
 
-void append_u16(Bytes& out, unsigned value) {
+void append_u16(Bytes& out, unsigned value)
+{
     out.push_back(std::uint8_t(value));
     out.push_back(std::uint8_t(value >> 8));
 }
 
-Chunk chunk_of(std::uint8_t method, Bytes payload, const Bytes& plain, bool obfuscated) {
+Chunk chunk_of(std::uint8_t method, Bytes payload, const Bytes& plain, bool obfuscated)
+{
     Chunk chunk;
     chunk.method = method;
     chunk.obfuscated = obfuscated;
@@ -29,7 +33,8 @@ Chunk chunk_of(std::uint8_t method, Bytes payload, const Bytes& plain, bool obfu
     return chunk;
 }
 
-Bytes obfuscate(Bytes bytes) {
+Bytes obfuscate(Bytes bytes)
+{
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = std::uint8_t((bytes[i] ^ std::uint8_t(i)) + std::uint8_t(i));
     return bytes;
@@ -37,9 +42,13 @@ Bytes obfuscate(Bytes bytes) {
 
 }  // namespace
 
-Bytes bytes_of(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytes_of(std::string_view text)
+{
+    return Bytes(text.begin(), text.end());
+}
 
-Bytes noise(std::size_t size, std::uint32_t seed) {
+Bytes noise(std::size_t size, std::uint32_t seed)
+{
     Bytes out(size);
     std::uint32_t x = seed * 2654435761u + 1;
     for (auto& byte : out) {
@@ -49,19 +58,23 @@ Bytes noise(std::size_t size, std::uint32_t seed) {
     return out;
 }
 
-Chunk stored_chunk(const Bytes& plain, bool obfuscated) {
+Chunk stored_chunk(const Bytes& plain, bool obfuscated)
+{
     return chunk_of(0, plain, plain, obfuscated);
 }
 
-Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated) {
+Chunk lz77_literal_chunk(const Bytes& plain, bool obfuscated)
+{
     return chunk_of(1, Lz77Stream().literals(plain).end().bytes(), plain, obfuscated);
 }
 
-Chunk zlib_chunk(const Bytes& plain, bool obfuscated) {
+Chunk zlib_chunk(const Bytes& plain, bool obfuscated)
+{
     return zlib_chunk_with_trailing(plain, {}, obfuscated);
 }
 
-Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated) {
+Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool obfuscated)
+{
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(6);
     Bytes payload(libdeflate_zlib_compress_bound(compressor, plain.size()));
     payload.resize(
@@ -71,7 +84,8 @@ Chunk zlib_chunk_with_trailing(const Bytes& plain, const Bytes& trailing, bool o
     return chunk_of(2, std::move(payload), plain, obfuscated);
 }
 
-Bytes chunk_bytes(const Chunk& chunk) {
+Bytes chunk_bytes(const Chunk& chunk)
+{
     Bytes b;
     const Bytes stored = chunk.obfuscated ? obfuscate(chunk.payload) : chunk.payload;
     append_u32(b, chunk.marker);
@@ -86,39 +100,44 @@ Bytes chunk_bytes(const Chunk& chunk) {
     return b;
 }
 
-std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool),
-                             bool obfuscated) {
+std::vector<Chunk> chunks_of(const Bytes& content, Chunk (*make)(const Bytes&, bool), bool obfuscated)
+{
     std::vector<Chunk> chunks;
     for (std::size_t pos = 0; pos < content.size(); pos += 65536) {
         const std::size_t end = std::min<std::size_t>(content.size(), pos + 65536);
-        chunks.push_back(make(Bytes(content.begin() + std::ptrdiff_t(pos),
-                                    content.begin() + std::ptrdiff_t(end)),
-                              obfuscated));
+        chunks.push_back(make(
+            Bytes(content.begin() + std::ptrdiff_t(pos), content.begin() + std::ptrdiff_t(end)), obfuscated));
     }
     return chunks;
 }
 
-void Lz77Stream::next_item(bool is_reference) {
+void Lz77Stream::next_item(bool is_reference)
+{
     if (items_ % 8 == 0) {
         flag_at_ = bytes_.size();
         bytes_.push_back(0);
     }
-    if (is_reference) bytes_[flag_at_] |= std::uint8_t(1u << (items_ % 8));
+    if (is_reference)
+        bytes_[flag_at_] |= std::uint8_t(1u << (items_ % 8));
     ++items_;
 }
 
-Lz77Stream& Lz77Stream::literal(std::uint8_t byte) {
+Lz77Stream& Lz77Stream::literal(std::uint8_t byte)
+{
     next_item(false);
     bytes_.push_back(byte);
     return *this;
 }
 
-Lz77Stream& Lz77Stream::literals(const Bytes& bytes) {
-    for (std::uint8_t b : bytes) literal(b);
+Lz77Stream& Lz77Stream::literals(const Bytes& bytes)
+{
+    for (std::uint8_t b : bytes)
+        literal(b);
     return *this;
 }
 
-Lz77Stream& Lz77Stream::reference(unsigned window_pos, unsigned length) {
+Lz77Stream& Lz77Stream::reference(unsigned window_pos, unsigned length)
+{
     if (length < 2 || length > 17 || window_pos == 0 || window_pos > 0xFFF)
         throw std::invalid_argument("LZ77 reference out of range");
     next_item(true);
@@ -126,24 +145,30 @@ Lz77Stream& Lz77Stream::reference(unsigned window_pos, unsigned length) {
     return *this;
 }
 
-Lz77Stream& Lz77Stream::end() {
+Lz77Stream& Lz77Stream::end()
+{
     next_item(true);
     append_u16(bytes_, 0);
     return *this;
 }
 
-std::uint32_t BuiltArchive::u32(std::uint32_t offset) const {
+std::uint32_t BuiltArchive::u32(std::uint32_t offset) const
+{
     return std::uint32_t(bytes.at(offset)) | std::uint32_t(bytes.at(offset + 1)) << 8 |
            std::uint32_t(bytes.at(offset + 2)) << 16 | std::uint32_t(bytes.at(offset + 3)) << 24;
 }
 
-void BuiltArchive::put_u32(std::uint32_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.at(offset + i) = std::uint8_t(value >> (8 * i));
+void BuiltArchive::put_u32(std::uint32_t offset, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.at(offset + i) = std::uint8_t(value >> (8 * i));
 }
 
-Bytes BuiltArchive::encrypted(std::uint32_t header_key) const {
+Bytes BuiltArchive::encrypted(std::uint32_t header_key) const
+{
     Bytes out = bytes;
-    for (int i = 0; i < 4; ++i) out[12 + i] = std::uint8_t(header_key >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[12 + i] = std::uint8_t(header_key >> (8 * i));
     const std::uint32_t key = ~((header_key * 4) | (header_key >> 6));
     for (std::size_t pos = 20; pos < out.size(); ++pos) {
         // plain = ((pos ^ key) & 0xFF) ^ (~stored & 0xFF), solved for stored.
@@ -164,18 +189,24 @@ struct ArchiveBuilder::Node {
     std::vector<Chunk> chunks;  // chunked files
 };
 
-ArchiveBuilder::ArchiveBuilder() : root_(std::make_unique<Node>()) { root_->is_directory = true; }
+ArchiveBuilder::ArchiveBuilder() : root_(std::make_unique<Node>())
+{
+    root_->is_directory = true;
+}
 ArchiveBuilder::~ArchiveBuilder() = default;
 
-ArchiveBuilder::Node& ArchiveBuilder::add(const std::string& path, bool is_directory) {
+ArchiveBuilder::Node& ArchiveBuilder::add(const std::string& path, bool is_directory)
+{
     Node* parent = root_.get();
     std::size_t start = 0;
     for (std::size_t sep; (sep = path.find('\\', start)) != std::string::npos; start = sep + 1) {
         const std::string part = path.substr(start, sep - start);
         Node* next = nullptr;
         for (auto& child : parent->children)
-            if (child->is_directory && child->name == part) next = child.get();
-        if (!next) throw std::invalid_argument("no parent directory for " + path);
+            if (child->is_directory && child->name == part)
+                next = child.get();
+        if (!next)
+            throw std::invalid_argument("no parent directory for " + path);
         parent = next;
     }
     auto node = std::make_unique<Node>();
@@ -186,12 +217,14 @@ ArchiveBuilder::Node& ArchiveBuilder::add(const std::string& path, bool is_direc
     return *parent->children.back();
 }
 
-ArchiveBuilder& ArchiveBuilder::directory(const std::string& path) {
+ArchiveBuilder& ArchiveBuilder::directory(const std::string& path)
+{
     add(path, true);
     return *this;
 }
 
-ArchiveBuilder& ArchiveBuilder::stored_file(const std::string& path, Bytes content) {
+ArchiveBuilder& ArchiveBuilder::stored_file(const std::string& path, Bytes content)
+{
     Node& node = add(path, false);
     node.size = std::uint32_t(content.size());
     node.content = std::move(content);
@@ -199,7 +232,8 @@ ArchiveBuilder& ArchiveBuilder::stored_file(const std::string& path, Bytes conte
 }
 
 ArchiveBuilder& ArchiveBuilder::chunked_file(const std::string& path, Method record_method,
-                                             std::uint32_t size, std::vector<Chunk> chunks) {
+                                             std::uint32_t size, std::vector<Chunk> chunks)
+{
     Node& node = add(path, false);
     node.method = record_method;
     node.size = size;
@@ -207,7 +241,8 @@ ArchiveBuilder& ArchiveBuilder::chunked_file(const std::string& path, Method rec
     return *this;
 }
 
-BuiltArchive ArchiveBuilder::build() const {
+BuiltArchive ArchiveBuilder::build() const
+{
     BuiltArchive out;
     Bytes& b = out.bytes;
     b.assign(20, 0);
@@ -269,7 +304,8 @@ BuiltArchive ArchiveBuilder::build() const {
     return out;
 }
 
-Bytes archive_of(const std::vector<std::pair<std::string, std::string>>& entries) {
+Bytes archive_of(const std::vector<std::pair<std::string, std::string>>& entries)
+{
     ArchiveBuilder builder;
     for (const auto& [path, content] : entries) {
         if (path.ends_with('\\')) {
@@ -277,7 +313,8 @@ Bytes archive_of(const std::vector<std::pair<std::string, std::string>>& entries
         } else if (content.starts_with("zlib:") || content.starts_with("bad:")) {
             const Bytes plain = bytes_of(content.substr(content.find(':') + 1));
             auto chunks = chunks_of(plain, zlib_chunk);
-            if (content.starts_with("bad:")) chunks.back().checksum = 12345;
+            if (content.starts_with("bad:"))
+                chunks.back().checksum = 12345;
             builder.chunked_file(path, Method::Zlib, std::uint32_t(plain.size()), chunks);
         } else {
             builder.stored_file(path, bytes_of(content));
@@ -288,7 +325,8 @@ Bytes archive_of(const std::vector<std::pair<std::string, std::string>>& entries
 
 // Through an anonymous memory file, opened by path like any other: no disk
 // traffic, and nothing left behind.
-Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes) {
+Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes)
+{
     const int fd = ::memfd_create("quarrix-reader-test", MFD_CLOEXEC);
     if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()))
         throw std::runtime_error("cannot fill a memory file");
@@ -297,13 +335,16 @@ Result<std::unique_ptr<Archive>> open_bytes(const Bytes& bytes) {
     return archive;
 }
 
-Error first_error(const Bytes& bytes) {
+Error first_error(const Bytes& bytes)
+{
     auto archive = open_bytes(bytes);
-    if (!archive) return archive.error();
+    if (!archive)
+        return archive.error();
     return (*archive)->test();
 }
 
-Error read_all(const Archive& archive, std::size_t index, Bytes& out) {
+Error read_all(const Archive& archive, std::size_t index, Bytes& out)
+{
     out.clear();
     return archive.read(index, [&](std::span<const std::uint8_t> piece) {
         out.insert(out.end(), piece.begin(), piece.end());

@@ -68,10 +68,10 @@ private:
 };
 
 struct Placement {
-    std::uint32_t entry_record = 0;      // the entry record naming it
-    std::uint32_t name = 0;              // its name
-    std::uint32_t record = 0;            // its directory or file record
-    std::uint32_t data = 0;              // files: data_start
+    std::uint32_t entry_record = 0;  // the entry record naming it
+    std::uint32_t name = 0;          // its name
+    std::uint32_t record = 0;        // its directory or file record
+    std::uint32_t data = 0;          // files: data_start
 };
 
 struct BuiltArchive {

@@ -14,7 +14,7 @@ namespace hpi::test {
 std::filesystem::path testdata_dir();
 
 struct ManifestRow {
-    std::string archive;     // below the test data: "zlib.ufo", "v2/units.hpi"
+    std::string archive;  // below the test data: "zlib.ufo", "v2/units.hpi"
     bool is_directory = false;
     std::uint64_t size = 0;  // files only
     std::string path;        // UTF-8, "\" between levels

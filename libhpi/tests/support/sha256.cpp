@@ -6,7 +6,8 @@
 
 namespace hpi::test {
 
-std::string sha256_hex(std::span<const std::uint8_t> bytes) {
+std::string sha256_hex(std::span<const std::uint8_t> bytes)
+{
     sha256_ctx context;
     sha256_init(&context);
     sha256_update(&context, bytes.size(), bytes.data());

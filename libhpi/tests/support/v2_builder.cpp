@@ -5,12 +5,15 @@
 namespace hpi::test {
 namespace {
 
-void put(Bytes& b, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) b.at(at + std::size_t(i)) = std::uint8_t(value >> (8 * i));
+void put(Bytes& b, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        b.at(at + std::size_t(i)) = std::uint8_t(value >> (8 * i));
 }
 
-Bytes block_chunk(const Bytes& plain, std::uint8_t method) {
-    Chunk chunk = method == 2 ? zlib_chunk(plain, true)
+Bytes block_chunk(const Bytes& plain, std::uint8_t method)
+{
+    Chunk chunk = method == 2   ? zlib_chunk(plain, true)
                   : method == 1 ? lz77_literal_chunk(plain, true)
                                 : stored_chunk(plain, true);
     return chunk_bytes(chunk);
@@ -18,7 +21,8 @@ Bytes block_chunk(const Bytes& plain, std::uint8_t method) {
 
 }  // namespace
 
-std::uint32_t v2_content_checksum(const Bytes& content) {
+std::uint32_t v2_content_checksum(const Bytes& content)
+{
     std::uint8_t sum = 0, all_xor = 0, sum_of_xor_index = 0, xor_of_sum_index = 0;
     for (std::size_t i = 0; i < content.size(); ++i) {
         const std::uint8_t b = content[i], index = std::uint8_t(i % 256);
@@ -31,13 +35,18 @@ std::uint32_t v2_content_checksum(const Bytes& content) {
            std::uint32_t(xor_of_sum_index) << 24;
 }
 
-std::uint32_t V2Archive::u32(std::uint32_t offset) const {
+std::uint32_t V2Archive::u32(std::uint32_t offset) const
+{
     std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | bytes.at(offset + std::uint32_t(i));
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | bytes.at(offset + std::uint32_t(i));
     return v;
 }
 
-void V2Archive::put_u32(std::uint32_t offset, std::uint32_t value) { put(bytes, offset, value); }
+void V2Archive::put_u32(std::uint32_t offset, std::uint32_t value)
+{
+    put(bytes, offset, value);
+}
 
 struct V2Builder::Node {
     std::string name, path;
@@ -51,14 +60,17 @@ struct V2Builder::Node {
 V2Builder::V2Builder() : root_(std::make_unique<Node>()) {}
 V2Builder::~V2Builder() = default;
 
-V2Builder::Node& V2Builder::add(const std::string& path, bool is_folder) {
+V2Builder::Node& V2Builder::add(const std::string& path, bool is_folder)
+{
     Node* parent = root_.get();
     std::size_t start = 0;
     for (std::size_t sep; (sep = path.find('\\', start)) != std::string::npos; start = sep + 1) {
         Node* next = nullptr;
         for (auto& f : parent->folders)
-            if (f->name == path.substr(start, sep - start)) next = f.get();
-        if (!next) throw std::invalid_argument("no parent folder for " + path);
+            if (f->name == path.substr(start, sep - start))
+                next = f.get();
+        if (!next)
+            throw std::invalid_argument("no parent folder for " + path);
         parent = next;
     }
     auto node = std::make_unique<Node>();
@@ -70,18 +82,21 @@ V2Builder::Node& V2Builder::add(const std::string& path, bool is_folder) {
     return *list.back();
 }
 
-V2Builder& V2Builder::folder(const std::string& path) {
+V2Builder& V2Builder::folder(const std::string& path)
+{
     add(path, true);
     return *this;
 }
 
-V2Builder& V2Builder::file(const std::string& path, const Bytes& content) {
+V2Builder& V2Builder::file(const std::string& path, const Bytes& content)
+{
     return stored_file(path, std::uint32_t(content.size()), chunk_bytes(zlib_chunk(content)),
                        v2_content_checksum(content));
 }
 
 V2Builder& V2Builder::stored_file(const std::string& path, std::uint32_t size, Bytes stored,
-                                  std::optional<std::uint32_t> checksum) {
+                                  std::optional<std::uint32_t> checksum)
+{
     Node& node = add(path, false);
     node.size = size;
     node.stored = std::move(stored);
@@ -89,17 +104,20 @@ V2Builder& V2Builder::stored_file(const std::string& path, std::uint32_t size, B
     return *this;
 }
 
-V2Builder& V2Builder::blocks_as_chunks(std::uint8_t method) {
+V2Builder& V2Builder::blocks_as_chunks(std::uint8_t method)
+{
     block_method_ = method;
     return *this;
 }
 
-V2Builder& V2Builder::blocks_first() {
+V2Builder& V2Builder::blocks_first()
+{
     blocks_first_ = true;
     return *this;
 }
 
-V2Archive V2Builder::build() const {
+V2Archive V2Builder::build() const
+{
     V2Archive out;
     Bytes block(20, 0), names(1, 0);
     std::vector<std::pair<const Node*, std::uint32_t>> files;  // with their record offsets
@@ -120,7 +138,8 @@ V2Archive V2Builder::build() const {
         put(block, record + 8, std::uint32_t(folder.folders.size()));
         put(block, record + 12, files_at);
         put(block, record + 16, std::uint32_t(folder.files.size()));
-        for (std::size_t i = 0; i < folder.folders.size(); ++i) name(folders_at + 20 * std::uint32_t(i), *folder.folders[i]);
+        for (std::size_t i = 0; i < folder.folders.size(); ++i)
+            name(folders_at + 20 * std::uint32_t(i), *folder.folders[i]);
         for (std::size_t i = 0; i < folder.files.size(); ++i) {
             const std::uint32_t at = files_at + 24 * std::uint32_t(i);
             name(at, *folder.files[i]);
@@ -152,7 +171,8 @@ V2Archive V2Builder::build() const {
     if (blocks_first_) {
         // Raw blocks keep their size whatever data offsets they hold, so
         // the data's place is known before they are filled in.
-        if (block_method_) throw std::logic_error("blocks before the data are raw");
+        if (block_method_)
+            throw std::logic_error("blocks before the data are raw");
         out.names_at = 32;
         out.directory_at = std::uint32_t(32 + names.size());
         b.resize(out.directory_at + block.size(), 0);

@@ -19,15 +19,16 @@ std::uint32_t v2_content_checksum(const Bytes& content);
 
 struct V2Archive {
     Bytes bytes;
-    std::uint32_t names_at = 0;      // where the names block is stored
-    std::uint32_t directory_at = 0;  // where the directory block is stored
+    std::uint32_t names_at = 0;                   // where the names block is stored
+    std::uint32_t directory_at = 0;               // where the directory block is stored
     std::map<std::string, std::uint32_t> record;  // by path ("" the root): offset in the block
     std::map<std::string, std::uint32_t> data;    // by file path: data_start
 
     std::uint32_t u32(std::uint32_t offset) const;
     void put_u32(std::uint32_t offset, std::uint32_t value);
     // A field of the raw directory block, by offset inside the block.
-    void put_record_u32(const std::string& path, std::size_t field, std::uint32_t value) {
+    void put_record_u32(const std::string& path, std::size_t field, std::uint32_t value)
+    {
         put_u32(directory_at + record.at(path) + std::uint32_t(field), value);
     }
 };

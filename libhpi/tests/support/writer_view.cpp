@@ -13,18 +13,22 @@
 
 namespace writer_test {
 
-ScratchDir::ScratchDir() {
+ScratchDir::ScratchDir()
+{
     std::string pattern = (std::filesystem::temp_directory_path() / "quarrix-writer-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch directory");
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a scratch directory");
     path_ = pattern;
 }
 
-ScratchDir::~ScratchDir() {
+ScratchDir::~ScratchDir()
+{
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
 }
 
-std::vector<std::string> ScratchDir::listing() const {
+std::vector<std::string> ScratchDir::listing() const
+{
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(path_))
         names.push_back(e.path().filename().string());
@@ -32,25 +36,30 @@ std::vector<std::string> ScratchDir::listing() const {
     return names;
 }
 
-Bytes read_file(const std::filesystem::path& path) {
+Bytes read_file(const std::filesystem::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-void write_file(const std::filesystem::path& path, const Bytes& bytes) {
+void write_file(const std::filesystem::path& path, const Bytes& bytes)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-void write_file(const std::filesystem::path& path, const std::string& text) {
+void write_file(const std::filesystem::path& path, const std::string& text)
+{
     write_file(path, Bytes(text.begin(), text.end()));
 }
 
-Bytes make_content(std::size_t size, std::uint32_t seed, bool compressible) {
-    if (!compressible) return hpi::test::noise(size, seed);
-    static const char* const words[] = {"[UNITINFO]", "Name=", "Armor", "Speed=1.25;",
-                                        "weapon1=", "LASER", "\r\n", "{", "}", " ",
-                                        "BuildCostEnergy=", "0", "7", "Description="};
+Bytes make_content(std::size_t size, std::uint32_t seed, bool compressible)
+{
+    if (!compressible)
+        return hpi::test::noise(size, seed);
+    static const char* const words[] = {
+        "[UNITINFO]", "Name=", "Armor", "Speed=1.25;",      "weapon1=", "LASER", "\r\n",
+        "{",          "}",     " ",     "BuildCostEnergy=", "0",        "7",     "Description="};
     Bytes out;
     out.reserve(size);
     std::uint32_t state = seed * 2654435761u + 1;
@@ -62,19 +71,23 @@ Bytes make_content(std::size_t size, std::uint32_t seed, bool compressible) {
     return out;
 }
 
-std::uint32_t u32_at(const Bytes& b, std::size_t pos) {
-    if (pos + 4 > b.size()) throw std::out_of_range("u32 past the end of the archive");
-    return std::uint32_t(b[pos]) | std::uint32_t(b[pos + 1]) << 8 |
-           std::uint32_t(b[pos + 2]) << 16 | std::uint32_t(b[pos + 3]) << 24;
+std::uint32_t u32_at(const Bytes& b, std::size_t pos)
+{
+    if (pos + 4 > b.size())
+        throw std::out_of_range("u32 past the end of the archive");
+    return std::uint32_t(b[pos]) | std::uint32_t(b[pos + 1]) << 8 | std::uint32_t(b[pos + 2]) << 16 |
+           std::uint32_t(b[pos + 3]) << 24;
 }
 
-std::unique_ptr<hpi::Archive> open_packed(const std::filesystem::path& file) {
+std::unique_ptr<hpi::Archive> open_packed(const std::filesystem::path& file)
+{
     auto archive = hpi::Archive::open(file);
     EXPECT_TRUE(archive) << archive.error().message;
     return archive ? std::move(*archive) : nullptr;
 }
 
-Bytes content_of(const hpi::Archive& archive, std::string_view path) {
+Bytes content_of(const hpi::Archive& archive, std::string_view path)
+{
     Bytes out;
     const auto index = archive.find(path);
     EXPECT_TRUE(index) << path;
@@ -85,7 +98,8 @@ Bytes content_of(const hpi::Archive& archive, std::string_view path) {
     return out;
 }
 
-std::vector<ChunkHeader> chunk_headers(const Bytes& archive, const hpi::Entry& file) {
+std::vector<ChunkHeader> chunk_headers(const Bytes& archive, const hpi::Entry& file)
+{
     std::vector<ChunkHeader> out;
     const std::size_t count = (std::size_t(file.size) + 65535) / 65536;
     std::size_t at = file.data_offset + count * 4;
