@@ -26,6 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr unsigned kMostWorkers = 64;
+// Pieces handed to the workers ahead of the one being written, per worker.
+// Most files of a game archive are a few KiB: with only a couple of pieces
+// ahead, each worker waits on this thread's opening and reading of the next
+// file. At 64 KiB a piece (and as much again compressed), 16 a worker hold
+// about 2 MiB each.
+constexpr std::size_t kPiecesAheadPerWorker = 16;
 constexpr std::uint64_t kProgressStep = 1u << 20;  // report big files every MiB
 
 bool is_compressed(Method m)
@@ -298,7 +304,7 @@ Error write_file_data(TemporaryArchive& out, std::vector<PackedFile>& files, std
         total += f.node->size;
 
     const unsigned workers = worker_count(options);
-    const std::size_t most_in_flight = 2 * std::max(workers, 1u);
+    const std::size_t most_in_flight = kPiecesAheadPerWorker * std::max(workers, 1u);
     ChunkPipeline pipeline(workers, options.method, options.zlib_level);
     PieceSource source(files);
     DataWriter writer(out, files, start, largest, total, progress);
