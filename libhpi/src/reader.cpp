@@ -649,8 +649,7 @@ Error Archive::read(std::size_t index, const Sink& sink) const
     return read_range(index, 0, std::numeric_limits<std::uint64_t>::max(), sink);
 }
 
-Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
-                          const Sink& sink) const
+Error Archive::file_fault(std::size_t index) const
 {
     if (index >= impl_->entries.size())
         return failure(ErrorKind::InvalidArgument,
@@ -658,8 +657,15 @@ Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t
     const Entry& entry = impl_->entries[index];
     if (entry.is_directory)
         return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
-    if (Error error = impl_->layout->entry_fault(index, entry))
+    return impl_->layout->entry_fault(index, entry);
+}
+
+Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t length,
+                          const Sink& sink) const
+{
+    if (Error error = file_fault(index))
         return error;
+    const Entry& entry = impl_->entries[index];
     // A range from 0 of an empty file is the whole file, still checked.
     const bool whole_empty_file = entry.size == 0 && offset == 0 && length > 0;
     if (!whole_empty_file && (offset >= entry.size || length == 0))
@@ -670,14 +676,9 @@ Error Archive::read_range(std::size_t index, std::uint64_t offset, std::uint64_t
 
 Result<std::unique_ptr<FileReader>> Archive::reader(std::size_t index, std::uint64_t offset) const
 {
-    if (index >= impl_->entries.size())
-        return failure(ErrorKind::InvalidArgument,
-                       "no entry number " + std::to_string(index) + " in this archive");
-    const Entry& entry = impl_->entries[index];
-    if (entry.is_directory)
-        return failure(ErrorKind::InvalidArgument, entry_label(entry) + " is a directory");
-    if (Error error = impl_->layout->entry_fault(index, entry))
+    if (Error error = file_fault(index))
         return error;
+    const Entry& entry = impl_->entries[index];
     const std::uint64_t from = std::min<std::uint64_t>(offset, entry.size);
     return std::unique_ptr<FileReader>(
         new FileReader(impl_->layout->reading(index, entry, from), entry.size));

@@ -486,6 +486,7 @@ private:
     Error start_chunk();
     Error check_payload_first();
     Error feed_chunk();
+    Error next_payload_piece(std::span<std::uint8_t>& piece);
     Error blame_checksum(const std::string& fault);
     Error checksum_error(std::uint32_t sum) const;
     Error end_of_file();
@@ -731,11 +732,8 @@ Error Version2Reading::feed_chunk()
         if (done_ == chunk_.payload_size)
             break;
         std::span<std::uint8_t> piece;
-        if (Error error =
-                data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
-            return failure(error.kind, chunk_label() + error.message);
-        sum_ += format::chunk_checksum(piece);
-        done_ += piece.size();
+        if (Error error = next_payload_piece(piece))
+            return error;
         // A payload held whole is checked before any of it is decoded.
         if (done_ == chunk_.payload_size && sum_ != chunk_.checksum)
             return checksum_error(sum_);
@@ -749,17 +747,25 @@ Error Version2Reading::feed_chunk()
     return {};
 }
 
+// Reads the chunk's next stored bytes, at most a piece, and adds them to its sum.
+Error Version2Reading::next_payload_piece(std::span<std::uint8_t>& piece)
+{
+    const auto length = std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_));
+    if (Error error = data_->next(length, piece))
+        return failure(error.kind, chunk_label() + error.message);
+    sum_ += format::chunk_checksum(piece);
+    done_ += piece.size();
+    return {};
+}
+
 // Data that fails to decode is blamed on the chunk's checksum when its bytes
 // were changed: what is left of the payload is summed.
 Error Version2Reading::blame_checksum(const std::string& fault)
 {
     while (done_ < chunk_.payload_size) {
         std::span<std::uint8_t> piece;
-        if (Error error =
-                data_->next(std::size_t(std::min<std::uint64_t>(kPiece, chunk_.payload_size - done_)), piece))
-            return failure(error.kind, chunk_label() + error.message);
-        sum_ += format::chunk_checksum(piece);
-        done_ += piece.size();
+        if (Error error = next_payload_piece(piece))
+            return error;
     }
     if (sum_ != chunk_.checksum)
         return checksum_error(sum_);

@@ -224,6 +224,9 @@ public:
 private:
     struct Impl;
     explicit Archive(std::unique_ptr<Impl> impl);
+    // Why entries()[index] cannot be read as a file (no such entry, a
+    // directory, a damaged name), or no error.
+    Error file_fault(std::size_t index) const;
     std::unique_ptr<Impl> impl_;
 };
 
