@@ -55,12 +55,6 @@ TEST(ReaderV2, LayoutsTheFixedArchivesLackReadExactly)
         std::function<V2Builder&(V2Builder&)> add;
         const Bytes& content;
     } cases[] = {
-        {"obfuscated zlib chunk",
-         [](V2Builder& b) -> V2Builder& {
-             return b.stored_file("d\\f", 300000, chunk_bytes(test::zlib_chunk(kText, true)),
-                                  test::v2_content_checksum(kText));
-         },
-         kText},
         {"incompressible zlib chunk read in pieces",
          [](V2Builder& b) -> V2Builder& { return b.file("d\\f", kNoise); }, kNoise},
         {"stored chunk",

@@ -9,47 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "../dump/extraction_run.h"
-#include "support/v2_builder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace quarrix;
+using dumptest::buildArchives;
+using dumptest::Entries;
 using dumptest::Tree;
 using hpi::test::Bytes;
-
-// Entries as hpi::test::archive_of takes them; none: a file that is no archive.
-// An archive whose name starts with "v2-" is of version 2, each file one zlib
-// chunk.
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-void build_archive(const fs::path& file, const Entries& entries)
-{
-    if (entries.empty())
-        writer_test::write_file(file, std::string("not an archive at all"));
-    else if (file.filename().string().starts_with("v2-")) {
-        hpi::test::V2Builder builder;
-        for (const auto& [path, content] : entries) {
-            if (path.ends_with('\\'))
-                builder.folder(path.substr(0, path.size() - 1));
-            else
-                builder.file(path, hpi::test::bytes_of(content));
-        }
-        writer_test::write_file(file, builder.build().bytes);
-    } else
-        writer_test::write_file(file, hpi::test::archive_of(entries));
-}
-
-std::vector<std::string> build_archives(const fs::path& folder,
-                                        const std::vector<std::pair<std::string, Entries>>& archives)
-{
-    std::vector<std::string> paths;
-    for (const auto& [name, entries] : archives) {
-        build_archive(folder / name, entries);
-        paths.push_back((folder / name).string());
-    }
-    return paths;
-}
 
 std::string content_of(const collection::MergedView& view, const collection::Copy& copy)
 {
@@ -135,10 +103,9 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writer_test::ScratchDir scratch;
-        const std::vector<std::string> archives = build_archives(scratch.path(), c.archives);
+        const std::vector<std::string> archives = buildArchives(scratch.path(), c.archives);
 
-        const dumptest::Outcome dumped =
-            dumptest::extract(std::vector<fs::path>(archives.begin(), archives.end()), scratch / "out");
+        const dumptest::Outcome dumped = dumptest::extract(archives, scratch / "out");
         const auto view = collection::MergedView::build(archives);
 
         EXPECT_EQ(tree_of(view), dumped.tree);
@@ -157,7 +124,7 @@ TEST(MergedView, IsTheTreeTheDumpWritesAndRefusesWhatTheDumpReports)
 TEST(MergedView, KnowsEachFilesProviderWhatItOverridesAndFindsNamesInAnyCase)
 {
     writer_test::ScratchDir scratch;
-    const auto view = collection::MergedView::build(build_archives(
+    const auto view = collection::MergedView::build(buildArchives(
         scratch.path(),
         {{"a.hpi", {{"units\\", ""}, {"units\\ARMCOM.FBI", "1"}}},
          {"b.hpi", {{"readme", "r"}}},
@@ -199,7 +166,7 @@ TEST(Conflicts, SameOnlyWhenEveryOverriddenCopyHoldsTheKeptBytes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writer_test::ScratchDir scratch;
-        const auto view = collection::MergedView::build(build_archives(
+        const auto view = collection::MergedView::build(buildArchives(
             scratch.path(), {{"1.hpi", {{"f.bin", c.earlier}}}, {"2.hpi", {{"F.BIN", c.later}}}}));
         const collection::Node& node = view.node(*view.find("f.bin"));
         const collection::Comparison comparison =
@@ -217,9 +184,9 @@ TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder)
 {
     writer_test::ScratchDir scratch;
     const auto view = collection::MergedView::build(
-        build_archives(scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"only.txt", "o"}}},
-                                        {"2.hpi", {{"A.TXT", "A"}, {"twice", "1"}, {"TWICE", "2"}}},
-                                        {"3.hpi", {{"a.txt", "A"}, {"B.txt", "b"}}}}));
+        buildArchives(scratch.path(), {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"only.txt", "o"}}},
+                                       {"2.hpi", {{"A.TXT", "A"}, {"twice", "1"}, {"TWICE", "2"}}},
+                                       {"3.hpi", {{"a.txt", "A"}, {"B.txt", "b"}}}}));
     std::vector<std::string> seen;
     collection::for_each_conflict(view, [&](const collection::Conflict& conflict) {
         std::string line = view.path_of(conflict.file) + " kept " +
@@ -237,7 +204,7 @@ TEST(Conflicts, ListsFilesOfMoreThanOneArchiveWithTheOtherArchivesInDumpOrder)
 TEST(Overlaps, NameTheLastArchiveWhoseCopyWasWrittenAndCapTheLines)
 {
     writer_test::ScratchDir scratch;
-    const auto view = collection::MergedView::build(build_archives(
+    const auto view = collection::MergedView::build(buildArchives(
         scratch.path(),
         {{"1.hpi", {{"a.txt", "A"}, {"b.txt", "B"}, {"sub\\", ""}, {"sub\\d.txt", "D"}, {"subway.txt", "W"}}},
          {"2.hpi",

@@ -37,7 +37,7 @@ Tree snapshotOutside(const fs::path& root, const std::string& inside)
     return tree;
 }
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
+using dumptest::Entries;
 
 // Each case dumps its archives (no entries: a file that is no archive) into
 // scratch/<target>; nothing may appear outside the target but what the case
@@ -106,14 +106,7 @@ TEST(ExtractArchives, RebuildsEachTreeWritesNothingOutsideTheTargetAndReportsWha
         SCOPED_TRACE(c.what);
         writer_test::ScratchDir scratch;
         const fs::path target = scratch / c.target;
-        std::vector<fs::path> archives;
-        for (const auto& [name, entries] : c.archives) {
-            archives.push_back(scratch / name);
-            if (entries.empty())
-                writer_test::write_file(scratch / name, std::string("not an archive at all"));
-            else
-                buildArchive(scratch / name, entries);
-        }
+        const std::vector<std::string> archives = dumptest::buildArchives(scratch.path(), c.archives);
         if (c.unitsLinksOut) {
             fs::create_directories(scratch / "outside");
             fs::create_directories(target);
@@ -260,7 +253,7 @@ struct PackingRecorder final : dump::MonolithicHost {
 TEST(CreateMonolithic, PacksTheUnionOfTheArchivesLaterOnesWinningAndLosesNoFile)
 {
     writer_test::ScratchDir scratch;
-    const std::vector<fs::path> archives = {
+    const std::vector<std::string> archives = {
         buildArchive(scratch / "1.hpi", {{"units\\", ""}, {"units\\a.fbi", "first"}, {"empty.txt", ""}}),
         buildArchive(scratch / "2.ufo", {{"UNITS\\", ""}, {"UNITS\\A.FBI", "second"}, {"b.txt", "b"}}),
         buildArchive(scratch / "3.gp4", {{"maps\\", ""}}),

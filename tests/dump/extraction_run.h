@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/archive_builder.h"
+#include "support/v2_builder.h"
 #include "support/writer_view.h"
 #include "tree_snapshot.h"
 
@@ -16,12 +17,38 @@ namespace dumptest {
 
 namespace fs = std::filesystem;
 
-// Writes an archive of these entries (see hpi::test::archive_of) to `file`.
-inline fs::path buildArchive(const fs::path& file,
-                             const std::vector<std::pair<std::string, std::string>>& entries)
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// Writes an archive of these entries (see hpi::test::archive_of) to `file`;
+// no entries: a file that is no archive. A file whose name starts with "v2-"
+// is of version 2, each file one zlib chunk.
+inline fs::path buildArchive(const fs::path& file, const Entries& entries)
 {
-    writer_test::write_file(file, hpi::test::archive_of(entries));
+    if (entries.empty()) {
+        writer_test::write_file(file, std::string("not an archive at all"));
+    } else if (file.filename().string().starts_with("v2-")) {
+        hpi::test::V2Builder builder;
+        for (const auto& [path, content] : entries) {
+            if (path.ends_with('\\'))
+                builder.folder(path.substr(0, path.size() - 1));
+            else
+                builder.file(path, hpi::test::bytes_of(content));
+        }
+        writer_test::write_file(file, builder.build().bytes);
+    } else {
+        writer_test::write_file(file, hpi::test::archive_of(entries));
+    }
     return file;
+}
+
+// Each archive built in `folder` under its name; their paths in that order.
+inline std::vector<std::string> buildArchives(const fs::path& folder,
+                                              const std::vector<std::pair<std::string, Entries>>& archives)
+{
+    std::vector<std::string> paths;
+    for (const auto& [name, entries] : archives)
+        paths.push_back(buildArchive(folder / name, entries));
+    return paths;
 }
 
 // Every progress call as a line; the files written too unless `writes` is cleared.
@@ -54,13 +81,10 @@ struct Outcome {
     std::int32_t rowsLeft = -1;
 };
 
-inline Outcome extract(const std::vector<fs::path>& archives, const fs::path& target, unsigned workers = 1,
+inline Outcome extract(const std::vector<std::string>& archives, const fs::path& target, unsigned workers = 1,
                        Recorder&& progress = {})
 {
-    std::vector<std::string> rows;
-    for (const fs::path& archive : archives)
-        rows.push_back(archive.string());
-    quarrix::dump::PlainArchiveList list(rows);
+    quarrix::dump::PlainArchiveList list(archives);
     quarrix::dump::DumpFailures failures;
     quarrix::dump::ExtractArchives(target.string(), list, progress, failures,
                                    quarrix::dump::ExtractionOptions{workers});

@@ -21,7 +21,7 @@ using dumptest::Outcome;
 using dumptest::Recorder;
 using dumptest::Tree;
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
+using dumptest::Entries;
 
 // Many files over a few folders, every seventh one given again later under
 // its name in upper case with other bytes: the later one must win, however
@@ -120,7 +120,7 @@ TEST(ParallelExtraction, GivesTheTreeTheFailuresAndTheProgressOfOneFileAfterAnot
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writer_test::ScratchDir scratch;
-        std::vector<fs::path> archives;
+        std::vector<std::string> archives;
         for (std::size_t i = 0; i < c.archives.size(); ++i)
             archives.push_back(
                 buildArchive(scratch / (std::string(1, char('a' + i)) + ".hpi"), c.archives[i]));
@@ -172,7 +172,7 @@ TEST(ParallelExtraction, ACancelLeavesWholeFilesOnlyAndTheArchivesNotYetDoneInTh
         platform::ForceNamedTemporaryFiles(named);
         writer_test::ScratchDir scratch;
         const std::vector<std::string> tags = {"one", "two", "three", "four"};
-        std::vector<fs::path> archives;
+        std::vector<std::string> archives;
         std::vector<std::pair<std::string, std::string>> whole;  // every file entry of every archive
         for (std::size_t i = 0; i < tags.size(); ++i) {
             // The second archive is large enough that the workers cannot

@@ -141,11 +141,8 @@ TEST(HpiutilListing, AFileWhoseNameIsDamagedIsLeftOutWithItsCauseAndNotExtracted
     const std::int32_t handle = HPIOpen((scratch / "v2.hpi").c_str());
     ASSERT_NE(handle, 0);
     std::vector<std::string> names;
-    char buffer[256];
-    std::int32_t kind = 0, size = 0;
-    for (std::int32_t token = HPIGetFiles(handle, 0, buffer, &kind, &size); token != 0;
-         token = HPIGetFiles(handle, token, buffer, &kind, &size))
-        names.push_back(buffer + std::string(kind ? "/" : "") + " " + std::to_string(size));
+    for (const Listed& entry : list_all(handle))
+        names.push_back(entry.name + (entry.kind ? "/" : "") + " " + std::to_string(entry.size));
     EXPECT_EQ(names, (std::vector<std::string>{"d/ 1", "d\\fine 4"}));
     const hpiutil::Failure damaged{
         hpiutil::Cause::Damaged, {}, hpi::ErrorKind::BadName, false, "not extracted"};

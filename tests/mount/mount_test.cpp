@@ -32,6 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using hpi::test::Bytes;
+using writer_test::make_content;
 
 std::string text_of(const fs::path& file)
 {
@@ -39,14 +40,24 @@ std::string text_of(const fs::path& file)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Starts `args` with its descriptors set up by `actions`; returns its
-// process id.
-pid_t spawn(const std::vector<std::string>& args, const posix_spawn_file_actions_t& actions)
+// Starts `args` with standard error appended to `err`, or, when `pipe_end`
+// is given, standard output and error into it as `$(... 2>&1)` does; returns
+// its process id.
+pid_t start(const std::vector<std::string>& args, const fs::path& err, int pipe_end = -1)
 {
     std::vector<char*> argv;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (pipe_end < 0) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+    } else {
+        posix_spawn_file_actions_adddup2(&actions, pipe_end, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, pipe_end, STDERR_FILENO);
+    }
     // Ctrl-C must reach the child even where this process was started
     // with it ignored (a background job of a script).
     posix_spawnattr_t attributes;
@@ -59,30 +70,6 @@ pid_t spawn(const std::vector<std::string>& args, const posix_spawn_file_actions
     pid_t pid = -1;
     posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
-    return pid;
-}
-
-// Starts `args` with standard error into `err`.
-pid_t start(const std::vector<std::string>& args, const fs::path& err)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    const pid_t pid = spawn(args, actions);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Starts `args` with standard output and error into `pipe_end`, as
-// `$(... 2>&1)` does.
-pid_t start_into(const std::vector<std::string>& args, int pipe_end)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_end, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipe_end, STDERR_FILENO);
-    const pid_t pid = spawn(args, actions);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
@@ -124,15 +111,6 @@ bool is_mounted(const fs::path& folder)
     return false;
 }
 
-// Content that compresses and differs at every position.
-Bytes pattern(std::size_t size, unsigned seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = std::uint8_t((i * 31 + seed + i / 977) % 251);
-    return bytes;
-}
-
 class Mount : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -141,7 +119,7 @@ protected:
         hpi::test::ArchiveBuilder a;
         a.directory("units");
         a.chunked_file("units\\Big.bin", hpi::Method::Zlib, 300000,
-                       hpi::test::chunks_of(pattern(300000, 1), hpi::test::zlib_chunk));
+                       hpi::test::chunks_of(make_content(300000, 1, true), hpi::test::zlib_chunk));
         a.stored_file("units\\small.txt", hpi::test::bytes_of("first"));
         a.stored_file("empty.txt", {});
         a.directory("Maps");
@@ -149,16 +127,16 @@ protected:
         hpi::test::ArchiveBuilder b;
         b.directory("UNITS");
         b.chunked_file("UNITS\\SMALL.TXT", hpi::Method::Lz77, 70000,
-                       hpi::test::chunks_of(pattern(70000, 2), hpi::test::lz77_literal_chunk));
-        auto damaged = hpi::test::chunks_of(pattern(140000, 3), hpi::test::zlib_chunk);
+                       hpi::test::chunks_of(make_content(70000, 2, true), hpi::test::lz77_literal_chunk));
+        auto damaged = hpi::test::chunks_of(make_content(140000, 3, true), hpi::test::zlib_chunk);
         damaged[1].checksum = 1;
         b.chunked_file("damaged.bin", hpi::Method::Zlib, 140000, damaged);
         writer_test::write_file(*scratch_ / "b.ufo", b.build().bytes);
         // Version 2: each file one chunk of its whole size.
         hpi::test::V2Archive c = hpi::test::V2Builder()
                                      .folder("units")
-                                     .file("units\\Long.bin", pattern(1000000, 4))
-                                     .file("units\\Hurt.bin", pattern(200000, 5))
+                                     .file("units\\Long.bin", make_content(1000000, 4, true))
+                                     .file("units\\Hurt.bin", make_content(200000, 5, true))
                                      .build();
         c.bytes[c.data.at("units\\Hurt.bin") + 100] ^= 0x40;
         writer_test::write_file(*scratch_ / "c.hpi", c.bytes);
@@ -350,7 +328,7 @@ TEST_F(Mount, InTheBackgroundItsOutputEndsWhenTheCommandReturns)
     ASSERT_FALSE(is_mounted(mount_point_));
     int pipe_ends[2];
     ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
-    const pid_t pid = start_into({QUARRIX_CLI, "mount", archive("a.hpi"), mount_point_}, pipe_ends[1]);
+    const pid_t pid = start({QUARRIX_CLI, "mount", archive("a.hpi"), mount_point_}, err_, pipe_ends[1]);
     ::close(pipe_ends[1]);
     EXPECT_EQ(finish(pid), 0);
     const auto [output, ended] = read_to_end(pipe_ends[0], std::chrono::seconds(10));
