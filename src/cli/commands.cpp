@@ -30,15 +30,13 @@ namespace {
 
 constexpr const char* kProgram = "quarrix-cli";
 
-// "<kind>: <message>". Every line already starts with the archive's path, so
-// the library's own quoted copy of it at the head of a message is dropped.
-std::string describe(const std::string& archive, const hpi::Error& error)
+// A failure in the words of the dump's report: "<entry>: <cause>" for one of
+// the archive's files, the cause alone for the archive itself (every line
+// already starts with the archive's path).
+std::string describe(const std::string& entry, const hpi::Error& error)
 {
-    const std::string label = "'" + archive + "': ";
-    std::string_view message = error.message;
-    if (message.substr(0, label.size()) == label)
-        message.remove_prefix(label.size());
-    return std::string(hpi::to_string(error.kind)) + ": " + without_controls(message);
+    const std::string cause = hpiutil::Describe(hpiutil::FromLibrary(error, entry.empty()));
+    return without_controls(entry.empty() ? cause : entry + ": " + cause);
 }
 
 void report(std::ostream& err, const std::string& archive, const std::string& what)
@@ -50,7 +48,7 @@ std::unique_ptr<hpi::Archive> open_or_report(const std::string& archive, std::os
 {
     auto opened = hpi::Archive::open(archive);
     if (!opened) {
-        report(err, archive, describe(archive, opened.error()));
+        report(err, archive, describe(std::string(), opened.error()));
         return nullptr;
     }
     return std::move(opened.value());
@@ -80,7 +78,7 @@ bool write_listing(const std::string& name, const hpi::Archive& archive, std::os
     }
     const auto failures = name_failures(archive);
     for (const auto& [entry, error] : failures)
-        report(err, name, describe(name, error));
+        report(err, name, describe(entry, error));
     return failures.empty();
 }
 
@@ -98,7 +96,7 @@ bool write_json_listing(const std::string& name, const hpi::Archive& archive, st
     }
     const auto failures = name_failures(archive);
     for (const auto& [entry, error] : failures) {
-        report(err, name, describe(name, error));
+        report(err, name, describe(entry, error));
         json::write(out, json::failure(name, entry, hpiutil::FromLibrary(error)));
     }
     json::Object summary = json::archive(name);
@@ -225,7 +223,7 @@ int list_archives(const std::vector<std::string>& archives, std::ostream& out, s
             out << (i > 0 ? "\n" : "") << archives[i] << ":\n";
         auto opened = hpi::Archive::open(archives[i]);
         if (!opened) {
-            report(err, archives[i], describe(archives[i], opened.error()));
+            report(err, archives[i], describe(std::string(), opened.error()));
             if (json)
                 write_json_failure(archives[i], std::string(), hpiutil::FromLibrary(opened.error(), true),
                                    out);
@@ -254,7 +252,7 @@ int cat_entry(const std::string& archive_name, const std::string& entry_path, st
         return bool(out);
     });
     if (error) {
-        report(err, archive_name, describe(archive_name, error));
+        report(err, archive_name, describe(hpi::cp1252_to_utf8(archive->entries()[*index].path), error));
         return kFailure;
     }
     if (!out.flush()) {
@@ -271,7 +269,7 @@ int test_archives(const std::vector<std::string>& archives, std::ostream& out, s
     for (const std::string& name : archives) {
         const Damage damage = first_damage(hpi::Archive::open(name));
         if (damage.error) {
-            err << name << ": " << describe(name, damage.error) << '\n';
+            err << name << ": " << describe(damage.entry, damage.error) << '\n';
             status = kFailure;
         }
         if (output == Output::Text) {

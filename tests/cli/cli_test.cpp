@@ -51,7 +51,7 @@ TEST(CliList, AVersion2FileWhoseNameIsDamagedIsShownWithItsFailure)
                                 .file("d\\tab\there", hpi::test::bytes_of("x"))
                                 .build()
                                 .bytes);
-    const std::string why = "bad name: entry 'd\\tab?here': name is not a single path level\n";
+    const std::string why = "d\\tab?here: damaged entry: bad name (name is not a single path level)\n";
     const struct {
         const char* command;
         std::string out, err;
@@ -96,11 +96,12 @@ TEST(CliCat, MissingEntriesDirectoriesAndDamagedDataFailNamingTheArchive)
         {fixture("stored.hpi"), "data", "data is a directory"},
         {fixture("stored.hpi"), "\xE2\x82\xAC\xE2\x98\x83.txt",
          "no entry"},  // a snowman has no Windows-1252 form
-        {fixture("no-such.hpi"), "readme.txt", "I/O error"},
+        {fixture("no-such.hpi"), "readme.txt", "no such file or folder"},
         {fixture("damaged/version2.hpi"), "readme.txt",
-         "truncated: the file ends at offset 20, inside the 32-byte"},
+         "damaged archive: truncated (the file ends at offset 20, inside the 32-byte"},
         {fixture("v2/damaged/bad-file-checksum.hpi"), "readme.TXT",
-         "bad checksum: entry 'ReadMe.txt': content checksum 0x94E4186C, the file record says 0x94E4186D"},
+         "ReadMe.txt: damaged entry: checksum mismatch (content checksum 0x94E4186C, the file record says "
+         "0x94E4186D)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive + " " + c.path);
@@ -125,7 +126,9 @@ TEST(CliTest, GoodArchivesAreOkAndADamagedOneIsOneLineWithItsKind)
     const Outcome result = run_cli(args);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, expected);
-    EXPECT_EQ(result.err.rfind(fixture("damaged/bad-checksum.ufo") + ": bad checksum: ", 0), 0u)
+    EXPECT_EQ(result.err.rfind(
+                  fixture("damaged/bad-checksum.ufo") + ": noise.bin: damaged entry: checksum mismatch (", 0),
+              0u)
         << result.err;
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line per archive";
 }
